@@ -1,0 +1,148 @@
+#include "app/batch_host.h"
+
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include "engine/image_record.h"
+#include "engine/machine.h"
+#include "engine/text_encoding.h"
+
+namespace tarvil {
+
+namespace {
+
+long long NowMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void WriteLine(FILE* stream, std::string_view latin1) {
+    const std::string text = Latin1ToUtf8(latin1);
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+}  // namespace
+
+BatchHost::BatchHost(Machine& machine, int interruptFd, SystemClipboard* clipboard)
+    : m_machine(machine),
+      m_interruptFd(interruptFd),
+      m_clipboard(clipboard),
+      m_stderrIsTerminal(isatty(STDERR_FILENO) == 1) {
+    if (m_interruptFd >= 0) {
+        // Ctrl+C wakes a clipboard wait at once.
+        m_interruptNotifier =
+            std::make_unique<QSocketNotifier>(m_interruptFd, QSocketNotifier::Read);
+        QObject::connect(m_interruptNotifier.get(), &QSocketNotifier::activated,
+                         [this] { CheckInterrupt(); });
+    }
+    // Wakes the wait regularly in case a platform reports a change without an event.
+    m_waitTimer = std::make_unique<QTimer>();
+    m_waitTimer->setInterval(100);
+}
+
+BatchHost::~BatchHost() = default;
+
+void BatchHost::ShowMessage(std::string_view text, MessageKind kind) {
+    ClearProgressLine();
+    WriteLine(kind == MessageKind::Script ? stdout : stderr, text);
+}
+
+void BatchHost::ClearProgressLine() {
+    if (!m_progressShown || !m_stderrIsTerminal) return;
+    std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+}
+
+int BatchHost::UpdateProgress(const char* text, uint16_t percent) {
+    const bool closing = text == nullptr || *text == '\0';
+    if (closing) {
+        ClearProgressLine();
+        m_progressShown = false;
+    } else {
+        if (!m_progressShown) {
+            m_progressShown = true;
+            m_progressStart = NowMilliseconds();
+        }
+        if (m_stderrIsTerminal) {
+            const auto elapsed = static_cast<unsigned long>(NowMilliseconds() - m_progressStart);
+            const std::string shown = Latin1ToUtf8(text);
+            constexpr unsigned kBarWidth = 20;
+            const unsigned filled = std::min<unsigned>(percent, 100) * kBarWidth / 100;
+            const std::string bar = std::string(filled, '#') + std::string(kBarWidth - filled, ' ');
+            std::fprintf(stderr, "\r\033[K%s [%s] %3u%% %.2lu:%.2lu:%.2lu", shown.c_str(),
+                         bar.c_str(), percent, elapsed / 3600000, (elapsed / 60000) % 60,
+                         (elapsed / 1000) % 60);
+            std::fflush(stderr);
+        }
+    }
+    DispatchPendingMessages();
+    // There is no Stop button here: Ctrl+C stops the run instead.
+    return 0;
+}
+
+void BatchHost::CheckInterrupt() {
+    if (m_interruptFd < 0) return;
+    signalfd_siginfo info;
+    bool interrupted = false;
+    while (read(m_interruptFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+        interrupted = true;
+    }
+    if (interrupted && m_machine.RunInProgress) PushStop(m_machine, "Warning: Program stopped");
+}
+
+void BatchHost::DispatchPendingMessages() {
+    CheckInterrupt();
+    QCoreApplication::processEvents();
+}
+
+int BatchHost::ShowDebugDialog(unsigned line, std::span<const std::string> variableLines) {
+    ClearProgressLine();
+    WriteLine(stderr, "Debug: line " + std::to_string(line));
+    for (const std::string& variable : variableLines) WriteLine(stderr, variable);
+    return 1;  // continue
+}
+
+std::string BatchHost::GetFileName(std::string_view) { return {}; }
+
+void BatchHost::SelectEditorLine(unsigned) {}
+
+void BatchHost::RequestClose() {}
+
+std::unique_ptr<PreviewWindow> BatchHost::CreatePreview(const Image&, std::string_view, int, int,
+                                                        int, int) {
+    return nullptr;
+}
+
+bool BatchHost::ClipboardAvailable() { return m_clipboard != nullptr; }
+
+uint16_t BatchHost::ClipboardChangeCount() { return 0; }
+
+void BatchHost::SetClipboardChangeCount(uint16_t) {}
+
+ClipboardOffer BatchHost::PeekClipboard() { return {}; }
+
+std::optional<std::vector<uint8_t>> BatchHost::TakeClipboardPackedDib() { return std::nullopt; }
+
+std::optional<ClipboardBitmap> BatchHost::TakeClipboardBitmap() { return std::nullopt; }
+
+void BatchHost::EmptyClipboard() {}
+
+bool BatchHost::PutClipboardImage(std::span<const uint8_t>) { return false; }
+
+void BatchHost::WaitForEvents() {
+    if (!m_waitTimer->isActive()) m_waitTimer->start();
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    CheckInterrupt();
+}
+
+}  // namespace tarvil

@@ -1,0 +1,50 @@
+// tarvil: the desktop application, or with --batch a script runner for terminals.
+#include <cstdio>
+#include <cstring>
+
+#include "app/batch_mode.h"
+#include "app/desktop_app.h"
+
+namespace {
+
+void PrintHelp() {
+    std::fputs(
+        "Usage: tarvil [SCRIPT [ARG ...]]\n"
+        "       tarvil --batch SCRIPT [ARG ...]\n"
+        "\n"
+        "Edits bitmap images by script. Without --batch the editor opens and runs\n"
+        "SCRIPT at once; with --batch SCRIPT runs without any window.\n"
+        "\n"
+        "The script sees SCRIPT and each ARG as ClArg, and their number as ClNum.\n"
+        "In batch mode DSPMES prints to standard output and every other message to\n"
+        "standard error. Exit status: 0 normal end, 1 stopped by an error or Ctrl+C,\n"
+        "2 compile error, 3 unreadable script or wrong command line.\n"
+        "\n"
+        "Options:\n"
+        "  --batch     run SCRIPT without any window\n"
+        "  --help      show this help and exit\n"
+        "  --version   show the version and exit\n",
+        stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
+        PrintHelp();
+        return 0;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("tarvil %s\n", TARVIL_VERSION);
+        return 0;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--batch") == 0) {
+        return tarvil::RunBatch(argc - 2, argv + 2);
+    }
+    if (argc > 1 && argv[1][0] == '-' && argv[1][1] == '-') {
+        std::fprintf(stderr, "tarvil: unknown option '%s'\nUsage: tarvil [--batch] SCRIPT [ARG ...]\n",
+                     argv[1]);
+        return tarvil::kExitBadInvocation;
+    }
+    return tarvil::RunDesktop(argc, argv);
+}

@@ -1,0 +1,109 @@
+// The main window: the script editor with the File, Edit, Actions, View and
+// Help menus, the tool bar, the status bar and the Run command.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "engine/run_driver.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPrinter;
+class QToolBar;
+
+namespace tarvil {
+
+class Machine;
+class ScriptEditor;
+class HelpBrowser;
+
+// The script a run gets: at most the first 16,383 characters of the editor
+// text, in Latin-1 with CR LF line breaks.
+inline constexpr qsizetype kRunTextLimit = 16383;
+QByteArray RunText(const QString& editorText);
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    using ScriptRunner = std::function<RunResult(std::string_view text)>;
+
+    explicit MainWindow(Machine& machine, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // How Run runs a script (RunScript on the application's machine).
+    void setScriptRunner(ScriptRunner runner) { m_runner = std::move(runner); }
+
+    ScriptEditor* editor() const { return m_editor; }
+    QString currentFile() const { return m_currentFile; }
+    QStringList recentFiles() const { return m_recentFiles; }
+    // Runs in progress, counting a refused nested Run while it is refused.
+    int runDepth() const { return m_runDepth; }
+    bool closePending() const { return m_closeAfterRun; }
+
+    // Opens a script document; reports a failure in a message box when `report` is set.
+    bool openFile(const QString& path, bool report = true);
+    // Loads a script document without asking anything; `error` says why it failed.
+    bool loadFile(const QString& path, QString* error);
+    bool saveFile(const QString& path);
+
+    void selectEditorLine(unsigned line);
+
+public slots:
+    void newScript();
+    void open();
+    bool save();
+    bool saveAs();
+    void print();
+    void printPreview();
+    void printSetup();
+    void runScript();
+    void about();
+    void helpIndex();
+    void usingHelp();
+
+signals:
+    // The window has been closed for good: the application can end.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QAction* addCommand(QMenu* menu, const QString& name, const QString& text,
+                        const QList<QKeySequence>& keys, const QString& prompt,
+                        const QString& toolTip);
+    void createActions();
+    void createToolBar();
+    void createStatusBar();
+    void updateRecentFileActions();
+    void addRecentFile(const QString& path);
+    void setCurrentFile(const QString& path);
+    bool maybeSave();
+    QPrinter& printer();
+    void showHelp(const QString& page);
+
+    Machine& m_machine;
+    ScriptRunner m_runner;
+    ScriptEditor* m_editor = nullptr;
+    QToolBar* m_toolBar = nullptr;
+    QLabel* m_position = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    QAction* m_recentSeparator = nullptr;
+    QAction* m_recentPlaceholder = nullptr;
+    QList<QAction*> m_recentActions;
+    QStringList m_recentFiles;
+    QString m_currentFile;
+    std::unique_ptr<QPrinter> m_printer;
+    QPointer<HelpBrowser> m_help;
+    int m_runDepth = 0;
+    bool m_closeAfterRun = false;  // a close waits for the run to end
+    bool m_closeConfirmed = false;
+};
+
+}  // namespace tarvil

@@ -1,0 +1,111 @@
+#include "engine/item_list.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "engine/host.h"
+#include "engine/image_record.h"
+
+namespace tarvil {
+
+Item::~Item() {
+    // Destroying the chain link by link keeps the stack flat for lists of any length.
+    while (next) next = std::move(next->next);
+}
+
+Item* CreateItem(ItemList& list, TypeCode typeCode, const void* source, uint32_t size,
+                 std::optional<std::string_view> name, Host* host) {
+    std::unique_ptr<Item> item;
+    try {
+        item = std::make_unique<Item>();
+        if (size != 0) {
+            item->ownedValue = std::make_unique<std::byte[]>(size);  // zero-filled
+            if (source != nullptr) std::memcpy(item->ownedValue.get(), source, size);
+            item->value = item->ownedValue.get();
+            item->size = size;
+        }
+        if (name) item->name.emplace(*name);
+    } catch (const std::bad_alloc&) {
+        if (host != nullptr) host->ShowMessage("Memoria insufficiente", MessageKind::System);
+        return nullptr;
+    }
+    item->typeCode = typeCode;
+    item->next = std::move(list.head);
+    list.head = std::move(item);
+    return list.head.get();
+}
+
+namespace {
+
+bool Matches(const Item& item, TypeCode typeCode, const std::string_view* name) {
+    if (name == nullptr) return item.typeCode != 0 && item.typeCode == typeCode;
+    if (!item.name || *item.name != *name) return false;
+    return typeCode == 0 || item.typeCode == typeCode;
+}
+
+Item* Find(const ItemList& list, TypeCode typeCode, const std::string_view* name) {
+    for (Item* item = list.head.get(); item != nullptr; item = item->next.get()) {
+        if (Matches(*item, typeCode, name)) return item;
+    }
+    return nullptr;
+}
+
+bool Remove(ItemList& list, TypeCode typeCode, const std::string_view* name) {
+    std::unique_ptr<Item>* link = &list.head;
+    while (*link) {
+        if (Matches(**link, typeCode, name)) {
+            std::unique_ptr<Item> removed = std::move(*link);
+            *link = std::move(removed->next);
+            return true;
+        }
+        link = &(*link)->next;
+    }
+    return false;
+}
+
+}  // namespace
+
+Item* FindItem(const ItemList& list, TypeCode typeCode, std::string_view name) {
+    return Find(list, typeCode, &name);
+}
+
+Item* FindItem(const ItemList& list, TypeCode typeCode) { return Find(list, typeCode, nullptr); }
+
+Item* ItemAt(const ItemList& list, size_t position) {
+    Item* item = list.head.get();
+    while (item != nullptr && position > 0) {
+        item = item->next.get();
+        --position;
+    }
+    return item;
+}
+
+bool RemoveItem(ItemList& list, TypeCode typeCode, std::string_view name) {
+    return Remove(list, typeCode, &name);
+}
+
+bool RemoveItem(ItemList& list, TypeCode typeCode) { return Remove(list, typeCode, nullptr); }
+
+void ClearList(ItemList& list) {
+    while (list.head) list.head = std::move(list.head->next);
+}
+
+std::string_view ItemText(const Item& item) {
+    if (item.value == nullptr) return {};
+    const char* text = reinterpret_cast<const char*>(item.value);
+    const void* end = std::memchr(text, '\0', item.size);
+    return {text, end ? static_cast<size_t>(static_cast<const char*>(end) - text) : item.size};
+}
+
+std::string Format(const char* format, ...) {
+    char buffer[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return buffer;
+}
+
+}  // namespace tarvil

@@ -1,0 +1,89 @@
+// Item and ItemList: the one structure behind every table of the engine.
+//
+// A list runs from the newest Item to the oldest; new Items enter at the front,
+// so of two Items with the same name the newer is found first. The list owns
+// its Items (through the `next` chain) and each Item owns its name. A value
+// block is owned by the Item that created it; members borrow their
+// variable's block and image.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/type_codes.h"
+
+namespace tarvil {
+
+struct Image;
+
+struct Item {
+    Item() = default;
+    Item(const Item&) = delete;
+    Item& operator=(const Item&) = delete;
+    ~Item();  // unlinks the rest of the chain iteratively: long lists never recurse
+
+    // Value block: `size` bytes at `value`, zero-filled when created.
+    std::byte* value = nullptr;
+    uint32_t size = 0;
+    std::unique_ptr<std::byte[]> ownedValue;  // null for members and for blocks of size 0
+
+    // Image held by a DEVCON variable (TypeCode 4) or a temporary (TypeCode 13).
+    // Shared by every variable it was assigned to; released with its last holder.
+    std::shared_ptr<Image> image;
+    Item* parent = nullptr;  // a member's variable (members of images reach the image here)
+
+    Item* aux = nullptr;      // FOR records: the hidden limit or step variable
+    unsigned sourceLine = 0;  // IF and ELSE records: the line that opened them
+    TypeCode typeCode = 0;
+    std::optional<std::string> name;
+    std::unique_ptr<Item> next;
+};
+
+struct ItemList {
+    ItemList() = default;
+    ItemList(const ItemList&) = delete;
+    ItemList& operator=(const ItemList&) = delete;
+    ~ItemList() { ClearList(*this); }
+
+    std::unique_ptr<Item> head;
+    bool empty() const { return head == nullptr; }
+
+    friend void ClearList(ItemList& list);
+};
+
+class Host;
+
+// Creates an Item at the front of `list` with a zero-filled block of `size`
+// bytes (nothing when 0), filled from `source` when given. Returns null after
+// showing "Memoria insufficiente" through `host` when memory runs out.
+Item* CreateItem(ItemList& list, TypeCode typeCode, const void* source, uint32_t size,
+                 std::optional<std::string_view> name, Host* host = nullptr);
+
+// First Item (from the front) whose name equals `name` exactly and, unless
+// typeCode is 0, whose TypeCode equals typeCode.
+Item* FindItem(const ItemList& list, TypeCode typeCode, std::string_view name);
+// First Item whose TypeCode is non-zero and equals typeCode.
+Item* FindItem(const ItemList& list, TypeCode typeCode);
+
+// The Item at 0-based `position` from the front, or null.
+Item* ItemAt(const ItemList& list, size_t position);
+
+// Unlinks and frees the first matching Item (by the rules of FindItem).
+// Returns true when one was removed. Value blocks of other Items are untouched.
+bool RemoveItem(ItemList& list, TypeCode typeCode, std::string_view name);
+bool RemoveItem(ItemList& list, TypeCode typeCode);
+
+void ClearList(ItemList& list);
+
+// Text of a string value: the bytes up to the first NUL, never past the block.
+std::string_view ItemText(const Item& item);
+
+// printf-style formatting into a 256-byte buffer, as every message and name of
+// the engine is built; longer results are cut at 255 characters.
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace tarvil

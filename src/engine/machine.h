@@ -1,0 +1,125 @@
+// The machine: code table, operand stack, the four lists and the run state.
+//
+// One Machine lives as long as the process and is handed to every handler.
+// Handlers take their arguments from the OperandStack (the last argument on
+// top), write results into the compile-time temporary that is their operand,
+// and report failures by putting a message on the StopList; the execution loop
+// stops after the instruction that did so.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/item_list.h"
+
+namespace tarvil {
+
+class Machine;
+class Host;
+using Handler = void (*)(Machine&);
+
+// One instruction: a handler and its operand. The operand is an Item (the
+// variable, constant or temporary the instruction works on), an instruction
+// index (jumps) or a source line number (StmtDebug), as the handler defines.
+struct Instruction {
+    Handler handler = nullptr;
+    Item* item = nullptr;
+    uint32_t number = 0;
+};
+
+// State of FILEFIND's directory search, kept between calls and between runs.
+struct FileFindState;
+
+class Machine {
+public:
+    static constexpr uint32_t kCodeTableSize = 4000;
+    static constexpr uint32_t kOperandStackSize = 1000;
+
+    explicit Machine(Host* host = nullptr);
+    ~Machine();
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
+    Host* host;
+
+    std::array<Instruction, kCodeTableSize> CodeTable{};
+    uint32_t EmitCount = 0;
+    uint32_t ProgramCounter = 0;
+
+    std::array<Item*, kOperandStackSize> OperandStack{};
+    uint32_t StackTop = 0;  // next free slot
+
+    ItemList StopList;
+    ItemList VariableTable;
+    ItemList LoopList;
+    ItemList BranchList;
+
+    // Compiler counters.
+    unsigned LineNumber = 0;
+    int ParamCount = 0;
+    // How many more values ParamCount counts than the code leaves: a function
+    // call counts its arguments but leaves one result.
+    int ParamCountExcess = 0;
+
+    // Run flags.
+    bool RunInProgress = false;
+    bool Executing = false;      // the execution loop is running (not the compiler)
+    bool ExitRequested = false;  // set by EXIT, never cleared
+
+    // RAND's generator: 1 at program start, carried on from run to run.
+    uint32_t RandState = 1;
+
+    std::unique_ptr<FileFindState> FileFind;
+
+    // The command-line arguments the script sees as ClArg (script path first).
+    std::vector<std::string> Arguments;
+
+    // Instructions executed by the current run (the dispatch cadence counts them).
+    uint64_t ExecutedCount = 0;
+
+    // Stands in for a missing argument when a handler pops an empty stack.
+    Item EmptyOperand;
+
+    // The current instruction.
+    const Instruction& Current() const { return CodeTable[ProgramCounter]; }
+};
+
+// Appends an instruction. Past the 4000th it stores nothing and stops the
+// compilation with a message (the caller's line number). Returns false then.
+bool EmitInstruction(Machine& machine, Handler handler, Item* item = nullptr, uint32_t number = 0);
+
+// Puts `text` on the StopList (TypeCode 0): the run ends after the current instruction.
+// While code executes only the first entry is kept: later ones in the same
+// instruction are consequences of it (a missing argument that then reads as
+// not numeric). The compiler keeps every entry; the newest is shown.
+void PushStop(Machine& machine, std::string_view text, TypeCode typeCode = 0);
+
+// Operand stack. A push onto a full stack and a pop from an empty one stop the
+// run with a message instead of touching memory outside the stack.
+void PushItem(Machine& machine, Item* item);
+Item* PopItem(Machine& machine);
+
+// Numeric coercion of an Item by its TypeCode; non-numeric Items record
+// "Error: Argument not numeric" and give 0.
+double ItemNumber(Machine& machine, const Item& item);
+double PopNumber(Machine& machine);
+
+// Reads and writes the float held at the start of a value block (0 when the block is too small).
+float ReadFloat(const Item& item);
+void WriteFloat(Item& item, float value);
+
+// A handler's result: sets the operand Item's TypeCode to float, stores the value, pushes it.
+void PushFloatResult(Machine& machine, double value);
+
+// Integer operand of the integer operators and INT: the number truncated toward
+// zero to 64 bits, of which the low 32 bits are used.
+uint32_t ToUint32(double value);
+
+// Number truncated toward zero to a signed 32-bit integer (indices, percentages, sizes).
+int32_t ToInt32(double value);
+
+}  // namespace tarvil

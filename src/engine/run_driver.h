@@ -1,0 +1,29 @@
+// RunScript: compiles a script, runs it and cleans up after it.
+#pragma once
+
+#include <string_view>
+
+#include "engine/machine.h"
+
+namespace tarvil {
+
+enum class RunOutcome {
+    Normal,        // the run ended with "End"
+    CompileError,  // compilation stopped; nothing ran
+    Stopped,       // a run-time error or a stop request ended the run
+    Refused,       // a run was already in progress; it has been asked to stop
+};
+
+struct RunResult {
+    unsigned line = 0;  // the line a compile error names, else 0
+    RunOutcome outcome = RunOutcome::Normal;
+};
+
+// Runs `text` (Latin-1, lines ended by CR LF). A call made while a run is in
+// progress (from a handler's event dispatching) stops that run instead.
+RunResult RunScript(Machine& machine, std::string_view text);
+
+// Runs the CodeTable from index 0 until the StopList is not empty.
+void ExecuteCode(Machine& machine);
+
+}  // namespace tarvil

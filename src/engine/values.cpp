@@ -1,0 +1,43 @@
+#include "engine/values.h"
+
+#include <cstring>
+
+#include "engine/host.h"
+
+namespace tarvil {
+
+uint32_t GetDefVarSize(Machine& machine, TypeCode typeCode) {
+    switch (typeCode) {
+        case kTypeNone:
+        case kTypeString:
+            return 255;
+        case kTypeFloat:
+            return 4;
+        case kTypeImage:
+            return 28;
+        case kTypeRgb:
+        case kTypeHbs:
+            return 4;
+        default:
+            if (machine.host != nullptr) {
+                machine.host->ShowMessage("GetDefVarSize:\nVariable type unknown",
+                                          MessageKind::System);
+            }
+            return 0;
+    }
+}
+
+void DefineCommandLineVariables(Machine& machine) {
+    for (auto argument = machine.Arguments.rbegin(); argument != machine.Arguments.rend();
+         ++argument) {
+        // The block holds exactly the text and its terminator.
+        CreateItem(machine.VariableTable, kTypeString, argument->c_str(),
+                   static_cast<uint32_t>(argument->size() + 1), "ClArg", machine.host);
+    }
+    const float count = static_cast<float>(machine.Arguments.size());
+    CreateItem(machine.VariableTable, kTypeFloat, &count, sizeof count, "ClNum", machine.host);
+    const float pi = 3.1415927f;
+    CreateItem(machine.VariableTable, kTypeFloat, &pi, sizeof pi, "PI", machine.host);
+}
+
+}  // namespace tarvil

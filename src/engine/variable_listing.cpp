@@ -1,0 +1,89 @@
+#include "engine/variable_listing.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+#include "engine/image_record.h"
+
+namespace tarvil {
+
+namespace {
+
+char FoldCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (FoldCase(text[i]) != FoldCase(prefix[i])) return false;
+    }
+    return true;
+}
+
+// Internal Items the compiler creates, and members.
+bool IsHidden(std::string_view name) {
+    constexpr std::array<std::string_view, 4> kInternalPrefixes = {"Const", "ForNext", "Num ",
+                                                                   "Temp Var"};
+    for (std::string_view prefix : kInternalPrefixes) {
+        if (StartsWithIgnoringCase(name, prefix)) return true;
+    }
+    return name.find('.') != std::string_view::npos;
+}
+
+unsigned ColourByte(const Item& item, int index) {
+    if (item.value == nullptr || item.size < 4) return 0;
+    return static_cast<uint8_t>(item.value[index]);
+}
+
+// The line of one variable; empty when its type has none.
+std::string VariableLine(const Item& item, const char* name) {
+    switch (item.typeCode) {
+        case kTypeString: {
+            const std::string_view text = ItemText(item);
+            return Format("string %10s = '%.*s'", name, static_cast<int>(text.size()), text.data());
+        }
+        case kTypeFloat:
+            return Format("float  %10s = %g", name, static_cast<double>(ReadFloat(item)));
+        case kTypeImage: {
+            const Image* image = item.image.get();
+            // Before LOADIMAGE or CREATEIMAGE there is no header to read.
+            if (image == nullptr || !image->hasMemory()) {
+                return Format("devcon %10s = (no image)", name);
+            }
+            return Format("devcon %10s = x=%d y=%d bit=%d res=%d", name, image->Width(),
+                          image->Height(), image->BitCount(), image->ResolutionDpi());
+        }
+        case kTypeRgb:
+            return Format("rgb    %10s = r=%3u g=%3u b=%3u", name, ColourByte(item, 0),
+                          ColourByte(item, 1), ColourByte(item, 2));
+        case kTypeHbs:
+            return Format("hbs    %10s = h=%3u b=%3u s=%3u", name, ColourByte(item, 0),
+                          ColourByte(item, 1), ColourByte(item, 2));
+        default:
+            return {};
+    }
+}
+
+bool LessIgnoringCase(const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(FoldCase(x)) < static_cast<unsigned char>(FoldCase(y));
+    });
+}
+
+}  // namespace
+
+std::vector<std::string> VariableListing(const Machine& machine) {
+    std::vector<std::string> lines;
+    for (const Item* item = machine.VariableTable.head.get(); item != nullptr;
+         item = item->next.get()) {
+        if (!item->name || IsHidden(*item->name)) continue;
+        std::string line = VariableLine(*item, item->name->c_str());
+        if (!line.empty()) lines.push_back(std::move(line));
+    }
+    std::stable_sort(lines.begin(), lines.end(), LessIgnoringCase);
+    return lines;
+}
+
+}  // namespace tarvil

@@ -1,0 +1,146 @@
+// The expression operators and array element access. Every operator pops R,
+// then L, writes a float into its result temporary and pushes it.
+//
+// Arithmetic rounds R to single precision and combines it with L in double
+// precision; division follows IEEE 754 (x / 0 is an infinity or a NaN, no
+// error). Comparisons round R only and compare exactly, giving 1 or 0. The
+// integer operators work on ToUint32 of each operand.
+#include <string_view>
+
+#include "handlers/handlers.h"
+
+namespace tarvil {
+
+namespace {
+
+struct Operands {
+    double left;
+    double right;
+};
+
+// R is popped first; its rounding to single precision is part of every operator.
+Operands PopOperands(Machine& m) {
+    const auto right = static_cast<float>(PopNumber(m));
+    const double left = PopNumber(m);
+    return {left, right};
+}
+
+struct IntegerOperands {
+    uint32_t left;
+    uint32_t right;
+};
+
+IntegerOperands PopIntegerOperands(Machine& m) {
+    const uint32_t right = ToUint32(PopNumber(m));
+    const uint32_t left = ToUint32(PopNumber(m));
+    return {left, right};
+}
+
+void PushTruth(Machine& m, bool truth) {
+    PushFloatResult(m, truth ? 1.0 : 0.0);
+}
+
+}  // namespace
+
+void OpAdd(Machine& m) {
+    const Operands o = PopOperands(m);
+    PushFloatResult(m, o.left + o.right);
+}
+
+void OpSub(Machine& m) {
+    const Operands o = PopOperands(m);
+    PushFloatResult(m, o.left - o.right);
+}
+
+void OpMul(Machine& m) {
+    const Operands o = PopOperands(m);
+    PushFloatResult(m, o.left * o.right);
+}
+
+void OpDiv(Machine& m) {
+    const Operands o = PopOperands(m);
+    PushFloatResult(m, o.left / o.right);
+}
+
+// A zero divisor stops the run; the result is 0 so the temporary stays defined.
+void OpMod(Machine& m) {
+    const IntegerOperands o = PopIntegerOperands(m);
+    if (o.right == 0) {
+        PushStop(m, "Error: Division by zero in '%'");
+        PushFloatResult(m, 0.0);
+        return;
+    }
+    PushFloatResult(m, o.left % o.right);
+}
+
+void OpAnd(Machine& m) {
+    const IntegerOperands o = PopIntegerOperands(m);
+    PushFloatResult(m, o.left & o.right);
+}
+
+void OpOr(Machine& m) {
+    const IntegerOperands o = PopIntegerOperands(m);
+    PushFloatResult(m, o.left | o.right);
+}
+
+void OpXor(Machine& m) {
+    const IntegerOperands o = PopIntegerOperands(m);
+    PushFloatResult(m, o.left ^ o.right);
+}
+
+void OpEq(Machine& m) {
+    const Operands o = PopOperands(m);
+    PushTruth(m, o.left == o.right);
+}
+
+void OpNe(Machine& m) {
+    const Operands o = PopOperands(m);
+    PushTruth(m, o.left != o.right);
+}
+
+void OpLt(Machine& m) {
+    const Operands o = PopOperands(m);
+    PushTruth(m, o.left < o.right);
+}
+
+void OpLe(Machine& m) {
+    const Operands o = PopOperands(m);
+    PushTruth(m, o.left <= o.right);
+}
+
+void OpGt(Machine& m) {
+    const Operands o = PopOperands(m);
+    PushTruth(m, o.left > o.right);
+}
+
+void OpGe(Machine& m) {
+    const Operands o = PopOperands(m);
+    PushTruth(m, o.left >= o.right);
+}
+
+// -0.0 equals 0 here; NaN does not.
+void OpNot(Machine& m) {
+    PushTruth(m, PopNumber(m) == 0.0);
+}
+
+// a[i]: walks i links from element 0 (the operand) and hands the element to
+// the next instruction. A negative index is a huge unsigned count and runs off
+// the table. The element must carry exactly the array's name.
+void IndexArray(Machine& m) {
+    const auto steps = static_cast<uint32_t>(ToInt32(PopNumber(m)));
+    Item* base = m.Current().item;
+    Item* element = base;
+    for (uint32_t i = 0; i < steps && element != nullptr; ++i) element = element->next.get();
+    if (base == nullptr || element == nullptr || !base->name || element->name != base->name) {
+        PushStop(m, "Error: Out of array space");
+        return;
+    }
+    const uint32_t user = m.ProgramCounter + 1;
+    if (user >= Machine::kCodeTableSize) {
+        PushStop(m, "Error: Array element without an instruction to use it");
+        return;
+    }
+    m.CodeTable[user].item = element;
+}
+
+}  // namespace tarvil

@@ -1,0 +1,125 @@
+#include "image/bmp_file.h"
+
+#include <algorithm>
+#include <new>
+
+#include "engine/image_record.h"
+
+namespace tarvil {
+
+namespace {
+
+constexpr size_t kBfSize = 2;
+constexpr size_t kBfOffBits = 10;
+constexpr size_t kHeadersBytes = kFileHeaderBytes + bih::kHeaderBytes;
+
+// Colour-table bytes a file carries for a bit count, whatever biClrUsed says.
+size_t FullTableBytes(uint16_t bitCount) {
+    return 4 * static_cast<size_t>(PaletteCountFor(bitCount));
+}
+
+void WriteFileHeader(std::span<uint8_t> out, uint64_t fileSize, uint64_t pixelDataOffset) {
+    out[0] = 'B';
+    out[1] = 'M';
+    WriteLe32(out, kBfSize, static_cast<uint32_t>(fileSize));
+    WriteLe32(out, kBfOffBits, static_cast<uint32_t>(pixelDataOffset));
+}
+
+}  // namespace
+
+std::optional<BmpFileLayout> CheckBmpFile(std::span<const uint8_t> file) {
+    if (file.size() < kHeadersBytes) return std::nullopt;
+    if (file[0] != 'B' || file[1] != 'M') return std::nullopt;
+    BmpFileLayout layout;
+    const auto geometry = CheckDibHeader(file.subspan(kFileHeaderBytes));
+    if (!geometry) return std::nullopt;
+    layout.geometry = *geometry;
+    layout.pixelDataOffset = ReadLe32(file, kBfOffBits);
+    if (layout.pixelDataOffset < kFileHeaderBytes + geometry->pixelsOffset) return std::nullopt;
+    if (layout.pixelDataOffset > file.size()) return std::nullopt;
+    // A truncated file would leave rows of undefined content.
+    if (file.size() - layout.pixelDataOffset < geometry->pixelBytes) return std::nullopt;
+    return layout;
+}
+
+BmpLoadStatus ParseBmpFile(std::span<const uint8_t> file, Image& image) {
+    const auto layout = CheckBmpFile(file);
+    if (!layout) return BmpLoadStatus::Malformed;
+    const DibGeometry& geometry = layout->geometry;
+
+    std::vector<uint8_t> block;
+    try {
+        block.resize(geometry.pixelBytes + bih::kHeaderBytes + kLoadedSpareBytes);
+    } catch (const std::bad_alloc&) {
+        return BmpLoadStatus::NoMemory;
+    }
+    const auto header = file.subspan(kFileHeaderBytes, bih::kHeaderBytes);
+    std::copy(header.begin(), header.end(), block.begin());
+    const auto table = file.subspan(kHeadersBytes, geometry.tableBytes);
+    std::copy(table.begin(), table.end(), block.begin() + bih::kHeaderBytes);
+    const auto rows = file.subspan(layout->pixelDataOffset, geometry.pixelBytes);
+    std::copy(rows.begin(), rows.end(), block.begin() + geometry.pixelsOffset);
+
+    InstallPackedBitmap(image, std::move(block), geometry);
+    return BmpLoadStatus::Ok;
+}
+
+std::optional<std::vector<uint8_t>> SerializeBmp(const Image& image) {
+    if (!image.hasPixels || !image.hasMemory()) return std::nullopt;
+    const int32_t height = image.Height();
+    if (height <= 0) return std::nullopt;
+    const uint64_t pixelBytes = static_cast<uint64_t>(height) * image.RowStride;
+    if (image.pixelsOffset > image.block.size() ||
+        pixelBytes > image.block.size() - image.pixelsOffset) {
+        return std::nullopt;
+    }
+    const size_t tableBytes = FullTableBytes(image.BitCount());
+    const uint64_t fileSize = kHeadersBytes + tableBytes + pixelBytes;
+    if (fileSize > UINT32_MAX) return std::nullopt;
+
+    std::vector<uint8_t> file;
+    try {
+        file.resize(fileSize);  // zero-filled: colour-table bytes past the block stay 0
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    WriteFileHeader(file, fileSize, kHeadersBytes + tableBytes);
+    const auto block = std::span<const uint8_t>(image.block);
+    std::copy_n(block.begin(), bih::kHeaderBytes, file.begin() + kFileHeaderBytes);
+    const size_t tableInBlock = std::min(tableBytes, block.size() - Image::kPaletteOffset);
+    std::copy_n(block.begin() + Image::kPaletteOffset, tableInBlock, file.begin() + kHeadersBytes);
+    std::copy_n(block.begin() + image.pixelsOffset, pixelBytes,
+                file.begin() + kHeadersBytes + tableBytes);
+    return file;
+}
+
+std::vector<uint8_t> BmpFileFromPackedDib(std::span<const uint8_t> packedDib) {
+    std::vector<uint8_t> file(kFileHeaderBytes + packedDib.size());
+    // Readers find the rows through bfOffBits: behind the colour table the header announces.
+    size_t pixelsOffset = std::min(packedDib.size(), bih::kHeaderBytes);
+    if (const auto geometry = CheckDibHeader(packedDib)) pixelsOffset = geometry->pixelsOffset;
+    WriteFileHeader(file, file.size(), kFileHeaderBytes + pixelsOffset);
+    std::copy(packedDib.begin(), packedDib.end(), file.begin() + kFileHeaderBytes);
+    return file;
+}
+
+std::optional<std::vector<uint8_t>> PackedDibFromBmpFile(std::span<const uint8_t> file) {
+    const auto layout = CheckBmpFile(file);
+    if (!layout) return std::nullopt;
+    const DibGeometry& geometry = layout->geometry;
+    // Header and colour table, then everything from bfOffBits on: a gap some
+    // writers leave between the two is dropped.
+    const auto table = file.subspan(kFileHeaderBytes, geometry.pixelsOffset);
+    const auto rows = file.subspan(layout->pixelDataOffset);
+    std::vector<uint8_t> dib;
+    try {
+        dib.reserve(table.size() + rows.size());
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    dib.insert(dib.end(), table.begin(), table.end());
+    dib.insert(dib.end(), rows.begin(), rows.end());
+    return dib;
+}
+
+}  // namespace tarvil

@@ -1,0 +1,47 @@
+// BMP files: reading one into an image and writing an image as one.
+//
+// Pure functions on bytes, with no machine and no file system, so that the
+// reader can be driven by fuzzers and tests directly.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "image/dib_header.h"
+
+namespace tarvil {
+
+struct Image;
+
+// Where the parts of an acceptable BMP file lie.
+struct BmpFileLayout {
+    DibGeometry geometry;
+    size_t pixelDataOffset = 0;  // bfOffBits
+};
+
+// Checks, in order, before anything is allocated: the file holds both headers
+// and starts with "BM"; the info header lies inside the model (CheckDibHeader);
+// bfOffBits lies behind the colour table and inside the file; the file holds
+// every pixel row. nullopt when any check fails.
+std::optional<BmpFileLayout> CheckBmpFile(std::span<const uint8_t> file);
+
+enum class BmpLoadStatus { Ok, Malformed, NoMemory };
+
+// Builds `image` from the bytes of a BMP file: a block of height × stride +
+// 40 + 2048 bytes holding the header (with biClrImportant cleared), the stored
+// colour table and the pixel rows, placed behind biClrUsed entries when the
+// header gives that count. `image` is unchanged unless the result is Ok.
+BmpLoadStatus ParseBmpFile(std::span<const uint8_t> file, Image& image);
+
+// The BMP file of an image: file header, the 40 header bytes as they are, the
+// full colour table for the bit count (bytes past the block's end written as 0)
+// and the pixel rows. nullopt when the image has no pixels.
+std::optional<std::vector<uint8_t>> SerializeBmp(const Image& image);
+
+// The clipboard's image/bmp form of a packed bitmap (file header added) and back.
+std::vector<uint8_t> BmpFileFromPackedDib(std::span<const uint8_t> packedDib);
+std::optional<std::vector<uint8_t>> PackedDibFromBmpFile(std::span<const uint8_t> file);
+
+}  // namespace tarvil

@@ -1,0 +1,158 @@
+// LOADIMAGE, SAVEIMAGE and GETFILENAME: images to and from BMP files and the clipboard.
+//
+// The pseudo file name "CLIPBOARD", in any letter case, names the clipboard.
+// File names are Latin-1 in the script and UTF-8 for the operating system;
+// messages quote them as the script wrote them.
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "engine/host.h"
+#include "engine/text_encoding.h"
+#include "handlers/handlers.h"
+#include "image/bmp_file.h"
+#include "image/file_access.h"
+#include "image/image_operand.h"
+#include "image/packed_dib.h"
+
+namespace tarvil {
+
+namespace {
+
+bool IsClipboardName(std::string_view name) {
+    constexpr std::string_view kClipboard = "CLIPBOARD";
+    if (name.size() != kClipboard.size()) return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != kClipboard[i]) return false;
+    }
+    return true;
+}
+
+std::string LoadFailure(const std::string& name) {
+    return Format("Error: Loading image '%s'", name.c_str());
+}
+
+enum class ClipboardLoad { Loaded, Stopped, Unavailable, Failed };
+
+// Waits, handling events, until the clipboard brings an image that arrived
+// after the last save to it (the change count is 0 right after a save), or
+// until the run is stopped. A packed bitmap is preferred to any other image.
+// Whatever was taken, the clipboard is emptied.
+ClipboardLoad LoadFromClipboard(Machine& m, Image& image) {
+    Host* host = m.host;
+    if (host == nullptr || !host->ClipboardAvailable()) return ClipboardLoad::Unavailable;
+    for (;;) {
+        if (!m.StopList.empty()) return ClipboardLoad::Stopped;
+        if (host->ClipboardChangeCount() != 0) {
+            const ClipboardOffer offer = host->PeekClipboard();
+            if (offer.packedDib || offer.bitmap) {
+                std::optional<std::vector<uint8_t>> dib;
+                if (offer.packedDib) {
+                    dib = host->TakeClipboardPackedDib();
+                } else if (auto bitmap = host->TakeClipboardBitmap()) {
+                    dib = BitmapToPackedDib(*bitmap);
+                }
+                host->EmptyClipboard();
+                const bool adopted = dib.has_value() && AdoptPackedDib(std::move(*dib), image);
+                return adopted ? ClipboardLoad::Loaded : ClipboardLoad::Failed;
+            }
+        }
+        host->WaitForEvents();
+    }
+}
+
+void LoadFromFile(Machine& m, const std::string& name, Image& image) {
+    FileRead file = ReadFileBytes(Latin1ToUtf8(name));
+    switch (file.status) {
+        case FileRead::Status::Unreadable:
+            PushStop(m, LoadFailure(name));
+            return;
+        case FileRead::Status::NoMemory:
+            PushStop(m, kNoMemoryMessage);
+            return;
+        case FileRead::Status::Ok:
+            break;
+    }
+    switch (ParseBmpFile(file.bytes, image)) {
+        case BmpLoadStatus::Ok:
+            return;
+        case BmpLoadStatus::Malformed:
+            PushStop(m, LoadFailure(name));
+            return;
+        case BmpLoadStatus::NoMemory:
+            PushStop(m, kNoMemoryMessage);
+            return;
+    }
+}
+
+}  // namespace
+
+// Pops the name; pushes an image result, which has no memory when loading fails.
+// A clipboard image that cannot be used makes the name an ordinary file name.
+void FuncLoadImage(Machine& m) {
+    const std::string name(OperandText(PopItem(m)));
+    Image* image = BeginImageResult(m);
+    if (image == nullptr) return;
+    if (IsClipboardName(name)) {
+        switch (LoadFromClipboard(m, *image)) {
+            case ClipboardLoad::Loaded:
+            case ClipboardLoad::Stopped:
+                return;
+            case ClipboardLoad::Unavailable:
+                PushStop(m, LoadFailure(name));
+                return;
+            case ClipboardLoad::Failed:
+                break;
+        }
+    }
+    LoadFromFile(m, name, *image);
+}
+
+// Pops the name, then the image. Files are replaced whole or not at all; the
+// clipboard gets the whole block, and the change count drops to 0 so that the
+// next clipboard load waits for another program's image. Images without pixels
+// and operands that hold no image are not written.
+void StmtSaveImage(Machine& m) {
+    const std::string name(OperandText(PopItem(m)));
+    const Image* image = OperandImage(PopItem(m));
+    const std::string failure = Format("Error: Writing image '%s'", name.c_str());
+    if (image == nullptr || !image->hasPixels) {
+        PushStop(m, failure);
+        return;
+    }
+    if (IsClipboardName(name)) {
+        Host* host = m.host;
+        if (host == nullptr || !host->ClipboardAvailable() ||
+            !host->PutClipboardImage(image->block)) {
+            PushStop(m, failure);
+            return;
+        }
+        host->SetClipboardChangeCount(0);
+        return;
+    }
+    const auto file = SerializeBmp(*image);
+    if (!file || !WriteFileReplacing(Latin1ToUtf8(name), *file)) PushStop(m, failure);
+}
+
+// Pops the title; pushes the chosen path, cut to fit the result, or "". Like
+// every text the host gets and gives, title and path are Latin-1: the host
+// converts them for its dialog.
+void FuncGetFileName(Machine& m) {
+    const std::string title(OperandText(PopItem(m)));
+    std::string chosen;
+    if (m.host != nullptr) chosen = m.host->GetFileName(title);
+    Item* result = m.Current().item;
+    if (result == nullptr) return;
+    result->typeCode = kTypeString;
+    if (result->value != nullptr && result->size > 0) {
+        const size_t length = std::min<size_t>(chosen.size(), result->size - 1);
+        std::memset(result->value, 0, result->size);
+        std::memcpy(result->value, chosen.data(), length);
+    }
+    PushItem(m, result);
+}
+
+}  // namespace tarvil

@@ -1,0 +1,284 @@
+// GETPIXEL, SETPIXEL, GETPIXELVAL, SETPIXELVAL, GETPALETTE, SETPALETTE.
+//
+// Coordinates wrap: each is truncated to a signed 32-bit integer and reduced
+// modulo the image's size as an unsigned number, so x = -1 on a 10-pixel row
+// is column 5 (4294967295 mod 10). Rows are stored bottom-up. Every byte read
+// or written is checked against the image's block: palette slots or rows that
+// would lie outside it (clipboard images carry no spare bytes) are neither read
+// nor written. Operands that hold no image, images without pixels and palette
+// indices outside 0..255 change nothing; the getters then deliver 0 (black).
+#include "image/pixel_access.h"
+
+#include <cstdlib>
+#include <optional>
+
+#include "handlers/handlers.h"
+#include "image/image_operand.h"
+
+namespace tarvil {
+
+namespace {
+
+struct Rgb {
+    uint8_t red = 0;
+    uint8_t green = 0;
+    uint8_t blue = 0;
+};
+
+uint32_t Pack(Rgb colour) {
+    return colour.red | (colour.green << 8) | (colour.blue << 16);
+}
+
+// Where a pixel lies: the offset of its first byte and its column.
+struct PixelSpot {
+    size_t offset = 0;
+    uint32_t column = 0;
+};
+
+std::optional<PixelSpot> Locate(const Image& image, int32_t x, int32_t y) {
+    if (!image.hasPixels) return std::nullopt;
+    const int32_t width = image.Width();
+    const int32_t height = image.Height();
+    if (width <= 0 || height <= 0) return std::nullopt;
+    size_t byteInRow = 0;
+    size_t bytes = 1;
+    const uint32_t column = static_cast<uint32_t>(x) % static_cast<uint32_t>(width);
+    switch (image.BitCount()) {
+        case 1:
+            byteInRow = column / 8;
+            break;
+        case 4:
+            byteInRow = column / 2;
+            break;
+        case 8:
+            byteInRow = column;
+            break;
+        case 24:
+            byteInRow = 3 * static_cast<size_t>(column);
+            bytes = 3;
+            break;
+        default:
+            return std::nullopt;
+    }
+    const uint32_t rowFromTop = static_cast<uint32_t>(y) % static_cast<uint32_t>(height);
+    const size_t storedRow = static_cast<size_t>(height) - 1 - rowFromTop;
+    const size_t offset = image.pixelsOffset + storedRow * image.RowStride + byteInRow;
+    if (offset > image.block.size() || bytes > image.block.size() - offset) return std::nullopt;
+    return PixelSpot{offset, column};
+}
+
+// Offset of colour-table slot `index`, when it lies inside the block.
+std::optional<size_t> PaletteSlot(const Image& image, int64_t index) {
+    if (index < 0 || index > 255) return std::nullopt;
+    const size_t offset = Image::kPaletteOffset + 4 * static_cast<size_t>(index);
+    if (offset + 4 > image.block.size()) return std::nullopt;
+    return offset;
+}
+
+Rgb ReadSlot(const Image& image, int64_t index) {
+    const auto slot = PaletteSlot(image, index);
+    if (!slot) return {};
+    const uint8_t* entry = &image.block[*slot];
+    return {entry[2], entry[1], entry[0]};
+}
+
+// 1-bit images are black and white: bit 0 is black when colour-table entry 0
+// (all four bytes) is zero, white otherwise.
+bool ZeroBitIsBlack(const Image& image) {
+    const auto slot = PaletteSlot(image, 0);
+    if (!slot) return true;
+    const uint8_t* entry = &image.block[*slot];
+    return (entry[0] | entry[1] | entry[2] | entry[3]) == 0;
+}
+
+// The stored value: the bit, the nibble, the byte, or red + 256 green + 65536 blue.
+uint32_t ReadRaw(const Image& image, PixelSpot spot) {
+    const uint8_t* p = &image.block[spot.offset];
+    switch (image.BitCount()) {
+        case 1:
+            return (*p >> (7 - spot.column % 8)) & 1;
+        case 4:
+            return spot.column % 2 == 0 ? *p >> 4 : *p & 0x0F;
+        case 8:
+            return *p;
+        default:
+            return Pack({p[2], p[1], p[0]});
+    }
+}
+
+void WriteRaw(Image& image, PixelSpot spot, uint32_t value) {
+    uint8_t* p = &image.block[spot.offset];
+    switch (image.BitCount()) {
+        case 1: {
+            const auto mask = static_cast<uint8_t>(0x80 >> (spot.column % 8));
+            *p = value != 0 ? (*p | mask) : (*p & ~mask);
+            break;
+        }
+        case 4:
+            *p = spot.column % 2 == 0 ? static_cast<uint8_t>((*p & 0x0F) | ((value & 0x0F) << 4))
+                                      : static_cast<uint8_t>((*p & 0xF0) | (value & 0x0F));
+            break;
+        case 8:
+            *p = static_cast<uint8_t>(value);
+            break;
+        default:
+            p[0] = static_cast<uint8_t>(value >> 16);
+            p[1] = static_cast<uint8_t>(value >> 8);
+            p[2] = static_cast<uint8_t>(value);
+            break;
+    }
+}
+
+// The colour operand's value bytes, whatever its type.
+Rgb ColourOperand(const Item* item) {
+    auto byte = [item](uint32_t i) -> uint8_t {
+        if (item == nullptr || item->value == nullptr || i >= item->size) return 0;
+        return static_cast<uint8_t>(item->value[i]);
+    };
+    return {byte(0), byte(1), byte(2)};
+}
+
+// Sets the operand temporary to an RGB value and pushes it.
+void PushRgbResult(Machine& m, Rgb colour) {
+    Item* result = m.Current().item;
+    if (result == nullptr) return;
+    result->typeCode = kTypeRgb;
+    if (result->value != nullptr && result->size >= 4) {
+        result->value[0] = std::byte{colour.red};
+        result->value[1] = std::byte{colour.green};
+        result->value[2] = std::byte{colour.blue};
+        result->value[3] = std::byte{0};
+    }
+    PushItem(m, result);
+}
+
+struct PixelArguments {
+    Image* image = nullptr;
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+// Pops y, x and the image operand (what stands below them on the stack).
+PixelArguments PopPixelArguments(Machine& m) {
+    PixelArguments args;
+    args.y = ToInt32(PopNumber(m));
+    args.x = ToInt32(PopNumber(m));
+    args.image = OperandImage(PopItem(m));
+    return args;
+}
+
+}  // namespace
+
+int NearestPaletteIndex(uint8_t red, uint8_t green, uint8_t blue, std::span<const uint8_t> table,
+                        int count) {
+    int best = 0;
+    int bestDistance = 1000;  // larger than any distance (765 at most)
+    for (int k = 0; k < count && 4 * static_cast<size_t>(k) + 4 <= table.size(); ++k) {
+        const uint8_t* entry = &table[4 * static_cast<size_t>(k)];
+        const int distance =
+            std::abs(entry[0] - blue) + std::abs(entry[1] - green) + std::abs(entry[2] - red);
+        if (distance < bestDistance) {
+            best = k;
+            bestDistance = distance;
+            if (distance == 0) break;
+        }
+    }
+    return best;
+}
+
+// Pops y, x; replaces the image with the pixel's colour (RGB).
+void FuncGetPixel(Machine& m) {
+    const PixelArguments args = PopPixelArguments(m);
+    Rgb colour;
+    if (args.image != nullptr) {
+        const Image& image = *args.image;
+        if (const auto spot = Locate(image, args.x, args.y)) {
+            const uint32_t raw = ReadRaw(image, *spot);
+            switch (image.BitCount()) {
+                case 1:
+                    if ((raw == 1) == ZeroBitIsBlack(image)) colour = {255, 255, 255};
+                    break;
+                case 4:
+                case 8:
+                    colour = ReadSlot(image, raw);
+                    break;
+                default:
+                    colour = {static_cast<uint8_t>(raw), static_cast<uint8_t>(raw >> 8),
+                              static_cast<uint8_t>(raw >> 16)};
+                    break;
+            }
+        }
+    }
+    PushRgbResult(m, colour);
+}
+
+// Pops colour, y, x, image. Palette images get the nearest colour-table entry;
+// 1-bit images look at the red byte alone.
+void StmtSetPixel(Machine& m) {
+    const Rgb colour = ColourOperand(PopItem(m));
+    const PixelArguments args = PopPixelArguments(m);
+    if (args.image == nullptr) return;
+    Image& image = *args.image;
+    const auto spot = Locate(image, args.x, args.y);
+    if (!spot) return;
+    const auto table = std::span<const uint8_t>(image.block).subspan(Image::kPaletteOffset);
+    switch (image.BitCount()) {
+        case 1:
+            WriteRaw(image, *spot, (colour.red != 0) == ZeroBitIsBlack(image) ? 1 : 0);
+            break;
+        case 4:
+        case 8: {
+            const int count = image.BitCount() == 4 ? 16 : 256;
+            WriteRaw(image, *spot,
+                     NearestPaletteIndex(colour.red, colour.green, colour.blue, table, count));
+            break;
+        }
+        default:
+            WriteRaw(image, *spot, Pack(colour));
+            break;
+    }
+}
+
+// Pops y, x; replaces the image with the stored value (FLOAT).
+void FuncGetPixelVal(Machine& m) {
+    const PixelArguments args = PopPixelArguments(m);
+    uint32_t raw = 0;
+    if (args.image != nullptr) {
+        if (const auto spot = Locate(*args.image, args.x, args.y))
+            raw = ReadRaw(*args.image, *spot);
+    }
+    if (m.Current().item == nullptr) return;
+    PushFloatResult(m, raw);
+}
+
+// Pops value, y, x, image; stores the value as it is (no colour-table lookup).
+void StmtSetPixelVal(Machine& m) {
+    const auto value = static_cast<uint32_t>(ToInt32(PopNumber(m)));
+    const PixelArguments args = PopPixelArguments(m);
+    if (args.image == nullptr) return;
+    if (const auto spot = Locate(*args.image, args.x, args.y)) WriteRaw(*args.image, *spot, value);
+}
+
+// Pops the index; replaces the image with the slot's colour. Slots beyond the
+// bit count's table are read too: they overlap the pixel rows.
+void FuncGetPalette(Machine& m) {
+    const int32_t index = ToInt32(PopNumber(m));
+    const Image* image = OperandImage(PopItem(m));
+    PushRgbResult(m, image != nullptr ? ReadSlot(*image, index) : Rgb{});
+}
+
+// Pops colour, index, image; the slot's reserved byte is kept.
+void StmtSetPalette(Machine& m) {
+    const Rgb colour = ColourOperand(PopItem(m));
+    const int32_t index = ToInt32(PopNumber(m));
+    Image* image = OperandImage(PopItem(m));
+    if (image == nullptr) return;
+    const auto slot = PaletteSlot(*image, index);
+    if (!slot) return;
+    uint8_t* entry = &image->block[*slot];
+    entry[0] = colour.blue;
+    entry[1] = colour.green;
+    entry[2] = colour.red;
+}
+
+}  // namespace tarvil

@@ -1,0 +1,110 @@
+#include "runtime_ui/desktop_host.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QMetaObject>
+#include <QTimer>
+
+#include "engine/machine.h"
+#include "runtime_ui/debug_dialog.h"
+#include "runtime_ui/latin1_text.h"
+#include "runtime_ui/message_box.h"
+#include "runtime_ui/preview_window.h"
+#include "runtime_ui/system_clipboard.h"
+
+namespace tarvil {
+
+namespace {
+// How long one round of the clipboard wait may sleep when nothing happens.
+constexpr int kWaitRoundMilliseconds = 50;
+
+void ProcessPendingEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+}  // namespace
+
+DesktopHost::DesktopHost(Machine& machine, QWidget* owner)
+    : m_machine(machine),
+      m_owner(owner),
+      m_progress([this]() -> QWidget* { return m_owner.data(); }, ProcessPendingEvents),
+      m_clipboard(std::make_unique<SystemClipboard>()) {
+    m_machine.host = this;
+}
+
+DesktopHost::~DesktopHost() {
+    if (m_machine.host == this) m_machine.host = nullptr;
+}
+
+void DesktopHost::ShowMessage(std::string_view text, MessageKind) {
+    ShowWarningBox(m_owner.data(), FromLatin1(text));
+}
+
+int DesktopHost::UpdateProgress(const char* text, uint16_t percent) {
+    return m_progress.Update(text, percent);
+}
+
+void DesktopHost::DispatchPendingMessages() {
+    ProcessPendingEvents();
+}
+
+int DesktopHost::ShowDebugDialog(unsigned line, std::span<const std::string> variableLines) {
+    SelectEditorLine(line);
+    return RunDebugDialog(m_owner.data(), line, variableLines);
+}
+
+std::string DesktopHost::GetFileName(std::string_view title) {
+    const QString path = QFileDialog::getOpenFileName(m_owner.data(), FromLatin1(title), QString(),
+                                                      QStringLiteral("Windows BMP (*.bmp)"));
+    return ToLatin1String(path);
+}
+
+void DesktopHost::SelectEditorLine(unsigned line) {
+    if (m_selectLine) m_selectLine(line);
+}
+
+void DesktopHost::RequestClose() {
+    // Queued: the window closes (asking to save first) once the run has returned.
+    if (m_owner) QMetaObject::invokeMethod(m_owner.data(), "close", Qt::QueuedConnection);
+}
+
+std::unique_ptr<PreviewWindow> DesktopHost::CreatePreview(const Image& image,
+                                                          std::string_view title, int x, int y,
+                                                          int width, int height) {
+    return CreatePreviewWindow(image, title, x, y, width, height, m_owner.data());
+}
+
+bool DesktopHost::ClipboardAvailable() {
+    return m_clipboard != nullptr;
+}
+uint16_t DesktopHost::ClipboardChangeCount() {
+    return m_clipboard->changeCount();
+}
+void DesktopHost::SetClipboardChangeCount(uint16_t count) {
+    m_clipboard->setChangeCount(count);
+}
+ClipboardOffer DesktopHost::PeekClipboard() {
+    return m_clipboard->offer();
+}
+std::optional<std::vector<uint8_t>> DesktopHost::TakeClipboardPackedDib() {
+    return m_clipboard->takePackedDib();
+}
+std::optional<ClipboardBitmap> DesktopHost::TakeClipboardBitmap() {
+    return m_clipboard->takeBitmap();
+}
+void DesktopHost::EmptyClipboard() {
+    m_clipboard->clear();
+}
+bool DesktopHost::PutClipboardImage(std::span<const uint8_t> packedDib) {
+    return m_clipboard->put(packedDib);
+}
+
+void DesktopHost::WaitForEvents() {
+    // Wakes after a short while even when no event comes, so the wait can look again.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.start(kWaitRoundMilliseconds);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+}  // namespace tarvil

@@ -1,0 +1,62 @@
+// The Host of the desktop application: message boxes, the progress and debug
+// dialogs, preview windows, the open-file dialog and the system clipboard.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "engine/host.h"
+#include "runtime_ui/progress_dialog.h"
+
+namespace tarvil {
+
+class Machine;
+class SystemClipboard;
+
+class DesktopHost : public Host {
+public:
+    // Registers itself as `machine.host` for its lifetime. `owner` is the main
+    // window: the owner of every box, dialog and preview a run opens.
+    DesktopHost(Machine& machine, QWidget* owner);
+    ~DesktopHost() override;
+    DesktopHost(const DesktopHost&) = delete;
+    DesktopHost& operator=(const DesktopHost&) = delete;
+
+    // How the editor's line is selected (the main window supplies it).
+    void setLineSelector(std::function<void(unsigned)> selector) {
+        m_selectLine = std::move(selector);
+    }
+
+    ProgressController& progress() { return m_progress; }
+
+    void ShowMessage(std::string_view text, MessageKind kind) override;
+    int UpdateProgress(const char* text, uint16_t percent) override;
+    void DispatchPendingMessages() override;
+    int ShowDebugDialog(unsigned line, std::span<const std::string> variableLines) override;
+    std::string GetFileName(std::string_view title) override;
+    void SelectEditorLine(unsigned line) override;
+    void RequestClose() override;
+    std::unique_ptr<PreviewWindow> CreatePreview(const Image& image, std::string_view title, int x,
+                                                 int y, int width, int height) override;
+
+    bool ClipboardAvailable() override;
+    uint16_t ClipboardChangeCount() override;
+    void SetClipboardChangeCount(uint16_t count) override;
+    ClipboardOffer PeekClipboard() override;
+    std::optional<std::vector<uint8_t>> TakeClipboardPackedDib() override;
+    std::optional<ClipboardBitmap> TakeClipboardBitmap() override;
+    void EmptyClipboard() override;
+    bool PutClipboardImage(std::span<const uint8_t> packedDib) override;
+    void WaitForEvents() override;
+
+private:
+    Machine& m_machine;
+    QPointer<QWidget> m_owner;
+    std::function<void(unsigned)> m_selectLine;
+    ProgressController m_progress;
+    std::unique_ptr<SystemClipboard> m_clipboard;
+};
+
+}  // namespace tarvil

@@ -1,0 +1,203 @@
+#include "runtime_ui/preview_window.h"
+
+#include <QCloseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QRegion>
+#include <QScrollBar>
+#include <QTimer>
+#include <QWindow>
+
+#include "runtime_ui/bitmap_region.h"
+#include "runtime_ui/latin1_text.h"
+#include "runtime_ui/progress_dialog.h"
+
+namespace tarvil {
+
+namespace {
+constexpr int kLineStep = 10;
+// Scroll range of a window whose image has no pixels.
+constexpr int kDefaultRange = 100;
+
+QMargins FrameMarginsOf(const QWidget* window) {
+    const QRect frame = window->frameGeometry();
+    const QRect client = window->geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(),
+            frame.right() - client.right(), frame.bottom() - client.bottom()};
+}
+}  // namespace
+
+int NextScrollPosition(ScrollRequest request, int position, int extent, int client, bool hasPixels,
+                       int thumbPosition) {
+    const int p = position;
+    switch (request) {
+        case ScrollRequest::LineBack:
+            return p > kLineStep ? p - kLineStep : p;
+        case ScrollRequest::LineForward:
+            if (!hasPixels) return p;
+            return extent - client - kLineStep > p ? p + kLineStep : p;
+        case ScrollRequest::PageBack:
+            return client < p ? p - client : 0;
+        case ScrollRequest::PageForward:
+            if (!hasPixels) return p;
+            return extent - 2 * client > p ? p + client : extent - client;
+        case ScrollRequest::ThumbPosition:
+            return thumbPosition;
+        case ScrollRequest::Other:
+            break;
+    }
+    return p;
+}
+
+int ScrollMaximum(int extent, int client) {
+    return std::max(0, extent - client);
+}
+
+QSize ClientSizeForOuter(QSize outer, QMargins frame) {
+    return {std::max(1, outer.width() - frame.left() - frame.right()),
+            std::max(1, outer.height() - frame.top() - frame.bottom())};
+}
+
+PreviewWidget::PreviewWidget(const Image& image, const QString& title, QRect outer, QWidget* owner)
+    : QAbstractScrollArea(nullptr), m_image(&image), m_outer(outer) {
+    // No close button: the window lives as long as its image.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowMinMaxButtonsHint);
+    setWindowTitle(title);
+    setFrameShape(QFrame::NoFrame);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setCursor(Qt::ArrowCursor);
+
+    const bool hasPixels = image.hasPixels;
+    const bool vertical = !hasPixels || image.Height() > outer.height();
+    const bool horizontal = !hasPixels || image.Width() > outer.width();
+    setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()}) {
+        // The thumb moves while dragged; the picture follows when it is released.
+        bar->setTracking(false);
+        bar->setSingleStep(kLineStep);
+        bar->setRange(0, kDefaultRange);
+    }
+    connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
+            [this](int action) { onAction(Qt::Horizontal, action); });
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
+            [this](int action) { onAction(Qt::Vertical, action); });
+
+    // Windows of images without pixels have no owner.
+    if (hasPixels) KeepAboveOwner(this, owner);
+    QMargins frame;
+    if (owner != nullptr) frame = FrameMarginsOf(owner->window());
+    move(outer.topLeft());
+    resize(ClientSizeForOuter(outer.size(), frame));
+}
+
+void PreviewWidget::bind() {
+    if (m_image != nullptr && m_image->hasPixels) {
+        const QSize client = viewport()->size();
+        horizontalScrollBar()->setRange(0, ScrollMaximum(m_image->Width(), client.width()));
+        verticalScrollBar()->setRange(0, ScrollMaximum(m_image->Height(), client.height()));
+        horizontalScrollBar()->setPageStep(std::max(1, client.width()));
+        verticalScrollBar()->setPageStep(std::max(1, client.height()));
+    }
+    viewport()->repaint();
+}
+
+void PreviewWidget::onAction(Qt::Orientation orientation, int action) {
+    QScrollBar* bar = orientation == Qt::Horizontal ? horizontalScrollBar() : verticalScrollBar();
+    ScrollRequest request = ScrollRequest::Other;
+    switch (action) {
+        case QAbstractSlider::SliderSingleStepSub:
+            request = ScrollRequest::LineBack;
+            break;
+        case QAbstractSlider::SliderSingleStepAdd:
+            request = ScrollRequest::LineForward;
+            break;
+        case QAbstractSlider::SliderPageStepSub:
+            request = ScrollRequest::PageBack;
+            break;
+        case QAbstractSlider::SliderPageStepAdd:
+            request = ScrollRequest::PageForward;
+            break;
+        case QAbstractSlider::SliderMove:
+            // A released thumb (or the wheel) carries a position; a dragged one waits.
+            request = bar->isSliderDown() ? ScrollRequest::Other : ScrollRequest::ThumbPosition;
+            break;
+        default:
+            break;
+    }
+    const bool hasPixels = m_image != nullptr && m_image->hasPixels;
+    int extent = 0;
+    if (hasPixels) extent = orientation == Qt::Horizontal ? m_image->Width() : m_image->Height();
+    const int client = orientation == Qt::Horizontal ? viewport()->width() : viewport()->height();
+    const int next =
+        NextScrollPosition(request, bar->value(), extent, client, hasPixels, bar->sliderPosition());
+    bar->setSliderPosition(next);
+}
+
+void PreviewWidget::scrollContentsBy(int, int) {
+    // The next paint shows the new part; nothing is moved on the screen.
+    viewport()->update();
+}
+
+void PreviewWidget::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    const QRect exposed = event->rect();
+    const QSize size = m_image != nullptr ? BitmapSize(*m_image) : QSize();
+    const QPoint origin(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
+    const QRect imageArea(origin, size);
+    const QRect visible = exposed & imageArea;
+    if (!visible.isEmpty()) {
+        painter.drawImage(visible.topLeft(),
+                          RenderBitmapRegion(*m_image, visible.translated(-origin)));
+    }
+    // White right of and below the image.
+    for (const QRect& rest : QRegion(exposed).subtracted(QRegion(imageArea))) {
+        painter.fillRect(rest, Qt::white);
+    }
+}
+
+void PreviewWidget::closeEvent(QCloseEvent* event) {
+    // The user cannot close a preview; it goes when its image is released.
+    event->ignore();
+}
+
+bool PreviewWidget::event(QEvent* event) {
+    if (event->type() == QEvent::Show && !m_fitted) {
+        m_fitted = true;
+        // The window manager's frame is known only once the window is up.
+        QTimer::singleShot(0, this, &PreviewWidget::fitOuterSize);
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+void PreviewWidget::fitOuterSize() {
+    const QSize client = ClientSizeForOuter(m_outer.size(), FrameMarginsOf(this));
+    if (client != size()) {
+        resize(client);
+        if (isVisible()) bind();
+    }
+}
+
+PreviewHandle::PreviewHandle(std::unique_ptr<PreviewWidget> widget) : m_widget(std::move(widget)) {}
+
+PreviewHandle::~PreviewHandle() {
+    if (m_widget) m_widget->detach();
+}
+
+void PreviewHandle::Refresh() {
+    if (m_widget) m_widget->bind();
+}
+
+std::unique_ptr<PreviewHandle> CreatePreviewWindow(const Image& image, std::string_view title,
+                                                   int x, int y, int width, int height,
+                                                   QWidget* owner) {
+    auto widget = std::make_unique<PreviewWidget>(image, FromLatin1(title),
+                                                  QRect(x, y, width, height), owner);
+    widget->show();
+    widget->fitOuterSize();
+    widget->bind();
+    return std::make_unique<PreviewHandle>(std::move(widget));
+}
+
+}  // namespace tarvil

@@ -1,0 +1,201 @@
+#include "runtime_ui/progress_dialog.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyle>
+#include <QWindow>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "runtime_ui/dialog_units.h"
+#include "runtime_ui/latin1_text.h"
+
+namespace tarvil {
+
+namespace {
+// The shown text is kept in 256 bytes: longer texts are cut at 255 characters.
+constexpr qsizetype kShownTextLimit = 255;
+}  // namespace
+
+ProgressBarLayout LayoutProgressBar(QSize client, uint16_t percent, bool fillMode) {
+    ProgressBarLayout layout;
+    const int32_t left = 0;
+    const int32_t top = 0;
+    const int32_t right = client.width();
+    const int32_t bottom = client.height();
+    layout.frame = QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+
+    // Inner rectangle: one pixel in from the left and top, two from the right.
+    const int32_t innerLeft = left + 1;
+    const int32_t innerTop = top + 1;
+    const int32_t innerRight = right - 2;
+    if (fillMode) {
+        const int32_t fill =
+            innerLeft + (innerRight - innerLeft) * static_cast<int32_t>(percent) / 100;
+        // Outline-less rectangles leave their right and bottom edge uncovered.
+        layout.grey = QRect(QPoint(innerLeft, innerTop), QPoint(fill - 2, bottom - 2));
+        layout.white = QRect(QPoint(fill, innerTop), QPoint(innerRight - 2, bottom - 2));
+    }
+
+    char text[16];
+    std::snprintf(text, sizeof text, "%2d%%", static_cast<int>(percent));
+    layout.text =
+        QString::fromLatin1(text, static_cast<qsizetype>(std::min<size_t>(3, std::strlen(text))));
+    layout.textTopLeft =
+        QPoint(static_cast<int>(innerRight * 0.45), static_cast<int>(bottom * 0.25));
+    return layout;
+}
+
+QString FormatElapsed(uint32_t milliseconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2lu:%.2lu:%.2lu",
+                  static_cast<unsigned long>(milliseconds / 3600000u),
+                  static_cast<unsigned long>((milliseconds / 60000u) % 60u),
+                  static_cast<unsigned long>((milliseconds / 1000u) % 60u));
+    return QString::fromLatin1(text);
+}
+
+uint32_t SteadyMilliseconds() {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+void KeepAboveOwner(QWidget* window, QWidget* owner) {
+    if (owner == nullptr) return;
+    QWidget* top = owner->window();
+    window->winId();  // makes the native window so it can be given an owner
+    if (window->windowHandle() != nullptr && top->windowHandle() != nullptr) {
+        window->windowHandle()->setTransientParent(top->windowHandle());
+    }
+}
+
+ProgressBarWidget::ProgressBarWidget(QWidget* parent) : QWidget(parent) {}
+
+void ProgressBarWidget::setPercent(uint16_t percent) {
+    m_percent = percent;
+    repaint();
+}
+
+void ProgressBarWidget::paintEvent(QPaintEvent*) {
+    // The whole control is drawn on every paint, so the fill survives being
+    // covered and uncovered: the frame first, then the fill when there is one.
+    QPainter painter(this);
+    const ProgressBarLayout frame = LayoutProgressBar(size(), m_percent, false);
+    painter.fillRect(frame.frame, Qt::white);
+    painter.setPen(Qt::black);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(frame.frame.adjusted(0, 0, -1, -1));
+    const ProgressBarLayout layout = LayoutProgressBar(size(), m_percent, m_percent != 0);
+    if (!layout.grey.isEmpty()) painter.fillRect(layout.grey, Qt::gray);
+    if (!layout.white.isEmpty()) painter.fillRect(layout.white, Qt::white);
+    painter.setPen(Qt::black);
+    painter.setBackgroundMode(Qt::TransparentMode);
+    const QFontMetrics metrics(font());
+    painter.drawText(layout.textTopLeft + QPoint(0, metrics.ascent()), layout.text);
+}
+
+ProgressDialog::ProgressDialog(QWidget* owner, std::function<uint32_t()> clock)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_clock(std::move(clock)) {
+    setWindowTitle(QStringLiteral("Tarvil"));
+    setModal(false);
+    const DialogUnits du(font());
+    setFixedSize(du.size(149, 62));
+
+    auto* icon = new QLabel(this);
+    icon->setPixmap(windowIcon().pixmap(du.size(18, 20).boundedTo(QSize(32, 32))));
+    icon->setGeometry(du.rect(7, 7, 18, 20));
+
+    m_text = new QLabel(this);
+    m_text->setTextFormat(Qt::PlainText);
+    m_text->setGeometry(du.rect(35, 9, 103, 9));
+    m_text->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+    m_bar = new ProgressBarWidget(this);
+    m_bar->setGeometry(du.rect(34, 21, 110, 16));
+
+    m_clockLabel = new QLabel(QStringLiteral("00:00:00"), this);
+    QRect clockRect = du.rect(35, 47, 30, 7);
+    clockRect.setHeight(std::max(clockRect.height(), QFontMetrics(font()).height()));
+    m_clockLabel->setGeometry(clockRect);
+    m_clockLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    m_stop = new QPushButton(QStringLiteral("Stop!"), this);
+    m_stop->setGeometry(du.rect(108, 44, 37, 14));
+    m_stop->setAutoDefault(false);
+    connect(m_stop, &QPushButton::clicked, this, &ProgressDialog::stopClicked);
+
+    if (owner != nullptr) {
+        const QWidget* top = owner->window();
+        move(top->mapToGlobal(QPoint(0, 0)) + QPoint(du.x(100), du.y(80)));
+        KeepAboveOwner(this, owner);
+    }
+    m_startTime = m_clock();
+}
+
+QString ProgressDialog::textLabelText() const {
+    return m_text->text();
+}
+QString ProgressDialog::clockText() const {
+    return m_clockLabel->text();
+}
+
+void ProgressDialog::showProgress(const QByteArray& text, uint16_t percent) {
+    m_clockLabel->setText(FormatElapsed(m_clock() - m_startTime));
+    const QByteArray shown = text.left(kShownTextLimit);
+    if (shown != m_shownText) {
+        m_shownText = shown;
+        m_text->setText(QString::fromLatin1(shown));
+    }
+    if (percent == m_shownPercent) return;
+    m_shownPercent = percent;
+    m_bar->setPercent(percent);
+}
+
+void ProgressDialog::closeEvent(QCloseEvent* event) {
+    // There is no close box; the window manager's close request is refused too.
+    event->ignore();
+}
+
+void ProgressDialog::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+            event->accept();  // the keys of the dialog manager do nothing here
+            return;
+        default:
+            QDialog::keyPressEvent(event);
+    }
+}
+
+ProgressController::ProgressController(std::function<QWidget*()> owner,
+                                       std::function<void()> dispatch,
+                                       std::function<uint32_t()> clock)
+    : m_owner(std::move(owner)), m_dispatch(std::move(dispatch)), m_clock(std::move(clock)) {}
+
+ProgressController::~ProgressController() = default;
+
+int ProgressController::Update(const char* text, uint16_t percent) {
+    const bool hasText = text != nullptr && text[0] != '\0';
+    if (!m_dialog && hasText) {
+        m_dialog = std::make_unique<ProgressDialog>(m_owner ? m_owner() : nullptr, m_clock);
+        QObject::connect(m_dialog.get(), &ProgressDialog::stopClicked,
+                         [this] { m_stopRequest = 1; });
+        m_dialog->show();
+        m_dialog->raise();
+        m_dialog->repaint();
+        m_stopRequest = 0;
+    }
+    if (m_dialog && !hasText) m_dialog.reset();
+    if (m_dialog) m_dialog->showProgress(QByteArray(text), percent);
+    if (m_dispatch) m_dispatch();
+    return m_stopRequest;
+}
+
+}  // namespace tarvil

@@ -1,0 +1,259 @@
+// Runs of real scripts in the desktop application: messages, the line
+// selection, the progress, debug and preview windows, EXIT, a Run during a run,
+// closing during a run, and a start from the command line.
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/desktop_app.h"
+#include "app/main_window.h"
+#include "app/script_document.h"
+#include "app/script_editor.h"
+#include "engine/machine.h"
+#include "gui_test_support.h"
+#include "runtime_ui/debug_dialog.h"
+#include "runtime_ui/desktop_host.h"
+#include "runtime_ui/preview_window.h"
+
+using namespace tarvil;
+using testing::AnswerNextMessageBox;
+using testing::WhenModalAppears;
+
+namespace {
+
+// A loop long enough to be stopped while it runs.
+const QString kLongLoop = QStringLiteral("float i\nFor i=0 to 100000000\nNext i\n");
+
+QList<PreviewWidget*> OpenPreviews() {
+    QList<PreviewWidget*> found;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* preview = qobject_cast<PreviewWidget*>(widget)) found << preview;
+    }
+    return found;
+}
+
+}  // namespace
+
+class DesktopRunTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<Machine> m_machine;
+    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<DesktopHost> m_host;
+    bool m_closed = false;
+
+    void run(const QString& script) {
+        m_window->editor()->loadText(script);
+        m_window->runScript();
+    }
+
+private slots:
+    void init() {
+        m_machine = std::make_unique<Machine>();
+        m_window = std::make_unique<MainWindow>(*m_machine);
+        m_host = std::make_unique<DesktopHost>(*m_machine, m_window.get());
+        MainWindow* window = m_window.get();
+        m_host->setLineSelector([window](unsigned line) { window->selectEditorLine(line); });
+        Machine* machine = m_machine.get();
+        m_window->setScriptRunner(
+            [machine](std::string_view text) { return RunScript(*machine, text); });
+        m_closed = false;
+        connect(m_window.get(), &MainWindow::closed, this, [this] { m_closed = true; });
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+    void cleanup() {
+        m_window->editor()->document()->setModified(false);
+        m_host.reset();
+        m_window.reset();
+        m_machine.reset();
+    }
+
+    void emptyScriptEndsQuietly() {
+        auto seen = AnswerNextMessageBox();
+        run(QString());
+        QTest::qWait(50);
+        seen->watch->stop();
+        QVERIFY(!seen->seen);
+    }
+
+    void compileErrorIsShownAndItsLineSelected() {
+        auto seen = AnswerNextMessageBox();
+        run(QStringLiteral("float x\nfoo bar\nx=1\n"));
+        QVERIFY(seen->seen);
+        QCOMPARE(seen->title, QStringLiteral("Tarvil"));
+        QCOMPARE(seen->text, QStringLiteral("[0002] Error: Instruction not found 'foo bar'"));
+        QCOMPARE(seen->icon, QMessageBox::Warning);
+        QCOMPARE(seen->modality, Qt::ApplicationModal);
+        QCOMPARE(seen->parent, m_window.get());
+        QCOMPARE(m_window->editor()->textCursor().selectedText(),
+                 QStringLiteral("foo bar") + QChar::ParagraphSeparator);
+    }
+
+    void dspmesIsShownVerbatim() {
+        auto seen = AnswerNextMessageBox();
+        run(QStringLiteral("DspMes(\"<b>100%d</b> citt\u00E0 \", 1.5)\n"));
+        QVERIFY(seen->seen);
+        QCOMPARE(seen->text, QStringLiteral("<b>100%d</b> citt\u00E0 1.5"));
+        QCOMPARE(seen->format, Qt::PlainText);
+    }
+
+    void exitClosesTheWindowAfterTheRun() {
+        run(QStringLiteral("float x\nEXIT\nx=1\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(m_closed, 3000);
+        QVERIFY(!m_window->isVisible());
+    }
+
+    void exitAsksToSaveAModifiedScript() {
+        m_window->editor()->loadText(QStringLiteral("EXIT\n"));
+        m_window->editor()->moveCursor(QTextCursor::End);
+        QTest::keyClicks(m_window->editor(), "' changed");
+        auto seen = AnswerNextMessageBox(QMessageBox::Cancel);
+        m_window->runScript();
+        QTRY_VERIFY_WITH_TIMEOUT(seen->seen, 3000);
+        QCOMPARE(seen->text, QStringLiteral("Save changes to Untitled?"));
+        QVERIFY(!m_closed);
+        QVERIFY(m_window->isVisible());
+    }
+
+    void runDuringARunStopsTheRunningScript() {
+        QTimer::singleShot(100, m_window.get(), [this] {
+            QTest::keyClick(m_window->editor(), Qt::Key_R, Qt::ControlModifier);
+        });
+        auto seen = AnswerNextMessageBox();
+        QElapsedTimer clock;
+        clock.start();
+        run(kLongLoop);
+        QVERIFY(seen->seen);
+        QCOMPARE(seen->text, QStringLiteral("Warning: Program stopped"));
+        QVERIFY(clock.elapsed() < 20000);
+        QVERIFY(!m_machine->RunInProgress);
+    }
+
+    void closingDuringARunStopsItThenCloses() {
+        QTimer::singleShot(100, m_window.get(), [this] {
+            QVERIFY(!m_window->close());
+            QVERIFY(m_window->isVisible());
+        });
+        auto seen = AnswerNextMessageBox();
+        run(kLongLoop);
+        QVERIFY(seen->seen);
+        QCOMPARE(seen->text, QStringLiteral("Error : Running program stopped"));
+        QVERIFY(m_closed);
+        QVERIFY(!m_window->isVisible());
+    }
+
+    void progressDialogStopIsReadByTheScript() {
+        QTimer::singleShot(100, m_window.get(), [this] {
+            ProgressDialog* dialog = m_host->progress().dialog();
+            QVERIFY(dialog != nullptr);
+            QVERIFY(dialog->isVisible());
+            QCOMPARE(dialog->textLabelText(), QStringLiteral("Working"));
+            QCOMPARE(dialog->bar()->percent(), uint16_t{42});
+            dialog->stopButton()->click();
+        });
+        auto seen = AnswerNextMessageBox();
+        run(
+            QStringLiteral("float i\nFor i=0 to 100000000\n if(DspWhile(\"Working\",42))\n"
+                           "  DspMes(\"stopped\")\n  Return\n endif\nNext i\n"));
+        QVERIFY(seen->seen);
+        QCOMPARE(seen->text, QStringLiteral("stopped"));
+        QVERIFY(m_host->progress().dialog() == nullptr);  // closed at the end of the run
+    }
+
+    void debugShowsVariablesPreviewsAndAnswers() {
+        QString lineField;
+        QStringList variables;
+        QString selected;
+        QRect previewFrame;
+        QString previewTitle;
+        WhenModalAppears([&](QWidget* modal) {
+            auto* dialog = qobject_cast<DebugDialog*>(modal);
+            QVERIFY(dialog != nullptr);
+            lineField = dialog->lineField()->text();
+            for (int i = 0; i < dialog->variableList()->count(); ++i)
+                variables << dialog->variableList()->item(i)->text();
+            selected = m_window->editor()->textCursor().selectedText();
+            const QList<PreviewWidget*> previews = OpenPreviews();
+            if (previews.size() == 1) {
+                previewFrame = previews.first()->frameGeometry();
+                previewTitle = previews.first()->windowTitle();
+            }
+            dialog->continueButton()->click();
+        });
+        auto seen = AnswerNextMessageBox();
+        run(
+            QStringLiteral("DevCon img\nfloat x\nimg=CreateImage(100,50,24)\nx=2.5\n"
+                           "Preview(img,\"Output\",5,5)\nDebug\nDspMes(\"after\")\n"));
+        QCOMPARE(lineField, QStringLiteral("6"));
+        QCOMPARE(selected, QStringLiteral("Debug") + QChar::ParagraphSeparator);
+        QVERIFY2(variables.contains(QStringLiteral("devcon        img = x=100 y=50 bit=24 res=0")),
+                 qPrintable(variables.join('|')));
+        QVERIFY(variables.contains(QStringLiteral("float           x = 2.5")));
+        QCOMPARE(previewTitle, QStringLiteral("Output"));
+        QCOMPARE(previewFrame, QRect(5, 5, 108, 76));
+        QVERIFY(seen->seen);
+        QCOMPARE(seen->text, QStringLiteral("after"));  // Continue went on
+        QVERIFY(OpenPreviews().isEmpty());              // released with the image
+    }
+
+    void debugStopEndsTheRun() {
+        WhenModalAppears([](QWidget* modal) {
+            if (auto* dialog = qobject_cast<DebugDialog*>(modal)) dialog->stopButton()->click();
+        });
+        // The debug dialog comes first, then the message that ends the run.
+        auto runEnd = std::make_shared<testing::MessageBoxSeen>();
+        QTimer::singleShot(0, this, [runEnd] {
+            WhenModalAppears([runEnd](QWidget* modal) {
+                if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                    runEnd->seen = true;
+                    runEnd->text = box->text();
+                    box->button(QMessageBox::Ok)->click();
+                } else {
+                    modal->close();
+                }
+            });
+        });
+        run(QStringLiteral("Debug\nDspMes(\"not reached\")\n"));
+        QVERIFY(runEnd->seen);
+        QCOMPARE(runEnd->text, QStringLiteral("Debug: Program stopped"));
+    }
+
+    void scriptArgumentsAreLatin1() {
+        const std::vector<std::string> args = ScriptArguments(
+            {QStringLiteral("s.bas"), QStringLiteral("citt\u00E0"), QStringLiteral("\u20AC")});
+        QCOMPARE(args.size(), size_t{3});
+        QCOMPARE(args[1], std::string("citt\xE0"));
+        QCOMPARE(args[2], std::string("?"));
+    }
+
+    void startsWithAScriptAndArgumentsAndEndsAtExit() {
+        QTemporaryDir dir;
+        const QString script = dir.filePath(QStringLiteral("start.bas"));
+        const QString output = dir.filePath(QStringLiteral("out.bmp"));
+        QString error;
+        QVERIFY(SaveScriptDocument(script,
+                                   QStringLiteral("DevCon i\ni=CreateImage(ClNum,2,24)\n"
+                                                  "SaveImage(i,ClArg[2])\nEXIT\n"),
+                                   &error));
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(TARVIL_EXECUTABLE), {script, QStringLiteral("x"), output});
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        QFile bmp(output);
+        QVERIFY(bmp.open(QIODevice::ReadOnly));
+        const QByteArray bytes = bmp.readAll();
+        QVERIFY(bytes.size() > 26);
+        QCOMPARE(static_cast<uint8_t>(bytes[18]), uint8_t{3});  // width = ClNum = 3
+    }
+};
+
+QTEST_MAIN(DesktopRunTest)
+#include "desktop_run_test.moc"

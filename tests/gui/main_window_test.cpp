@@ -1,0 +1,444 @@
+// The main window: menus, accelerators, prompts and tips, File New, opening and
+// saving, the recent-file list, Run and closing while a run goes on. Runs here
+// go through a stand-in runner that behaves as the engine's RunScript does.
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+
+#include "app/help_browser.h"
+#include "app/main_window.h"
+#include "app/new_script_template.h"
+#include "app/recent_file_list.h"
+#include "app/script_document.h"
+#include "app/script_editor.h"
+#include "engine/machine.h"
+#include "gui_test_support.h"
+
+using namespace tarvil;
+
+namespace {
+
+// Stands in for RunScript: records the text, and while "running" keeps the
+// window responsive until the StopList has an entry, as the execution loop does.
+struct FakeRunner {
+    Machine* machine = nullptr;
+    std::vector<std::string> texts;
+    RunResult result;
+    bool longRun = false;
+    int refused = 0;
+    std::string stopMessage;
+
+    RunResult operator()(std::string_view text) {
+        if (machine->RunInProgress) {
+            ++refused;
+            PushStop(*machine, "Warning: Program stopped");
+            return {0, RunOutcome::Refused};
+        }
+        texts.emplace_back(text);
+        machine->RunInProgress = true;
+        if (longRun) {
+            QElapsedTimer clock;
+            clock.start();
+            while (machine->StopList.empty() && clock.elapsed() < 5000)
+                QCoreApplication::processEvents();
+        }
+        const Item* stop = ItemAt(machine->StopList, 0);
+        stopMessage = stop && stop->name ? *stop->name : std::string();
+        ClearList(machine->StopList);
+        machine->RunInProgress = false;
+        return result;
+    }
+};
+
+QAction* Action(MainWindow& window, const char* name) {
+    return window.findChild<QAction*>(QLatin1String(name));
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<Machine> m_machine;
+    std::unique_ptr<MainWindow> m_window;
+    std::shared_ptr<FakeRunner> m_runner;
+
+    void writeDocument(const QString& file, const QString& text) {
+        QString error;
+        QVERIFY2(SaveScriptDocument(file, text, &error), qPrintable(error));
+    }
+
+private slots:
+    void init() {
+        QSettings(QStringLiteral("Tarvil"), QStringLiteral("Tarvil")).clear();
+        m_machine = std::make_unique<Machine>();
+        m_window = std::make_unique<MainWindow>(*m_machine);
+        m_runner = std::make_shared<FakeRunner>();
+        m_runner->machine = m_machine.get();
+        m_window->setScriptRunner(
+            [runner = m_runner](std::string_view text) { return (*runner)(text); });
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+    void cleanup() {
+        m_window->editor()->document()->setModified(false);
+        m_window.reset();
+        m_machine.reset();
+    }
+
+    void startsUntitledAndEmpty() {
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Untitled[*] - Tarvil"));
+        QVERIFY(m_window->editor()->text().isEmpty());
+        QCOMPARE(m_window->editor()->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QVERIFY(QFontInfo(m_window->editor()->font()).fixedPitch());
+    }
+
+    void menusHoldTheItemsInOrder() {
+        QStringList menus;
+        for (QAction* menu : m_window->menuBar()->actions()) menus << menu->text();
+        QCOMPARE(menus, QStringList({"&File", "&Edit", "&Actions", "&View", "&Help"}));
+        auto items = [this](int index) {
+            QStringList texts;
+            for (QAction* item : m_window->menuBar()->actions()[index]->menu()->actions()) {
+                if (item->isSeparator()) {
+                    texts << "-";
+                } else if (item->isVisible()) {
+                    texts << item->text();
+                }
+            }
+            return texts;
+        };
+        QCOMPARE(items(0), QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S",
+                                        "Save &As...", "-", "&Print...\tCtrl+P", "Print Pre&view",
+                                        "P&rint Setup...", "-", "Recent File", "-", "E&xit"}));
+        QCOMPARE(items(1), QStringList({"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
+                                        "&Paste\tCtrl+V"}));
+        QCOMPARE(items(2), QStringList({"&Run program \tCtrl+R"}));
+        QCOMPARE(items(3), QStringList({"&Toolbar", "&Status Bar"}));
+        QCOMPARE(items(4), QStringList({"&Index...", "&Using Help...", "-", "&About Tarvil..."}));
+        QVERIFY(!Action(*m_window, "actionRecentFile")->isEnabled());
+    }
+
+    void acceleratorsPromptsAndTips_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("prompt");
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("New") << "actionNew"
+                             << "Ctrl+N"
+                             << "Create a new document"
+                             << "New";
+        QTest::newRow("Open") << "actionOpen"
+                              << "Ctrl+O"
+                              << "Open an existing document"
+                              << "Open";
+        QTest::newRow("Save") << "actionSave"
+                              << "Ctrl+S"
+                              << "Save the active document"
+                              << "Save";
+        QTest::newRow("Save As") << "actionSaveAs"
+                                 << ""
+                                 << "Save the active document with a new name"
+                                 << "Save As";
+        QTest::newRow("Print") << "actionPrint"
+                               << "Ctrl+P"
+                               << "Print the active document"
+                               << "Print";
+        QTest::newRow("Print Preview") << "actionPrintPreview"
+                                       << ""
+                                       << "Display full pages"
+                                       << "Print Preview";
+        QTest::newRow("Print Setup") << "actionPrintSetup"
+                                     << ""
+                                     << "Change the printer and printing options"
+                                     << "Print Setup";
+        QTest::newRow("Exit") << "actionExit"
+                              << ""
+                              << "Quit the application; prompts to save documents"
+                              << "Exit";
+        QTest::newRow("Undo") << "actionUndo"
+                              << "Ctrl+Z, Alt+Backspace"
+                              << "Undo the last action"
+                              << "Undo";
+        QTest::newRow("Cut") << "actionCut"
+                             << "Ctrl+X, Shift+Del"
+                             << "Cut the selection and put it on the Clipboard"
+                             << "Cut";
+        QTest::newRow("Copy") << "actionCopy"
+                              << "Ctrl+C, Ctrl+Ins"
+                              << "Copy the selection and put it on the Clipboard"
+                              << "Copy";
+        QTest::newRow("Paste") << "actionPaste"
+                               << "Ctrl+V, Shift+Ins"
+                               << "Insert Clipboard contents"
+                               << "Paste";
+        QTest::newRow("Run") << "actionRun"
+                             << "Ctrl+R"
+                             << "Start program execution"
+                             << "Run";
+        QTest::newRow("Toolbar") << "actionToolbar"
+                                 << ""
+                                 << "Show or hide the toolbar"
+                                 << "Toggle ToolBar";
+        QTest::newRow("Status Bar") << "actionStatusBar"
+                                    << ""
+                                    << "Show or hide the status bar"
+                                    << "Toggle StatusBar";
+        QTest::newRow("About") << "actionAbout"
+                               << ""
+                               << "Display program information, version number and copyright"
+                               << "About";
+    }
+    void acceleratorsPromptsAndTips() {
+        QFETCH(QString, name);
+        QFETCH(QString, keys);
+        QFETCH(QString, prompt);
+        QFETCH(QString, tip);
+        QAction* action = m_window->findChild<QAction*>(name);
+        QVERIFY(action != nullptr);
+        QStringList shortcuts;
+        for (const QKeySequence& key : action->shortcuts()) shortcuts << key.toString();
+        QCOMPARE(shortcuts.join(", "), keys);
+        QCOMPARE(action->statusTip(), prompt);
+        QCOMPARE(action->toolTip(), tip);
+    }
+
+    void toolBarButtonsInOrder() {
+        auto* bar = m_window->findChild<QToolBar*>(QStringLiteral("toolBar"));
+        QStringList names;
+        for (QAction* action : bar->actions())
+            names << (action->isSeparator() ? "-" : action->objectName());
+        QCOMPARE(names, QStringList({"actionNew", "actionOpen", "actionSave", "-", "actionCut",
+                                     "actionCopy", "actionPaste", "-", "actionRun", "-",
+                                     "actionPrint", "actionAbout"}));
+        for (QAction* action : bar->actions())
+            QVERIFY(action->isSeparator() || !action->icon().isNull());
+        Action(*m_window, "actionToolbar")->trigger();
+        QVERIFY(bar->isHidden());
+        Action(*m_window, "actionStatusBar")->trigger();
+        QVERIFY(m_window->statusBar()->isHidden());
+    }
+
+    void newPutsTheTemplateAndKeepsTheName() {
+        const QString file = m_dir.filePath("keep.bas");
+        writeDocument(file, QStringLiteral("old text"));
+        QVERIFY(m_window->openFile(file));
+        QTest::keyClick(m_window->editor(), Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(
+            EditorTextToScript(m_window->editor()->text()),
+            QByteArray(NewScriptTemplate.data(), static_cast<qsizetype>(NewScriptTemplate.size())));
+        QCOMPARE(m_window->editor()->document()->blockCount(), 47);
+        QCOMPARE(m_window->currentFile(), file);
+        QVERIFY(m_window->windowTitle().startsWith(QStringLiteral("keep.bas")));
+        QVERIFY(m_window->editor()->document()->isModified());
+        // One replace: a single Undo brings the old text back.
+        m_window->editor()->undo();
+        QCOMPARE(m_window->editor()->text(), QStringLiteral("old text"));
+        // Save overwrites the file with the template.
+        m_window->editor()->redo();
+        QVERIFY(m_window->save());
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll().mid(4), QByteArray(NewScriptTemplate.data(), 925));
+    }
+
+    void openingAPlainTextFileIsRefused() {
+        const QString file = m_dir.filePath("plain.bas");
+        QFile plain(file);
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.write("DspMes(\"hi\")\r\n");
+        plain.close();
+        m_window->editor()->loadText(QStringLiteral("unchanged"));
+        auto seen = testing::AnswerNextMessageBox();
+        QVERIFY(!m_window->openFile(file));
+        QVERIFY(seen->seen);
+        QCOMPARE(seen->text, QStringLiteral("Unexpected file format."));
+        QCOMPARE(m_window->editor()->text(), QStringLiteral("unchanged"));
+        QVERIFY(m_window->currentFile().isEmpty());
+    }
+
+    void recentFilesKeepSixNewestFirst() {
+        QStringList files;
+        for (int i = 1; i <= 7; ++i) {
+            files << m_dir.filePath(QStringLiteral("r%1.bas").arg(i));
+            writeDocument(files.last(), QStringLiteral("' %1").arg(i));
+            QVERIFY(m_window->openFile(files.last()));
+        }
+        QCOMPARE(m_window->recentFiles().size(), 6);
+        QCOMPARE(m_window->recentFiles().first(), files[6]);
+        QVERIFY(!m_window->recentFiles().contains(files[0]));
+        QSettings settings(QStringLiteral("Tarvil"), QStringLiteral("Tarvil"));
+        QCOMPARE(settings.value(QStringLiteral("Recent File List/File1")).toString(), files[6]);
+        QCOMPARE(settings.value(QStringLiteral("Recent File List/File6")).toString(), files[1]);
+        QAction* first = Action(*m_window, "actionRecent1");
+        QVERIFY(first->isVisible());
+        QVERIFY(first->text().startsWith(QStringLiteral("&1 ")));
+        QVERIFY(first->text().size() <= 3 + kRecentFileShownLength ||
+                first->text().endsWith("r7.bas"));
+        QVERIFY(!Action(*m_window, "actionRecentFile")->isVisible());
+        // Reopening from the list.
+        m_window->editor()->loadText(QString());
+        Action(*m_window, "actionRecent2")->trigger();
+        QCOMPARE(m_window->editor()->text(), QStringLiteral("' 6"));
+    }
+
+    void abbreviatesLongPaths_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("short") << "/home/ann/a.bas"
+                               << "/home/ann/a.bas";
+        QTest::newRow("exactly 30") << "/home/ann/scripts/abcdefgh.bas"
+                                    << "/home/ann/scripts/abcdefgh.bas";
+        QTest::newRow("folders dropped") << "/home/ann/projects/images/filters/blur.bas"
+                                         << "/.../images/filters/blur.bas";
+        QTest::newRow("name alone") << "/home/ann/a_very_long_script_name_indeed.bas"
+                                    << "a_very_long_script_name_indeed.bas";
+        QTest::newRow("relative") << "projects/images/filters/sharpen/x.bas"
+                                  << ".../filters/sharpen/x.bas";
+    }
+    void abbreviatesLongPaths() {
+        QFETCH(QString, path);
+        QFETCH(QString, shown);
+        QCOMPARE(AbbreviateRecentFile(path), shown);
+    }
+
+    void runHandsOverTheTextAndSelectsTheReportedLine() {
+        m_window->editor()->loadText(QStringLiteral("line1\nline2\nline3"));
+        m_runner->result = {2, RunOutcome::CompileError};
+        QTest::keyClick(m_window->editor(), Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(m_runner->texts.size(), size_t{1});
+        QCOMPARE(m_runner->texts.back(), std::string("line1\r\nline2\r\nline3"));
+        QCOMPARE(m_window->editor()->textCursor().selectedText(),
+                 QString("line2") + QChar::ParagraphSeparator);
+        // The menu item and the tool-bar button run too; a normal end leaves the selection.
+        m_runner->result = {0, RunOutcome::Normal};
+        Action(*m_window, "actionRun")->trigger();
+        auto* bar = m_window->findChild<QToolBar*>(QStringLiteral("toolBar"));
+        QTest::mouseClick(bar->widgetForAction(Action(*m_window, "actionRun")), Qt::LeftButton);
+        QCOMPARE(m_runner->texts.size(), size_t{3});
+        QCOMPARE(m_window->editor()->textCursor().selectedText(),
+                 QString("line2") + QChar::ParagraphSeparator);
+    }
+
+    void editAcceleratorsReachTheEditor() {
+        ScriptEditor* editor = m_window->editor();
+        editor->loadText(QStringLiteral("alpha"));
+        editor->selectAll();
+        QTest::keyClick(editor, Qt::Key_Insert, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("alpha"));
+        QTest::keyClick(editor, Qt::Key_Delete, Qt::ShiftModifier);
+        QVERIFY(editor->text().isEmpty());
+        QTest::keyClick(editor, Qt::Key_Insert, Qt::ShiftModifier);
+        QTest::keyClick(editor, Qt::Key_Insert, Qt::ShiftModifier);
+        QCOMPARE(editor->text(), QStringLiteral("alphaalpha"));
+        editor->loadText(QStringLiteral("base"));
+        editor->moveCursor(QTextCursor::End);
+        QTest::keyClicks(editor, "z");
+        QTest::keyClick(editor, Qt::Key_Backspace, Qt::AltModifier);
+        QCOMPARE(editor->text(), QStringLiteral("base"));
+    }
+
+    void runDuringARunStopsIt() {
+        m_runner->longRun = true;
+        QTimer::singleShot(50, m_window.get(), [this] {
+            QTest::keyClick(m_window->editor(), Qt::Key_R, Qt::ControlModifier);
+        });
+        m_window->runScript();
+        QCOMPARE(m_runner->refused, 1);
+        QCOMPARE(m_runner->stopMessage, std::string("Warning: Program stopped"));
+        QCOMPARE(m_window->runDepth(), 0);
+    }
+
+    void closingDuringARunStopsItThenCloses() {
+        m_runner->longRun = true;
+        bool closed = false;
+        connect(m_window.get(), &MainWindow::closed, this, [&closed] { closed = true; });
+        m_window->editor()->loadText(QStringLiteral("x"));
+        QTimer::singleShot(50, m_window.get(), [this] {
+            QVERIFY(!m_window->close());  // deferred: the run stops first
+            QVERIFY(m_window->closePending());
+            QVERIFY(m_window->isVisible());
+        });
+        m_window->runScript();
+        QCOMPARE(m_runner->stopMessage, std::string("Error : Running program stopped"));
+        QVERIFY(closed);
+        QVERIFY(!m_window->isVisible());
+    }
+
+    void closingAsksToSaveAModifiedDocument() {
+        m_window->editor()->loadText(QStringLiteral("x"));
+        QTest::keyClicks(m_window->editor(), "y");
+        auto seen = testing::AnswerNextMessageBox(QMessageBox::Cancel);
+        QVERIFY(!m_window->close());
+        QVERIFY(seen->seen);
+        QCOMPARE(seen->text, QStringLiteral("Save changes to Untitled?"));
+        QVERIFY(m_window->isVisible());
+        seen = testing::AnswerNextMessageBox(QMessageBox::No);
+        QVERIFY(m_window->close());
+    }
+
+    void cancellingTheSaveQuestionDuringARunKeepsRunningAndOpen() {
+        m_runner->longRun = true;
+        QTest::keyClicks(m_window->editor(), "changed");
+        QTimer::singleShot(50, m_window.get(), [this] {
+            testing::AnswerNextMessageBox(QMessageBox::Cancel);
+            QVERIFY(!m_window->close());
+            QVERIFY(!m_window->closePending());
+            PushStop(*m_machine, "End");
+        });
+        m_window->runScript();
+        QCOMPARE(m_runner->stopMessage, std::string("End"));
+        QVERIFY(m_window->isVisible());
+    }
+
+    void helpShowsTheLanguageReference() {
+        Action(*m_window, "actionHelpIndex")->trigger();
+        auto* browser = m_window->findChild<QTextBrowser*>();
+        QVERIFY(browser != nullptr);
+        QVERIFY(browser->isVisible());
+        const QString text = browser->toPlainText();
+        QVERIFY(text.contains(QStringLiteral("Tarvil language reference")));
+        for (const char* word :
+             {"left to right", "DSPWHILE", "GETPIXELVAL", "FILEFIND", "ClArg", "HBS", "Lum"}) {
+            QVERIFY2(text.contains(QLatin1String(word)), word);
+        }
+        // The contents list at the top leads to every section.
+        auto* help = m_window->findChild<HelpBrowser*>();
+        QFile page(QStringLiteral(":/help/language_reference.md"));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QString markdown = QString::fromUtf8(page.readAll());
+        int links = 0;
+        const QRegularExpression link(QStringLiteral("\\]\\(#([a-z-]+)\\)"));
+        for (const QRegularExpressionMatch& match : link.globalMatch(markdown)) {
+            QVERIFY2(help->goToSection(match.captured(1)), qPrintable(match.captured(1)));
+            ++links;
+        }
+        QVERIFY(links >= 16);
+        QVERIFY(!help->goToSection(QStringLiteral("no-such-section")));
+        QCOMPARE(SectionSlug(QStringLiteral("Colours: RGB and HBS")),
+                 QStringLiteral("colours-rgb-and-hbs"));
+        Action(*m_window, "actionUsingHelp")->trigger();
+        QVERIFY(browser->toPlainText().contains(QStringLiteral("Using Help")));
+    }
+
+    void statusBarShowsLineAndColumn() {
+        m_window->editor()->loadText(QStringLiteral("ab\ncdef"));
+        QTextCursor cursor = m_window->editor()->textCursor();
+        cursor.setPosition(6);
+        m_window->editor()->setTextCursor(cursor);
+        auto* label = m_window->findChild<QLabel*>(QStringLiteral("cursorPosition"));
+        QCOMPARE(label->text(), QStringLiteral("Ln 2, Col 4"));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

@@ -1,0 +1,104 @@
+// The splash: its language from the locale, and its timer.
+#include <QLabel>
+#include <QtTest>
+
+#include "app/splash_dialog.h"
+
+using namespace tarvil;
+
+class SplashTest : public QObject {
+    Q_OBJECT
+private slots:
+    void language_data() {
+        QTest::addColumn<QString>("lcAll");
+        QTest::addColumn<QString>("lcMessages");
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<bool>("italian");
+        QTest::newRow("nothing set") << ""
+                                     << ""
+                                     << "" << true;
+        QTest::newRow("C") << ""
+                           << ""
+                           << "C" << true;
+        QTest::newRow("C.UTF-8") << "C.UTF-8"
+                                 << ""
+                                 << "" << true;
+        QTest::newRow("POSIX") << ""
+                               << "POSIX"
+                               << "" << true;
+        QTest::newRow("Italian") << ""
+                                 << ""
+                                 << "it_IT.UTF-8" << true;
+        QTest::newRow("Swiss Italian") << ""
+                                       << ""
+                                       << "it_CH" << true;
+        QTest::newRow("English") << ""
+                                 << ""
+                                 << "en_US.UTF-8" << false;
+        QTest::newRow("German") << ""
+                                << ""
+                                << "de_DE@euro" << false;
+        QTest::newRow("LC_ALL first") << "en_GB.UTF-8"
+                                      << "it_IT"
+                                      << "it_IT" << false;
+        QTest::newRow("then LC_MESSAGES") << ""
+                                          << "it_IT.UTF-8"
+                                          << "en_US" << true;
+        QTest::newRow("then LANG") << ""
+                                   << ""
+                                   << "it" << true;
+        QTest::newRow("capitals are another language") << ""
+                                                       << ""
+                                                       << "IT_it" << false;
+        QTest::newRow("unknown language") << ""
+                                          << ""
+                                          << "xx_YY" << false;
+    }
+    void language() {
+        QFETCH(QString, lcAll);
+        QFETCH(QString, lcMessages);
+        QFETCH(QString, lang);
+        QFETCH(bool, italian);
+        const QByteArray a = lcAll.toUtf8(), m = lcMessages.toUtf8(), l = lang.toUtf8();
+        const SplashLanguage chosen = ChooseSplashLanguage(a.isEmpty() ? nullptr : a.constData(),
+                                                           m.isEmpty() ? nullptr : m.constData(),
+                                                           l.isEmpty() ? nullptr : l.constData());
+        QCOMPARE(chosen == SplashLanguage::Italian, italian);
+    }
+
+    void emptyVariablesCountAsUnset() {
+        QCOMPARE(LocaleSetting("", "", "it_IT"), QStringLiteral("it_IT"));
+        QCOMPARE(LanguageCode(QStringLiteral("it_IT.UTF-8")), QStringLiteral("ita"));
+        QCOMPARE(LanguageCode(QStringLiteral("en_US")), QStringLiteral("eng"));
+    }
+
+    void readsTheEnvironment() {
+        qputenv("LC_ALL", "");
+        qputenv("LC_MESSAGES", "");
+        qputenv("LANG", "en_US.UTF-8");
+        QCOMPARE(SplashLanguageFromEnvironment(), SplashLanguage::English);
+        qputenv("LC_MESSAGES", "it_IT.UTF-8");
+        QCOMPARE(SplashLanguageFromEnvironment(), SplashLanguage::Italian);
+    }
+
+    void textsFollowTheLanguage() {
+        SplashDialog italian(nullptr, SplashLanguage::Italian);
+        SplashDialog english(nullptr, SplashLanguage::English);
+        QVERIFY(italian.texts().join(' ').contains(QStringLiteral("Versione 1.7")));
+        QVERIFY(english.texts().join(' ').contains(QStringLiteral("Version 1.7")));
+        QVERIFY(italian.texts().contains(QStringLiteral("Tarvil")));
+        QVERIFY(italian.windowFlags() & Qt::FramelessWindowHint);
+    }
+
+    void theTimerHidesTheSplash() {
+        SplashDialog splash(nullptr, SplashLanguage::English);
+        splash.showFor(100);
+        QVERIFY(splash.isVisible());
+        QVERIFY(!splash.isModal());
+        QTRY_VERIFY_WITH_TIMEOUT(!splash.isVisible(), 3000);
+        QCOMPARE(splash.result(), 1);
+    }
+};
+
+QTEST_MAIN(SplashTest)
+#include "splash_test.moc"

@@ -1,0 +1,4 @@
+float x
+x=2.5
+Debug
+DspMes("continued")

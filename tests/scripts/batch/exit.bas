@@ -1,0 +1,2 @@
+EXIT
+DspMes("after EXIT")

@@ -1,0 +1,1 @@
+float xx=1DspMes("cr only ", x)

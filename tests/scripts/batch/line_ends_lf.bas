@@ -1,0 +1,3 @@
+float x
+x=2
+DspMes("lf only ", x)

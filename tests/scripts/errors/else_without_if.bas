@@ -1,0 +1,2 @@
+float a
+ELSE

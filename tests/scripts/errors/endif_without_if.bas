@@ -1,0 +1,4 @@
+float a
+IF(a)
+ENDIF
+ENDIF

@@ -1,0 +1,4 @@
+float x,y
+RGB c
+y=c.Red
+y=x.Width

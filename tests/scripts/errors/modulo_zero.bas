@@ -1,0 +1,3 @@
+float x
+x=0
+DspMes(7%x)

@@ -1,0 +1,2 @@
+float x
+x=SETPIXEL(1,2)

@@ -1,0 +1,5 @@
+string s
+float x
+DspMes("before")
+x=s+1
+DspMes("never")

@@ -1,0 +1,5 @@
+float a
+IF(a)
+  a=1
+ELSE
+  a=2

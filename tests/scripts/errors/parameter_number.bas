@@ -1,0 +1,3 @@
+DevCon img
+float x,y
+SetPixel(img, x, y)

@@ -1,0 +1,1 @@
+DspMes("it's")

@@ -1,0 +1,2 @@
+string s
+s=5

@@ -1,0 +1,4 @@
+DspMes("before")
+
+foo bar
+DspMes("never")

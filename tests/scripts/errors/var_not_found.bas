@@ -1,0 +1,2 @@
+float x
+x = y * 2

@@ -1,0 +1,331 @@
+// The compiler's observable output: statement codes, emitted instruction
+// shapes, ParamCount and the exact error messages.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/new_script_template.h"
+#include "compiler/compiler.h"
+#include "handlers/handlers.h"
+#include "unit/fake_host.h"
+
+namespace tarvil {
+namespace {
+
+struct ClassifyCase {
+    const char* line;
+    int32_t code;
+    const char* rest;  // the text from the cursor on
+};
+
+TEST(ClassifyLineTest, FindsStatementAndCursor) {
+    const ClassifyCase cases[] = {
+        {"   For y=0 to 255", kw::kFor, "y=0 to 255"},
+        {"pix.Red  =pix.Red", kw::kAssignment, "=pix.Red"},
+        {"SetPalette(Obmp,y,pix)", kw::kSetPalette, "(Obmp,y,pix)"},
+        {"DevCon   Ibmp,Obmp", kw::kDevcon, "Ibmp,Obmp"},
+        {"Next y", kw::kNext, "y"},
+        {"x[i=1] = 2", kw::kAssignment, "= 2"},
+        {"foo", 0, ""},
+        {"foo bar", 0, "bar"},
+        {"FOR=1", kw::kAssignment, "=1"},
+        {"Debugging", kw::kDebug, ""},
+        {"ELSEIF(x)", kw::kElse, "(x)"},
+        {"", 0, ""},
+        {"     ", 0, ""},
+    };
+    for (const ClassifyCase& c : cases) {
+        size_t cursor = 0;
+        const std::string_view line(c.line);
+        EXPECT_EQ(ClassifyLine(line, cursor), c.code) << c.line;
+        EXPECT_EQ(line.substr(cursor), c.rest) << c.line;
+    }
+}
+
+TEST(KeywordTest, FirstKeywordThatBeginsTheTextWins) {
+    std::string_view spelling;
+    EXPECT_EQ(MatchKeyword("SETPIXELVAL(", &spelling), kw::kSetPixelVal);
+    EXPECT_EQ(MatchKeyword("setpixel("), kw::kSetPixel);
+    EXPECT_EQ(MatchKeyword("Redness", &spelling), kMemberRed);
+    EXPECT_EQ(spelling, "Red");
+    EXPECT_EQ(MatchKeyword("width", &spelling), kMemberWidth);
+    EXPECT_EQ(spelling, "Width");
+    EXPECT_EQ(MatchKeyword("SINE"), kw::kSin);
+    EXPECT_EQ(MatchKeyword("asin"), kw::kAsin);
+    EXPECT_EQ(MatchKeyword("Foo"), 0);
+    EXPECT_EQ(MatchKeyword("RG"), 0);  // shorter than every keyword it begins
+}
+
+// Compiles `text` in a fresh machine and keeps the result for inspection.
+class Compiled {
+public:
+    explicit Compiled(const std::string& text) {
+        machine.host = &host;
+        ok = CompileScript(machine, text);
+    }
+    std::vector<Handler> Handlers() const {
+        std::vector<Handler> handlers;
+        for (uint32_t i = 0; i < machine.EmitCount; ++i) handlers.push_back(machine.CodeTable[i].handler);
+        return handlers;
+    }
+    std::string Message() const {
+        const Item* stop = ItemAt(machine.StopList, 0);
+        return stop && stop->name ? *stop->name : std::string();
+    }
+    const Item* Operand(uint32_t index) const { return machine.CodeTable[index].item; }
+
+    testing::FakeHost host;
+    Machine machine;
+    bool ok = false;
+};
+
+TEST(CompileScriptTest, EmptyTextCompilesToReturn) {
+    Compiled c("");
+    EXPECT_TRUE(c.ok);
+    EXPECT_EQ(c.Handlers(), std::vector<Handler>{StmtReturn});
+}
+
+TEST(CompileScriptTest, TemplateCompilesTo118Instructions) {
+    Compiled c{std::string(NewScriptTemplate)};
+    ASSERT_TRUE(c.ok) << c.Message();
+    EXPECT_EQ(c.machine.EmitCount, 118u);
+    EXPECT_EQ(c.machine.CodeTable[117].handler, StmtReturn);
+    EXPECT_EQ(NewScriptTemplate.size(), 925u);
+}
+
+TEST(CompileScriptTest, GetPixelAssignmentShape) {
+    Compiled c("DevCon Ibmp\r\nfloat x,y\r\nRGB pix\r\npix=GetPixel(Ibmp,x,y)\r\n");
+    ASSERT_TRUE(c.ok) << c.Message();
+    EXPECT_EQ(c.Handlers(), (std::vector<Handler>{PushOperand, PushOperand, PushOperand,
+                                                  FuncGetPixel, Assign, StmtReturn}));
+    EXPECT_EQ(*c.Operand(0)->name, "Ibmp");
+    EXPECT_EQ(*c.Operand(1)->name, "x");
+    EXPECT_EQ(*c.Operand(2)->name, "y");
+    EXPECT_EQ(*c.Operand(3)->name, "Temp Var");
+    EXPECT_EQ(*c.Operand(4)->name, "pix");
+}
+
+TEST(CompileScriptTest, ForLoopShape) {
+    Compiled c("float y,a\r\nFor y=0 to 255\r\na=y\r\nNext y\r\n");
+    ASSERT_TRUE(c.ok) << c.Message();
+    EXPECT_EQ(c.Handlers(),
+              (std::vector<Handler>{PushOperand, Assign, PushOperand, Assign, PushOperand, Assign,
+                                    PushOperand, Assign,  // the body a=y
+                                    PushOperand, PushOperand, OpAdd, PushOperand, OpLe, JumpIfTrue,
+                                    StmtReturn}));
+    const Machine& m = c.machine;
+    EXPECT_EQ(*m.CodeTable[0].item->name, "Const 0.000000");
+    EXPECT_EQ(*m.CodeTable[1].item->name, "y");
+    EXPECT_EQ(*m.CodeTable[2].item->name, "Const 255.000000");
+    EXPECT_EQ(*m.CodeTable[3].item->name, "ForNextTo y");
+    EXPECT_EQ(*m.CodeTable[4].item->name, "Const 1.000000");
+    EXPECT_EQ(*m.CodeTable[5].item->name, "ForNextSteep y");
+    EXPECT_EQ(*m.CodeTable[8].item->name, "ForNextSteep y");
+    EXPECT_EQ(*m.CodeTable[9].item->name, "y");
+    EXPECT_EQ(m.CodeTable[10].item, m.CodeTable[9].item);  // the sum goes straight into y
+    EXPECT_EQ(*m.CodeTable[11].item->name, "ForNextTo y");
+    EXPECT_EQ(m.CodeTable[13].number, 5u);  // resumes at the body's first instruction
+    EXPECT_TRUE(m.LoopList.empty());
+}
+
+TEST(CompileScriptTest, IfElseEndifPatches) {
+    Compiled c("float a\r\nIF(a)\r\na=1\r\nELSE\r\na=2\r\nENDIF\r\na=3\r\n");
+    ASSERT_TRUE(c.ok) << c.Message();
+    // 0 Push a, 1 JumpIfFalse, 2-3 a=1, 4 Jump, 5-6 a=2, 7-8 a=3, 9 Return
+    const Machine& m = c.machine;
+    EXPECT_EQ(m.CodeTable[1].handler, JumpIfFalse);
+    EXPECT_EQ(m.CodeTable[1].number, 4u);
+    EXPECT_EQ(m.CodeTable[4].handler, Jump);
+    EXPECT_EQ(m.CodeTable[4].number, 6u);
+    EXPECT_TRUE(m.BranchList.empty());
+}
+
+TEST(CompileScriptTest, IfWithoutElsePatchesToLastBodyInstruction) {
+    Compiled c("float a\r\nIF(a)\r\na=1\r\nENDIF\r\n");
+    ASSERT_TRUE(c.ok) << c.Message();
+    EXPECT_EQ(c.machine.CodeTable[1].number, 3u);
+}
+
+struct ExpressionCase {
+    const char* expression;
+    std::vector<Handler> handlers;  // emitted for "x=<expression>", before Assign
+    int paramCount;
+};
+
+TEST(ExpressionTest, EmittedCodeAndParamCount) {
+    const std::vector<ExpressionCase> cases = {
+        {"-5", {PushOperand, PushOperand, OpSub}, 1},
+        {"1+2*3", {PushOperand, PushOperand, OpAdd, PushOperand, OpMul}, 1},
+        {"2*(3+4)", {PushOperand, PushOperand, PushOperand, OpAdd, OpMul}, 1},
+        {"a<=b+1", {PushOperand, PushOperand, OpLe, PushOperand, OpAdd}, 1},
+        {"a<>b", {PushOperand, PushOperand, OpNe}, 1},
+        {"a>=b", {PushOperand, PushOperand, OpGe}, 1},
+        {"a>>b", {PushOperand, PushOperand, OpGt}, 1},
+        {"a<=b&a<b", {PushOperand, PushOperand, OpLe, PushOperand, OpAnd, PushOperand, OpLt}, 1},
+        {"!a&b", {PushOperand, OpNot, PushOperand, OpAnd}, 1},
+        {"!(a&b)", {PushOperand, PushOperand, OpAnd, OpNot}, 1},
+        {"a*-b", {PushOperand, PushOperand, PushOperand, OpSub, OpMul}, 1},
+        {"S IN(a)", {PushOperand, FuncSin}, 1},
+        {"1+2)+3", {PushOperand, PushOperand, OpAdd}, 1},
+        {"POW(a,2)", {PushOperand, PushOperand, FuncPow}, 2},
+        {"1.5.7", {PushOperand}, 1},
+    };
+    for (const ExpressionCase& c : cases) {
+        testing::FakeHost host;
+        Machine m(&host);
+        CompileDeclaration(m, kTypeFloat, "a,b,x");
+        m.ParamCount = 0;
+        std::string text = c.expression;
+        EXPECT_TRUE(CompileExpression(m, text)) << c.expression;
+        std::vector<Handler> handlers;
+        for (uint32_t i = 0; i < m.EmitCount; ++i) handlers.push_back(m.CodeTable[i].handler);
+        EXPECT_EQ(handlers, c.handlers) << c.expression;
+        EXPECT_EQ(m.ParamCount, c.paramCount) << c.expression;
+    }
+}
+
+TEST(ExpressionTest, NumberReadingSkipsTheWholeRun) {
+    size_t cursor = 0;
+    EXPECT_FLOAT_EQ(ReadNumber("1.5.7+1", cursor), 1.5f);
+    EXPECT_EQ(cursor, 4u);
+    cursor = 0;
+    EXPECT_FLOAT_EQ(ReadNumber(".25", cursor), 0.25f);
+    cursor = 0;
+    EXPECT_FLOAT_EQ(ReadNumber("0x10", cursor), 0.0f);  // no hexadecimal numbers
+}
+
+TEST(ExpressionTest, DspWhileParamCounts) {
+    struct Case {
+        const char* line;
+        bool ok;
+    } cases[] = {
+        {"DspWhile(\"a\",SIN(x))", true},
+        {"DspWhile(\"a\",POW(x,2))", false},
+        {"DspWhile(\"\",0)", true},
+        {"DspWhile(!x,50)", true},  // "!" does not change the count
+    };
+    for (const Case& c : cases) {
+        Compiled compiled(std::string("float x\r\n") + c.line);
+        EXPECT_EQ(compiled.ok, c.ok) << c.line << ": " << compiled.Message();
+    }
+}
+
+TEST(BuiltinStatementTest, PreviewGetsDefaultSize) {
+    Compiled c("DevCon Obmp\r\nPreview(Obmp,\"Output\",5,5)\r\n");
+    ASSERT_TRUE(c.ok) << c.Message();
+    EXPECT_EQ(c.Handlers(),
+              (std::vector<Handler>{PushOperand, PushOperand, PushOperand, PushOperand, PushOperand,
+                                    PushOperand, OpAdd, PushOperand, PushOperand, OpAdd, StmtPreview,
+                                    StmtReturn}));
+    EXPECT_EQ(*c.Operand(4)->name, "Obmp.Width");
+    EXPECT_EQ(*c.Operand(7)->name, "Obmp.Height");
+}
+
+TEST(BuiltinStatementTest, DspMesPushesItsCount) {
+    Compiled c("DspMes(\"End\")");
+    ASSERT_TRUE(c.ok);
+    EXPECT_EQ(c.Handlers(), (std::vector<Handler>{PushOperand, PushOperand, StmtDspMes, StmtReturn}));
+    EXPECT_EQ(*c.Operand(1)->name, "Num param");
+    EXPECT_FLOAT_EQ(ReadFloat(*c.Operand(1)), 1.0f);
+}
+
+TEST(VariableTest, DeclarationsArraysAndMembers) {
+    testing::FakeHost host;
+    Machine m(&host);
+    CompileDeclaration(m, kTypeFloat, " b[3] , c[0], d[x], e ");
+    int count = 0;
+    for (Item* item = m.VariableTable.head.get(); item; item = item->next.get()) ++count;
+    EXPECT_EQ(count, 4);  // three b, one e
+    CompileDeclaration(m, kTypeRgb, "pix");
+    Item* red = LookupVariable(m, "pix.Red");
+    ASSERT_NE(red, nullptr);
+    EXPECT_EQ(*red->name, "pix.Red");
+    EXPECT_EQ(red->typeCode, kMemberRed);
+    EXPECT_EQ(red->value, FindItem(m.VariableTable, 0, "pix")->value);
+    EXPECT_EQ(LookupVariable(m, "pix.RED"), red);
+    EXPECT_EQ(LookupVariable(m, "Pix.Red"), nullptr);  // names are case-sensitive
+    EXPECT_EQ(LookupVariable(m, "pix.Foo"), nullptr);
+    EXPECT_EQ(LookupVariable(m, "x1"), nullptr);
+}
+
+struct ErrorCase {
+    const char* script;
+    const char* message;
+    unsigned lineOfMessage;
+};
+
+TEST(CompileErrorTest, Messages) {
+    const std::string longLine(256, 'x');
+    const std::string fitLine = std::string(254, ' ') + "x";  // 255 characters
+    const std::vector<ErrorCase> cases = {
+        {"foo bar", "[0001] Error: Instruction not found 'foo bar'", 1},
+        {"  foo(1)", "[0001] Error: Instruction not found 'foo(1)'", 1},
+        {"float x\r\nx=((1+2)", "[0002] Error: In formula '((1+2)'", 2},
+        {"DspMes(\"it's\")", "[0001] Error: String end not found '\"it'", 1},
+        {"float x\r\nx=y+1", "[0002] Error: Var not found 'y+1'", 2},
+        {"y=1", "[0001] Error: Var not found 'y'", 1},
+        {"float x\r\nx=SETPIXEL(1)", "[0002] Error: Function not callable in expression 'SETPIXEL(1)'", 2},
+        {"float x\r\nx=RAND", "[0002] Error: Missing '(' after function 'RAND'", 2},
+        {"DevCon Obmp\r\nfloat x,y\r\nSetPixel(Obmp, x, y)", "[0003] Error: Parameter number error '(Obmp,x,y)'", 2},
+        {"DevCon Obmp\r\nfloat x\r\nSetPixel(Obmp,POW(x,2),x,x)", "[0003] Error: Parameter number error '(Obmp,POW(x,2),x,x)'", 3},
+        {"Preview(\"a\")", "[0001] Error: Parameter number error '(\"a\")'", 1},
+        {"ELSE", "Else senza IF", 0},
+        {"float a\r\nIF(a)\r\nELSE\r\nELSE", "Else senza IF", 0},
+        {"ENDIF", "Endif senza IF", 0},
+        {"float a\r\nIF(a)\r\na=1", "[0002] Error: IF without ENDIF", 2},
+        {"float x\r\nfloat y\r\ny=x.Red", "[0003] Error: Member not valid for this variable 'x.Red'", 3},
+        {"RGB c\r\nfloat y\r\ny=c.Width", "[0003] Error: Member not valid for this variable 'c.Width'", 3},
+        {"float x\r\nx.SIN=1", "[0002] Error: Member not valid for this variable 'x.SIN'", 2},
+        {"float x\r\nFor x to 3", "[0002] Error: Missing '=' in FOR 'x'", 2},
+        {longLine.c_str(), "[0001] Error: Line too long (more than 255 characters)", 1},
+        {"float x\r\nx=q+1\r\nfoo bar", "[0002] Error: Var not found 'q+1'", 2},
+        {"float x\r\nz=q", "[0002] Error: Var not found 'z'", 2},  // target error shown last
+    };
+    for (const ErrorCase& c : cases) {
+        testing::FakeHost host;
+        Machine m(&host);
+        EXPECT_FALSE(CompileScript(m, c.script)) << c.script;
+        const Item* stop = ItemAt(m.StopList, 0);
+        ASSERT_NE(stop, nullptr) << c.script;
+        EXPECT_EQ(*stop->name, c.message) << c.script;
+    }
+    Compiled fits(fitLine);
+    EXPECT_TRUE(fits.ok) << fits.Message();
+    // A 255-character line after a CR LF keeps its LF's blank and still fits.
+    Compiled fitsSecond("\r\n" + std::string(255, ' '));
+    EXPECT_TRUE(fitsSecond.ok) << fitsSecond.Message();
+}
+
+TEST(CompileLimitTest, FourThousandInstructions) {
+    // Each "x=1" line emits two instructions; the program ends with StmtReturn.
+    std::string fits = "float x\r\n";
+    for (int i = 0; i < 1999; ++i) fits += "x=1\r\n";
+    Compiled ok(fits);  // 3998 + 1 = 3999 instructions
+    EXPECT_TRUE(ok.ok) << ok.Message();
+    Compiled full(fits + "RETURN\r\n");  // exactly 4000
+    EXPECT_TRUE(full.ok) << full.Message();
+    EXPECT_EQ(full.machine.EmitCount, 4000u);
+    Compiled over(fits + "x=1\r\nx=1");  // 4001 on line 2002
+    EXPECT_FALSE(over.ok);
+    EXPECT_EQ(over.Message(), "[2002] Error: Program too long (more than 4000 instructions)");
+    // With no room left for the closing StmtReturn, the last line is named.
+    Compiled noReturn(fits + "x=1\r\n");
+    EXPECT_FALSE(noReturn.ok);
+    EXPECT_EQ(noReturn.Message(), "[2002] Error: Program too long (more than 4000 instructions)");
+}
+
+TEST(CompileScriptTest, LineFeedsAloneMakeOneLine) {
+    Compiled c("foo bar\nfloat x");
+    EXPECT_FALSE(c.ok);
+    EXPECT_EQ(c.Message(), "[0001] Error: Instruction not found 'foo bar float x'");
+}
+
+TEST(CompileScriptTest, ErrorStopsCompilationAfterItsLine) {
+    Compiled c("float x\r\nx=1\r\nfoo bar\r\nx=2\r\n");
+    EXPECT_FALSE(c.ok);
+    EXPECT_EQ(c.machine.EmitCount, 2u);
+}
+
+}  // namespace
+}  // namespace tarvil
