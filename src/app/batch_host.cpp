@@ -13,6 +13,7 @@
 #include "engine/image_record.h"
 #include "engine/machine.h"
 #include "engine/text_encoding.h"
+#include "runtime_ui/system_clipboard.h"
 
 namespace tarvil {
 
@@ -125,19 +126,35 @@ std::unique_ptr<PreviewWindow> BatchHost::CreatePreview(const Image&, std::strin
 
 bool BatchHost::ClipboardAvailable() { return m_clipboard != nullptr; }
 
-uint16_t BatchHost::ClipboardChangeCount() { return 0; }
+uint16_t BatchHost::ClipboardChangeCount() {
+    return m_clipboard ? m_clipboard->changeCount() : 0;
+}
 
-void BatchHost::SetClipboardChangeCount(uint16_t) {}
+void BatchHost::SetClipboardChangeCount(uint16_t count) {
+    if (m_clipboard) m_clipboard->setChangeCount(count);
+}
 
-ClipboardOffer BatchHost::PeekClipboard() { return {}; }
+ClipboardOffer BatchHost::PeekClipboard() {
+    return m_clipboard ? m_clipboard->offer() : ClipboardOffer{};
+}
 
-std::optional<std::vector<uint8_t>> BatchHost::TakeClipboardPackedDib() { return std::nullopt; }
+std::optional<std::vector<uint8_t>> BatchHost::TakeClipboardPackedDib() {
+    if (!m_clipboard) return std::nullopt;
+    return m_clipboard->takePackedDib();
+}
 
-std::optional<ClipboardBitmap> BatchHost::TakeClipboardBitmap() { return std::nullopt; }
+std::optional<ClipboardBitmap> BatchHost::TakeClipboardBitmap() {
+    if (!m_clipboard) return std::nullopt;
+    return m_clipboard->takeBitmap();
+}
 
-void BatchHost::EmptyClipboard() {}
+void BatchHost::EmptyClipboard() {
+    if (m_clipboard) m_clipboard->clear();
+}
 
-bool BatchHost::PutClipboardImage(std::span<const uint8_t>) { return false; }
+bool BatchHost::PutClipboardImage(std::span<const uint8_t> packedDib) {
+    return m_clipboard != nullptr && m_clipboard->put(packedDib);
+}
 
 void BatchHost::WaitForEvents() {
     if (!m_waitTimer->isActive()) m_waitTimer->start();

@@ -5,18 +5,21 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include "app/batch_host.h"
 #include "app/script_file.h"
 #include "engine/machine.h"
 #include "engine/run_driver.h"
 #include "engine/text_encoding.h"
+#include "runtime_ui/system_clipboard.h"
 
 namespace tarvil {
 
@@ -46,6 +49,24 @@ int OpenInterruptFd() {
     return signalfd(-1, &interruptSignals, SFD_NONBLOCK | SFD_CLOEXEC);
 }
 
+// The system clipboard needs a display; without one batch mode runs on a
+// plain core application and the clipboard fails at once.
+bool DisplayAvailable() {
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && *value != '\0') return true;
+    }
+    return false;
+}
+
+// Stderr carries the script's messages, which callers parse: Qt's own
+// diagnostics (a missing XDG_RUNTIME_DIR, say) stay out of it, errors stay in.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fprintf(stderr, "tarvil: %s\n", message.toLocal8Bit().constData());
+    }
+}
+
 }  // namespace
 
 int RunBatch(int argc, char** argv) {
@@ -61,13 +82,21 @@ int RunBatch(int argc, char** argv) {
     }
 
     const int interruptFd = OpenInterruptFd();
+    qInstallMessageHandler(QuietQtMessages);
     int qtArgc = 1;
     char programName[] = "tarvil";
     char* qtArgv[] = {programName, nullptr};
-    QCoreApplication application(qtArgc, qtArgv);
+    std::unique_ptr<QCoreApplication> application;
+    std::unique_ptr<SystemClipboard> clipboard;
+    if (DisplayAvailable()) {
+        application = std::make_unique<QGuiApplication>(qtArgc, qtArgv);
+        clipboard = std::make_unique<SystemClipboard>();
+    } else {
+        application = std::make_unique<QCoreApplication>(qtArgc, qtArgv);
+    }
 
     Machine machine;
-    BatchHost host(machine, interruptFd, nullptr);
+    BatchHost host(machine, interruptFd, clipboard.get());
     machine.host = &host;
     for (int i = 0; i < argc; ++i) machine.Arguments.push_back(Utf8ToLatin1(argv[i]));
 

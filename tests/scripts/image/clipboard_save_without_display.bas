@@ -1,0 +1,3 @@
+DevCon img
+img=CreateImage(2,2,24)
+SaveImage(img,"Clipboard")

@@ -1,0 +1,3 @@
+DevCon img
+DspMes("loading")
+img=LoadImage("clipboard")
