@@ -3,12 +3,12 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 
 #include "engine/image_record.h"
 #include "engine/machine.h"
@@ -113,7 +113,9 @@ int BatchHost::ShowDebugDialog(unsigned line, std::span<const std::string> varia
     return 1;  // continue
 }
 
-std::string BatchHost::GetFileName(std::string_view) { return {}; }
+std::string BatchHost::GetFileName(std::string_view) {
+    return {};
+}
 
 void BatchHost::SelectEditorLine(unsigned) {}
 
@@ -124,7 +126,9 @@ std::unique_ptr<PreviewWindow> BatchHost::CreatePreview(const Image&, std::strin
     return nullptr;
 }
 
-bool BatchHost::ClipboardAvailable() { return m_clipboard != nullptr; }
+bool BatchHost::ClipboardAvailable() {
+    return m_clipboard != nullptr;
+}
 
 uint16_t BatchHost::ClipboardChangeCount() {
     return m_clipboard ? m_clipboard->changeCount() : 0;

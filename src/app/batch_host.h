@@ -27,8 +27,8 @@ public:
     std::string GetFileName(std::string_view title) override;
     void SelectEditorLine(unsigned line) override;
     void RequestClose() override;
-    std::unique_ptr<PreviewWindow> CreatePreview(const Image& image, std::string_view title,
-                                                 int x, int y, int width, int height) override;
+    std::unique_ptr<PreviewWindow> CreatePreview(const Image& image, std::string_view title, int x,
+                                                 int y, int width, int height) override;
     bool ClipboardAvailable() override;
     uint16_t ClipboardChangeCount() override;
     void SetClipboardChangeCount(uint16_t count) override;

@@ -4,15 +4,15 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <cerrno>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <QCoreApplication>
-#include <QGuiApplication>
 
 #include "app/batch_host.h"
 #include "app/script_file.h"

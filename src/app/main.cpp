@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
         return tarvil::RunBatch(argc - 2, argv + 2);
     }
     if (argc > 1 && argv[1][0] == '-' && argv[1][1] == '-') {
-        std::fprintf(stderr, "tarvil: unknown option '%s'\nUsage: tarvil [--batch] SCRIPT [ARG ...]\n",
+        std::fprintf(stderr,
+                     "tarvil: unknown option '%s'\nUsage: tarvil [--batch] SCRIPT [ARG ...]\n",
                      argv[1]);
         return tarvil::kExitBadInvocation;
     }

@@ -4,8 +4,8 @@ namespace tarvil {
 
 std::optional<std::string> DecodeScriptDocument(std::span<const uint8_t> bytes) {
     if (bytes.size() < 4) return std::nullopt;
-    const uint32_t count = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) |
-                           (static_cast<uint32_t>(bytes[3]) << 24);
+    const uint32_t count =
+        bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
     if (count > kMaxScriptCharacters || bytes.size() - 4 < count) return std::nullopt;
     return std::string(reinterpret_cast<const char*>(bytes.data()) + 4, count);
 }
@@ -14,7 +14,8 @@ std::vector<uint8_t> EncodeScriptDocument(std::string_view text) {
     const auto count = static_cast<uint32_t>(text.size());
     std::vector<uint8_t> bytes;
     bytes.reserve(4 + text.size());
-    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<uint8_t>(count >> shift));
+    for (int shift = 0; shift < 32; shift += 8)
+        bytes.push_back(static_cast<uint8_t>(count >> shift));
     bytes.insert(bytes.end(), text.begin(), text.end());
     return bytes;
 }

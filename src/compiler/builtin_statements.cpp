@@ -32,9 +32,9 @@ struct ParameterStatement {
 };
 
 constexpr ParameterStatement kParameterStatements[] = {
-    {kw::kSaveImage, StmtSaveImage, 2}, {kw::kSetPixel, StmtSetPixel, 4},
+    {kw::kSaveImage, StmtSaveImage, 2},     {kw::kSetPixel, StmtSetPixel, 4},
     {kw::kSetPixelVal, StmtSetPixelVal, 4}, {kw::kSetPalette, StmtSetPalette, 3},
-    {kw::kPreview, StmtPreview, 6},     {kw::kDspWhile, StmtDspWhile, 2},
+    {kw::kPreview, StmtPreview, 6},         {kw::kDspWhile, StmtDspWhile, 2},
     {kw::kDspMes, StmtDspMes, -1},
 };
 

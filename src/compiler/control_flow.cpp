@@ -56,8 +56,8 @@ void CompileFor(Machine& machine, std::string_view text) {
 
     size_t equals = 0;
     if (ClassifyLine(head, equals) != kw::kAssignment) {
-        PushStop(machine, Format("[%.4u] Error: Missing '=' in FOR '%s'", machine.LineNumber,
-                                 head.c_str()));
+        PushStop(machine,
+                 Format("[%.4u] Error: Missing '=' in FOR '%s'", machine.LineNumber, head.c_str()));
         return;
     }
     const std::string variable = TrimBlanks(std::string_view(head).substr(0, equals));
@@ -112,8 +112,8 @@ void CompileIf(Machine& machine, std::string_view text) {
     std::string condition(text);
     CompileExpression(machine, condition);
     if (!machine.StopList.empty()) return;
-    Item* record = CreateItem(machine.BranchList, static_cast<TypeCode>(machine.EmitCount),
-                              nullptr, 0, "FalseJmp", machine.host);
+    Item* record = CreateItem(machine.BranchList, static_cast<TypeCode>(machine.EmitCount), nullptr,
+                              0, "FalseJmp", machine.host);
     if (record != nullptr) record->sourceLine = machine.LineNumber;
     EmitInstruction(machine, JumpIfFalse, nullptr, 0);
 }
@@ -127,8 +127,8 @@ void CompileElse(Machine& machine) {
     // A false condition resumes with the first instruction of the ELSE branch.
     Patch(machine, static_cast<uint32_t>(open->typeCode), machine.EmitCount);
     RemoveNewestBranch(machine);
-    Item* record = CreateItem(machine.BranchList, static_cast<TypeCode>(machine.EmitCount),
-                              nullptr, 0, "ElseJmp", machine.host);
+    Item* record = CreateItem(machine.BranchList, static_cast<TypeCode>(machine.EmitCount), nullptr,
+                              0, "ElseJmp", machine.host);
     if (record != nullptr) record->sourceLine = machine.LineNumber;
     EmitInstruction(machine, Jump, nullptr, 0);
 }

@@ -46,7 +46,8 @@ float ReadNumber(std::string_view text, size_t& cursor) {
     // The run of digits and points, plus an exponent, is what strtod may read;
     // hexadecimal and other forms strtod would also take are not numbers here.
     size_t end = cursor;
-    while (end < text.size() && (std::isdigit(static_cast<unsigned char>(text[end])) || text[end] == '.')) {
+    while (end < text.size() &&
+           (std::isdigit(static_cast<unsigned char>(text[end])) || text[end] == '.')) {
         ++end;
     }
     const size_t runEnd = end;
@@ -54,7 +55,8 @@ float ReadNumber(std::string_view text, size_t& cursor) {
         size_t exponent = end + 1;
         if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
         if (exponent < text.size() && std::isdigit(static_cast<unsigned char>(text[exponent]))) {
-            while (exponent < text.size() && std::isdigit(static_cast<unsigned char>(text[exponent]))) {
+            while (exponent < text.size() &&
+                   std::isdigit(static_cast<unsigned char>(text[exponent]))) {
                 ++exponent;
             }
             end = exponent;
@@ -70,59 +72,99 @@ namespace {
 
 Handler OperatorHandler(char op, char second) {
     switch (op) {
-        case '+': return OpAdd;
-        case '-': return OpSub;
-        case '*': return OpMul;
-        case '/': return OpDiv;
-        case '%': return OpMod;
-        case '&': return OpAnd;
-        case '|': return OpOr;
-        case '^': return OpXor;
-        case '=': return OpEq;
+        case '+':
+            return OpAdd;
+        case '-':
+            return OpSub;
+        case '*':
+            return OpMul;
+        case '/':
+            return OpDiv;
+        case '%':
+            return OpMod;
+        case '&':
+            return OpAnd;
+        case '|':
+            return OpOr;
+        case '^':
+            return OpXor;
+        case '=':
+            return OpEq;
         case '<':
             if (second == '>') return OpNe;
             return second == '=' ? OpLe : OpLt;
         case '>':
             // ">>" is ">" with the second character absorbed.
             return second == '=' ? OpGe : OpGt;
-        default: return nullptr;
+        default:
+            return nullptr;
     }
 }
 
 Handler FunctionHandler(int32_t code) {
     switch (code) {
-        case kw::kLoadImage: return FuncLoadImage;
-        case kw::kCreateImage: return FuncCreateImage;
-        case kw::kGetPixel: return FuncGetPixel;
-        case kw::kGetPixelVal: return FuncGetPixelVal;
-        case kw::kGetPalette: return FuncGetPalette;
-        case kw::kGetFileName: return FuncGetFileName;
-        case kw::kFileFind: return FuncFileFind;
-        case kw::kDspWhile: return StmtDspWhile;
-        case kw::kSin: return FuncSin;
-        case kw::kAsin: return FuncAsin;
-        case kw::kHsin: return FuncHsin;
-        case kw::kCos: return FuncCos;
-        case kw::kAcos: return FuncAcos;
-        case kw::kHcos: return FuncHcos;
-        case kw::kTan: return FuncTan;
-        case kw::kAtan: return FuncAtan;
-        case kw::kHtan: return FuncHtan;
-        case kw::kSqr: return FuncSqr;
-        case kw::kAbs: return FuncAbs;
-        case kw::kExp: return FuncExp;
-        case kw::kLog: return FuncLog;
-        case kw::kBlog: return FuncBlog;
-        case kw::kPow: return FuncPow;
-        case kw::kRand: return FuncRand;
-        case kw::kMin: return FuncMin;
-        case kw::kMax: return FuncMax;
-        case kw::kInt: return FuncInt;
-        default: return nullptr;
+        case kw::kLoadImage:
+            return FuncLoadImage;
+        case kw::kCreateImage:
+            return FuncCreateImage;
+        case kw::kGetPixel:
+            return FuncGetPixel;
+        case kw::kGetPixelVal:
+            return FuncGetPixelVal;
+        case kw::kGetPalette:
+            return FuncGetPalette;
+        case kw::kGetFileName:
+            return FuncGetFileName;
+        case kw::kFileFind:
+            return FuncFileFind;
+        case kw::kDspWhile:
+            return StmtDspWhile;
+        case kw::kSin:
+            return FuncSin;
+        case kw::kAsin:
+            return FuncAsin;
+        case kw::kHsin:
+            return FuncHsin;
+        case kw::kCos:
+            return FuncCos;
+        case kw::kAcos:
+            return FuncAcos;
+        case kw::kHcos:
+            return FuncHcos;
+        case kw::kTan:
+            return FuncTan;
+        case kw::kAtan:
+            return FuncAtan;
+        case kw::kHtan:
+            return FuncHtan;
+        case kw::kSqr:
+            return FuncSqr;
+        case kw::kAbs:
+            return FuncAbs;
+        case kw::kExp:
+            return FuncExp;
+        case kw::kLog:
+            return FuncLog;
+        case kw::kBlog:
+            return FuncBlog;
+        case kw::kPow:
+            return FuncPow;
+        case kw::kRand:
+            return FuncRand;
+        case kw::kMin:
+            return FuncMin;
+        case kw::kMax:
+            return FuncMax;
+        case kw::kInt:
+            return FuncInt;
+        default:
+            return nullptr;
     }
 }
 
-bool Failed(const Machine& machine) { return !machine.StopList.empty(); }
+bool Failed(const Machine& machine) {
+    return !machine.StopList.empty();
+}
 
 // Emits an operator or function handler with a fresh result temporary.
 bool EmitWithTemporary(Machine& machine, Handler handler) {
@@ -146,8 +188,8 @@ bool CompileName(Machine& machine, std::string& text, size_t& cursor) {
         ++machine.ParamCount;
         if (!EmitInstruction(machine, PushOperand, item)) return false;
         size_t nameEnd = cursor;
-        while (nameEnd < text.size() && (std::isalpha(static_cast<unsigned char>(text[nameEnd])) ||
-                                         text[nameEnd] == '_')) {
+        while (nameEnd < text.size() &&
+               (std::isalpha(static_cast<unsigned char>(text[nameEnd])) || text[nameEnd] == '_')) {
             ++nameEnd;
         }
         if (nameEnd < text.size() && text[nameEnd] == '[') {
@@ -164,8 +206,8 @@ bool CompileName(Machine& machine, std::string& text, size_t& cursor) {
     const int32_t code = ClassifyLine(std::string_view(text), scan);
     const std::string fromName = text.substr(cursor);
     if (code == 0 || code == kw::kAssignment) {
-        PushStop(machine, Format("[%.4u] Error: Var not found '%s'", machine.LineNumber,
-                                 fromName.c_str()));
+        PushStop(machine,
+                 Format("[%.4u] Error: Var not found '%s'", machine.LineNumber, fromName.c_str()));
         return false;
     }
     const Handler handler = FunctionHandler(code);
@@ -211,8 +253,8 @@ bool CompileSubExpression(Machine& machine, std::string& text, size_t& cursor) {
 
     char pendingOperator = 0;
     char secondCharacter = 0;
-    bool notMark = false;       // "!" before the operand
-    bool negateOperand = false; // "-" right after an operator: negates the next operand alone
+    bool notMark = false;        // "!" before the operand
+    bool negateOperand = false;  // "-" right after an operator: negates the next operand alone
     bool operandCompleted = false;
 
     for (;;) {
@@ -248,7 +290,14 @@ bool CompileSubExpression(Machine& machine, std::string& text, size_t& cursor) {
                 cursor = close;
                 break;
             }
-            case '%': case '&': case '*': case '+': case '/': case '=': case '^': case '|':
+            case '%':
+            case '&':
+            case '*':
+            case '+':
+            case '/':
+            case '=':
+            case '^':
+            case '|':
                 --machine.ParamCount;
                 pendingOperator = c;
                 secondCharacter = 0;
@@ -259,7 +308,8 @@ bool CompileSubExpression(Machine& machine, std::string& text, size_t& cursor) {
                 --machine.ParamCount;
                 pendingOperator = c;
                 secondCharacter = 0;
-                if (cursor + 1 < text.size() && (text[cursor + 1] == '=' || text[cursor + 1] == '>')) {
+                if (cursor + 1 < text.size() &&
+                    (text[cursor + 1] == '=' || text[cursor + 1] == '>')) {
                     secondCharacter = text[++cursor];
                 }
                 operandCompleted = false;

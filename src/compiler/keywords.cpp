@@ -77,7 +77,9 @@ constexpr std::array<Keyword, 59> kKeywordTable{{
     {kw::kExit, "EXIT"},
 }};
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 }  // namespace
 

@@ -8,7 +8,9 @@ namespace tarvil {
 
 namespace {
 
-bool IsNameCharacter(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
+bool IsNameCharacter(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
+}
 
 size_t NameLength(std::string_view text) {
     size_t length = 0;
@@ -53,8 +55,8 @@ Item* LookupVariable(Machine& machine, std::string_view text, bool* reported) {
         }
         Item* array = FindItem(machine.VariableTable, 0, name);
         if (array == nullptr) {
-            PushStop(machine, Format("[%.4u] Error: Var not found '%s'", machine.LineNumber,
-                                     name.c_str()));
+            PushStop(machine,
+                     Format("[%.4u] Error: Var not found '%s'", machine.LineNumber, name.c_str()));
             if (reported != nullptr) *reported = true;
             return nullptr;
         }
@@ -63,9 +65,8 @@ Item* LookupVariable(Machine& machine, std::string_view text, bool* reported) {
     }
 
     if (nameLength < working.size() && working[nameLength] == '.') {
-        const std::string_view memberText =
-            std::string_view(working).substr(nameLength + 1,
-                                             NameLength(std::string_view(working).substr(nameLength + 1)));
+        const std::string_view memberText = std::string_view(working).substr(
+            nameLength + 1, NameLength(std::string_view(working).substr(nameLength + 1)));
         std::string_view keyword;
         const int32_t code = MatchKeyword(memberText, &keyword);
         if (code == 0) return nullptr;
@@ -75,9 +76,10 @@ Item* LookupVariable(Machine& machine, std::string_view text, bool* reported) {
         if (variable == nullptr) return nullptr;
         if (!MemberFits(code, variable->typeCode)) {
             // Image members on an image, colour members on their colour type, nothing else.
-            PushStop(machine, Format("[%.4u] Error: Member not valid for this variable '%s'",
-                                     machine.LineNumber,
-                                     std::string(working.substr(0, nameLength + 1 + memberText.size())).c_str()));
+            PushStop(
+                machine,
+                Format("[%.4u] Error: Member not valid for this variable '%s'", machine.LineNumber,
+                       std::string(working.substr(0, nameLength + 1 + memberText.size())).c_str()));
             if (reported != nullptr) *reported = true;
             return nullptr;
         }

@@ -5,9 +5,13 @@
 
 namespace tarvil {
 
-void PushOperand(Machine& m) { PushItem(m, m.Current().item); }
+void PushOperand(Machine& m) {
+    PushItem(m, m.Current().item);
+}
 
-void Jump(Machine& m) { m.ProgramCounter = m.Current().number; }
+void Jump(Machine& m) {
+    m.ProgramCounter = m.Current().number;
+}
 
 namespace {
 
@@ -15,7 +19,8 @@ namespace {
 // +0.0 and -0.0 are false and every other float, NaN included, is true.
 bool Condition(const Item& item) {
     uint32_t word = 0;
-    if (item.value != nullptr && item.size >= sizeof word) std::memcpy(&word, item.value, sizeof word);
+    if (item.value != nullptr && item.size >= sizeof word)
+        std::memcpy(&word, item.value, sizeof word);
     return (word & 0x7FFFFFFFu) != 0;
 }
 

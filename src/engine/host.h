@@ -68,9 +68,8 @@ public:
     // Opens a preview window for `image` at (x, y) with outer size width × height.
     // The window keeps a reference to the image until it is destroyed. Null when
     // the host shows no previews.
-    virtual std::unique_ptr<PreviewWindow> CreatePreview(const Image& image,
-                                                         std::string_view title, int x, int y,
-                                                         int width, int height) = 0;
+    virtual std::unique_ptr<PreviewWindow> CreatePreview(const Image& image, std::string_view title,
+                                                         int x, int y, int width, int height) = 0;
 
     // Clipboard. The change count rises for every clipboard change made by
     // another program; saving to the clipboard sets it to 0.

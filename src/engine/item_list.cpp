@@ -71,7 +71,9 @@ Item* FindItem(const ItemList& list, TypeCode typeCode, std::string_view name) {
     return Find(list, typeCode, &name);
 }
 
-Item* FindItem(const ItemList& list, TypeCode typeCode) { return Find(list, typeCode, nullptr); }
+Item* FindItem(const ItemList& list, TypeCode typeCode) {
+    return Find(list, typeCode, nullptr);
+}
 
 Item* ItemAt(const ItemList& list, size_t position) {
     Item* item = list.head.get();
@@ -86,7 +88,9 @@ bool RemoveItem(ItemList& list, TypeCode typeCode, std::string_view name) {
     return Remove(list, typeCode, &name);
 }
 
-bool RemoveItem(ItemList& list, TypeCode typeCode) { return Remove(list, typeCode, nullptr); }
+bool RemoveItem(ItemList& list, TypeCode typeCode) {
+    return Remove(list, typeCode, nullptr);
+}
 
 void ClearList(ItemList& list) {
     while (list.head) list.head = std::move(list.head->next);

@@ -132,7 +132,9 @@ double ItemNumber(Machine& machine, const Item& item) {
     }
 }
 
-double PopNumber(Machine& machine) { return ItemNumber(machine, *PopItem(machine)); }
+double PopNumber(Machine& machine) {
+    return ItemNumber(machine, *PopItem(machine));
+}
 
 void PushFloatResult(Machine& machine, double value) {
     Item* result = machine.Current().item;

@@ -8,10 +8,10 @@ namespace tarvil {
 
 // Operand stack and jumps (the operand of a jump is the index of the instruction
 // *before* the one that runs next, because the loop adds 1 after every handler).
-void PushOperand(Machine& m);   // pushes the operand Item
-void Jump(Machine& m);          // ProgramCounter := operand
-void JumpIfTrue(Machine& m);    // pops a condition; jumps when true
-void JumpIfFalse(Machine& m);   // pops a condition; jumps when false
+void PushOperand(Machine& m);  // pushes the operand Item
+void Jump(Machine& m);         // ProgramCounter := operand
+void JumpIfTrue(Machine& m);   // pops a condition; jumps when true
+void JumpIfFalse(Machine& m);  // pops a condition; jumps when false
 
 // Assignment: pops the source, converts it into the operand Item.
 void Assign(Machine& m);
@@ -21,7 +21,7 @@ void OpAdd(Machine& m);
 void OpSub(Machine& m);
 void OpMul(Machine& m);
 void OpDiv(Machine& m);
-void OpMod(Machine& m);   // unsigned 32-bit remainder; a zero divisor stops the run
+void OpMod(Machine& m);  // unsigned 32-bit remainder; a zero divisor stops the run
 void OpAnd(Machine& m);
 void OpOr(Machine& m);
 void OpXor(Machine& m);
@@ -31,8 +31,8 @@ void OpLt(Machine& m);
 void OpLe(Machine& m);
 void OpGt(Machine& m);
 void OpGe(Machine& m);
-void OpNot(Machine& m);      // pops one value: 1 if it equals 0, else 0
-void IndexArray(Machine& m); // pops an index; redirects the next instruction to that element
+void OpNot(Machine& m);       // pops one value: 1 if it equals 0, else 0
+void IndexArray(Machine& m);  // pops an index; redirects the next instruction to that element
 
 // Numeric functions: pop their arguments, push a float result.
 void FuncSin(Machine& m);

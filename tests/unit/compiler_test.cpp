@@ -66,7 +66,8 @@ public:
     }
     std::vector<Handler> Handlers() const {
         std::vector<Handler> handlers;
-        for (uint32_t i = 0; i < machine.EmitCount; ++i) handlers.push_back(machine.CodeTable[i].handler);
+        for (uint32_t i = 0; i < machine.EmitCount; ++i)
+            handlers.push_back(machine.CodeTable[i].handler);
         return handlers;
     }
     std::string Message() const {
@@ -216,8 +217,8 @@ TEST(BuiltinStatementTest, PreviewGetsDefaultSize) {
     ASSERT_TRUE(c.ok) << c.Message();
     EXPECT_EQ(c.Handlers(),
               (std::vector<Handler>{PushOperand, PushOperand, PushOperand, PushOperand, PushOperand,
-                                    PushOperand, OpAdd, PushOperand, PushOperand, OpAdd, StmtPreview,
-                                    StmtReturn}));
+                                    PushOperand, OpAdd, PushOperand, PushOperand, OpAdd,
+                                    StmtPreview, StmtReturn}));
     EXPECT_EQ(*c.Operand(4)->name, "Obmp.Width");
     EXPECT_EQ(*c.Operand(7)->name, "Obmp.Height");
 }
@@ -225,7 +226,8 @@ TEST(BuiltinStatementTest, PreviewGetsDefaultSize) {
 TEST(BuiltinStatementTest, DspMesPushesItsCount) {
     Compiled c("DspMes(\"End\")");
     ASSERT_TRUE(c.ok);
-    EXPECT_EQ(c.Handlers(), (std::vector<Handler>{PushOperand, PushOperand, StmtDspMes, StmtReturn}));
+    EXPECT_EQ(c.Handlers(),
+              (std::vector<Handler>{PushOperand, PushOperand, StmtDspMes, StmtReturn}));
     EXPECT_EQ(*c.Operand(1)->name, "Num param");
     EXPECT_FLOAT_EQ(ReadFloat(*c.Operand(1)), 1.0f);
 }
@@ -265,17 +267,22 @@ TEST(CompileErrorTest, Messages) {
         {"DspMes(\"it's\")", "[0001] Error: String end not found '\"it'", 1},
         {"float x\r\nx=y+1", "[0002] Error: Var not found 'y+1'", 2},
         {"y=1", "[0001] Error: Var not found 'y'", 1},
-        {"float x\r\nx=SETPIXEL(1)", "[0002] Error: Function not callable in expression 'SETPIXEL(1)'", 2},
+        {"float x\r\nx=SETPIXEL(1)",
+         "[0002] Error: Function not callable in expression 'SETPIXEL(1)'", 2},
         {"float x\r\nx=RAND", "[0002] Error: Missing '(' after function 'RAND'", 2},
-        {"DevCon Obmp\r\nfloat x,y\r\nSetPixel(Obmp, x, y)", "[0003] Error: Parameter number error '(Obmp,x,y)'", 2},
-        {"DevCon Obmp\r\nfloat x\r\nSetPixel(Obmp,POW(x,2),x,x)", "[0003] Error: Parameter number error '(Obmp,POW(x,2),x,x)'", 3},
+        {"DevCon Obmp\r\nfloat x,y\r\nSetPixel(Obmp, x, y)",
+         "[0003] Error: Parameter number error '(Obmp,x,y)'", 2},
+        {"DevCon Obmp\r\nfloat x\r\nSetPixel(Obmp,POW(x,2),x,x)",
+         "[0003] Error: Parameter number error '(Obmp,POW(x,2),x,x)'", 3},
         {"Preview(\"a\")", "[0001] Error: Parameter number error '(\"a\")'", 1},
         {"ELSE", "Else senza IF", 0},
         {"float a\r\nIF(a)\r\nELSE\r\nELSE", "Else senza IF", 0},
         {"ENDIF", "Endif senza IF", 0},
         {"float a\r\nIF(a)\r\na=1", "[0002] Error: IF without ENDIF", 2},
-        {"float x\r\nfloat y\r\ny=x.Red", "[0003] Error: Member not valid for this variable 'x.Red'", 3},
-        {"RGB c\r\nfloat y\r\ny=c.Width", "[0003] Error: Member not valid for this variable 'c.Width'", 3},
+        {"float x\r\nfloat y\r\ny=x.Red",
+         "[0003] Error: Member not valid for this variable 'x.Red'", 3},
+        {"RGB c\r\nfloat y\r\ny=c.Width",
+         "[0003] Error: Member not valid for this variable 'c.Width'", 3},
         {"float x\r\nx.SIN=1", "[0002] Error: Member not valid for this variable 'x.SIN'", 2},
         {"float x\r\nFor x to 3", "[0002] Error: Missing '=' in FOR 'x'", 2},
         {longLine.c_str(), "[0001] Error: Line too long (more than 255 characters)", 1},

@@ -82,7 +82,8 @@ TEST(ItemListTest, VeryLongListsAreReleasedWithoutDeepRecursion) {
 }
 
 TEST(FormatTest, LinePrefixAndCut) {
-    EXPECT_EQ(Format("[%.4u] Error: Var not found '%s'", 7u, "x"), "[0007] Error: Var not found 'x'");
+    EXPECT_EQ(Format("[%.4u] Error: Var not found '%s'", 7u, "x"),
+              "[0007] Error: Var not found 'x'");
     EXPECT_EQ(Format("[%.4u]", 12345u), "[12345]");
     const std::string longName(400, 'n');
     EXPECT_EQ(Format("%s", longName.c_str()).size(), 255u);

@@ -105,11 +105,8 @@ TEST(RunDriverCadenceTest, DispatchesAfterThe1025thAndThenEvery4097th) {
         uint64_t executed;
         int dispatches;
     } cases[] = {
-        {169, 3, 1024, 0},
-        {169, 4, 1025, 1},
-        {852, 2, 5121, 1},
-        {852, 3, 5122, 2},
-        {1535, 2, 9219, 3},
+        {169, 3, 1024, 0}, {169, 4, 1025, 1},  {852, 2, 5121, 1},
+        {852, 3, 5122, 2}, {1535, 2, 9219, 3},
     };
     for (const Case& c : cases) {
         testing::FakeHost host;
@@ -126,13 +123,13 @@ TEST(RunDriverStackTest, ThousandWaitingValuesFitAndOneMoreStops) {
     auto run = [](int passes) {
         testing::FakeHost host;
         Machine machine(&host);
-        RunScript(machine, "float i,x,y\r\nFor i=1 to " + std::to_string(passes) +
-                               "\r\ny=x1\r\nNext i\r\n");
+        RunScript(machine,
+                  "float i,x,y\r\nFor i=1 to " + std::to_string(passes) + "\r\ny=x1\r\nNext i\r\n");
         return host.messages;
     };
     EXPECT_TRUE(run(998).empty());
-    EXPECT_EQ(run(999),
-              std::vector<std::string>{"Error: Operand stack full (more than 1000 values waiting)"});
+    EXPECT_EQ(run(999), std::vector<std::string>{
+                            "Error: Operand stack full (more than 1000 values waiting)"});
 }
 
 TEST(RunDriverStackTest, MissingArgumentStopsTheRun) {
