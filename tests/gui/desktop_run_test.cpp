@@ -76,7 +76,7 @@ private slots:
         auto seen = AnswerNextMessageBox();
         run(QString());
         QTest::qWait(50);
-        seen->watch->stop();
+        if (seen->watch) seen->watch->deleteLater();
         QVERIFY(!seen->seen);
     }
 

@@ -15,19 +15,22 @@ namespace tarvil::testing {
 // Calls `answer` with the first application-modal widget that shows up (checked
 // every 10 ms, for at most `timeoutMs`). The answer must close it. Stopping
 // the returned timer withdraws the answer.
-inline std::shared_ptr<QTimer> WhenModalAppears(std::function<void(QWidget*)> answer,
-                                                int timeoutMs = 5000) {
-    auto timer = std::make_shared<QTimer>();
+inline QPointer<QTimer> WhenModalAppears(std::function<void(QWidget*)> answer,
+                                         int timeoutMs = 5000) {
+    // The application owns the timer until it has answered or given up.
+    QTimer* timer = new QTimer(QCoreApplication::instance());
     auto waited = std::make_shared<int>(0);
     timer->setInterval(10);
-    QObject::connect(timer.get(), &QTimer::timeout, [timer, waited, answer, timeoutMs] {
+    QObject::connect(timer, &QTimer::timeout, [timer, waited, answer, timeoutMs] {
         *waited += 10;
         QWidget* modal = QApplication::activeModalWidget();
         if (modal != nullptr && modal->isVisible()) {
             timer->stop();
+            timer->deleteLater();
             answer(modal);
         } else if (*waited > timeoutMs) {
             timer->stop();
+            timer->deleteLater();
         }
     });
     timer->start();
@@ -43,7 +46,7 @@ struct MessageBoxSeen {
     Qt::WindowModality modality = Qt::NonModal;
     QWidget* parent = nullptr;
     bool seen = false;
-    std::shared_ptr<QTimer> watch;  // stop it when no box is expected after all
+    QPointer<QTimer> watch;  // stop it when no box is expected after all
 };
 
 // Records the next message box and presses `button` in it.

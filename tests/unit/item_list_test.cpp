@@ -44,8 +44,8 @@ TEST(ItemListTest, ItemAtCountsFromTheFront) {
 
 TEST(ItemListTest, BlocksAreZeroFilledAndCopiedFromTheSource) {
     ItemList list;
-    const char text[] = "abc";
-    Item* copied = CreateItem(list, 2, text, 255, "s");
+    char text[255] = "abc";
+    Item* copied = CreateItem(list, 2, text, sizeof text, "s");
     ASSERT_EQ(copied->size, 255u);
     EXPECT_EQ(ItemText(*copied), "abc");
     Item* empty = CreateItem(list, 3, nullptr, 4, "f");
