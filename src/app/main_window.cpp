@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -178,6 +179,18 @@ void MainWindow::createActions() {
     a->setIcon(MakeIcon(AppIcon::Run));
     connect(a, &QAction::triggered, this, &MainWindow::runScript);
 
+    // F6 and Shift+F6 move between the window's panes; the editor is its only
+    // pane, so both bring the keyboard focus back to it (from the tool bar, say).
+    for (const auto& [name, key] : {std::pair{"actionNextPane", K(Qt::Key_F6)},
+                                    std::pair{"actionPreviousPane", K(Qt::SHIFT | Qt::Key_F6)}}) {
+        auto* pane = new QAction(this);
+        pane->setObjectName(QLatin1String(name));
+        pane->setShortcut(key);
+        connect(pane, &QAction::triggered, this,
+                [this] { m_editor->setFocus(Qt::ShortcutFocusReason); });
+        addAction(pane);
+    }
+
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     a = addCommand(view, "actionToolbar", "&Toolbar", {}, "Show or hide the toolbar",
                    "Toggle ToolBar");
@@ -237,7 +250,48 @@ void MainWindow::createStatusBar() {
     };
     connect(m_editor, &ScriptEditor::cursorMoved, this, show);
     show(1, 1);
+
+    // The lock-key panes keep their width and show their text only while the key is on.
+    auto addIndicator = [this](const char* name, const QString& text) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QLatin1String(name));
+        label->setAlignment(Qt::AlignCenter);
+        label->setMinimumWidth(fontMetrics().horizontalAdvance(text + QStringLiteral("  ")));
+        statusBar()->addPermanentWidget(label);
+        return label;
+    };
+    m_capsIndicator = addIndicator("capsIndicator", QStringLiteral("CAP"));
+    m_numIndicator = addIndicator("numIndicator", QStringLiteral("NUM"));
+    m_scrollIndicator = addIndicator("scrollIndicator", QStringLiteral("SCRL"));
+    // A lock key may change while any of our windows has the focus, or elsewhere.
+    qApp->installEventFilter(this);
+    updateLockIndicators();
     statusBar()->showMessage(QStringLiteral("Ready"));
+}
+
+void MainWindow::setLockKeyReader(LockKeyReader reader) {
+    m_lockKeyReader = std::move(reader);
+    updateLockIndicators();
+}
+
+void MainWindow::updateLockIndicators() {
+    const std::optional<LockKeyState> state = m_lockKeyReader ? m_lockKeyReader() : std::nullopt;
+    const LockKeyState keys = state.value_or(LockKeyState{});
+    m_capsIndicator->setText(keys.caps ? QStringLiteral("CAP") : QString());
+    m_numIndicator->setText(keys.num ? QStringLiteral("NUM") : QString());
+    m_scrollIndicator->setText(keys.scroll ? QStringLiteral("SCRL") : QString());
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::KeyRelease:
+        case QEvent::ApplicationActivate:
+            updateLockIndicators();
+            break;
+        default:
+            break;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::updateRecentFileActions() {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string_view>
 
+#include "app/lock_keys.h"
 #include "engine/run_driver.h"
 
 class QAction;
@@ -38,6 +39,11 @@ public:
 
     // How Run runs a script (RunScript on the application's machine).
     void setScriptRunner(ScriptRunner runner) { m_runner = std::move(runner); }
+
+    // Where the CAP, NUM and SCRL indicators read the lock keys (the X server by default).
+    using LockKeyReader = std::function<std::optional<LockKeyState>()>;
+    void setLockKeyReader(LockKeyReader reader);
+    void updateLockIndicators();
 
     ScriptEditor* editor() const { return m_editor; }
     QString currentFile() const { return m_currentFile; }
@@ -73,6 +79,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QAction* addCommand(QMenu* menu, const QString& name, const QString& text,
@@ -93,6 +100,10 @@ private:
     ScriptEditor* m_editor = nullptr;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_position = nullptr;
+    QLabel* m_capsIndicator = nullptr;
+    QLabel* m_numIndicator = nullptr;
+    QLabel* m_scrollIndicator = nullptr;
+    LockKeyReader m_lockKeyReader = ReadLockKeyState;
     QMenu* m_fileMenu = nullptr;
     QAction* m_recentSeparator = nullptr;
     QAction* m_recentPlaceholder = nullptr;

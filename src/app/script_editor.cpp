@@ -1,11 +1,12 @@
 #include "app/script_editor.h"
 
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QMimeData>
 #include <QPainter>
 #include <QTextBlock>
 #include <QUrl>
+
+#include "runtime_ui/fixed_font.h"
 
 namespace tarvil {
 
@@ -52,9 +53,7 @@ qsizetype StoredLength(QStringView text) {
 ScriptEditor::ScriptEditor(QWidget* parent) : QPlainTextEdit(parent) {
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setWordWrapMode(QTextOption::NoWrap);
-    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setStyleHint(QFont::Monospace);
-    setFont(mono);
+    setFont(FixedPitchFont());
     // The selection stays visible while another window has the focus, so an
     // error line stays marked behind the message box.
     QPalette colours = palette();

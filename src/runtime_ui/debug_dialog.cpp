@@ -1,12 +1,12 @@
 #include "runtime_ui/debug_dialog.h"
 
-#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 
 #include "runtime_ui/dialog_units.h"
+#include "runtime_ui/fixed_font.h"
 #include "runtime_ui/latin1_text.h"
 
 namespace tarvil {
@@ -25,7 +25,7 @@ DebugDialog::DebugDialog(QWidget* owner, unsigned line, std::span<const std::str
     : QDialog(owner) {
     setWindowTitle(QStringLiteral("Tarvil: Debug"));
     // A fixed-pitch font for the whole dialog, so the columns of the list line up.
-    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    setFont(FixedPitchFont());
     const DialogUnits du(font());
     setFixedSize(du.size(249, 183));
     if (owner != nullptr) move(owner->window()->mapToGlobal(QPoint(0, 0)));

@@ -54,8 +54,34 @@ int DesktopHost::ShowDebugDialog(unsigned line, std::span<const std::string> var
 }
 
 std::string DesktopHost::GetFileName(std::string_view title) {
-    const QString path = QFileDialog::getOpenFileName(m_owner.data(), FromLatin1(title), QString(),
-                                                      QStringLiteral("Windows BMP (*.bmp)"));
+    QFileDialog dialog(m_owner.data());
+    ConfigureImageFileDialog(dialog, FromLatin1(title));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    const std::optional<std::string> path = ScriptFilePath(dialog.selectedFiles().constFirst());
+    if (!path) {
+        ShowWarningBox(m_owner.data(),
+                       QStringLiteral("The path of the chosen file is longer than %1 characters "
+                                      "or has characters a script cannot hold:\n%2")
+                           .arg(kMaxScriptPathLength)
+                           .arg(dialog.selectedFiles().constFirst()));
+        return {};
+    }
+    return *path;
+}
+
+void ConfigureImageFileDialog(QFileDialog& dialog, const QString& title) {
+    dialog.setWindowTitle(title);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    // File names are case-sensitive here: the pattern takes .bmp, .BMP and every mix.
+    dialog.setNameFilter(QStringLiteral("Windows BMP (*.[bB][mM][pP])"));
+    dialog.setOption(QFileDialog::ReadOnly, false);
+}
+
+std::optional<std::string> ScriptFilePath(const QString& path) {
+    if (path.size() > kMaxScriptPathLength) return std::nullopt;
+    for (const QChar c : path)
+        if (c.unicode() > 0xFF) return std::nullopt;
     return ToLatin1String(path);
 }
 

@@ -6,14 +6,29 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "engine/host.h"
 #include "runtime_ui/progress_dialog.h"
+
+class QFileDialog;
 
 namespace tarvil {
 
 class Machine;
 class SystemClipboard;
+
+// The longest path GETFILENAME hands to a script: its text holds 254 characters.
+inline constexpr qsizetype kMaxScriptPathLength = 254;
+
+// Sets up GETFILENAME's dialog: the title, one existing file, BMP files of any case.
+void ConfigureImageFileDialog(QFileDialog& dialog, const QString& title);
+
+// The chosen path as a script holds it (Latin-1), or nothing when it is too
+// long or has characters outside Latin-1: a cut or altered path would name
+// another file.
+std::optional<std::string> ScriptFilePath(const QString& path);
 
 class DesktopHost : public Host {
 public:

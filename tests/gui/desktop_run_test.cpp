@@ -1,6 +1,7 @@
 // Runs of real scripts in the desktop application: messages, the line
 // selection, the progress, debug and preview windows, EXIT, a Run during a run,
 // closing during a run, and a start from the command line.
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
@@ -228,6 +229,31 @@ private slots:
         QCOMPARE(args.size(), size_t{3});
         QCOMPARE(args[1], std::string("citt\xE0"));
         QCOMPARE(args[2], std::string("?"));
+    }
+
+    void fileDialogTakesBmpFilesOfAnyCase() {
+        QFileDialog dialog;
+        ConfigureImageFileDialog(dialog, QStringLiteral("Pick one"));
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Pick one"));
+        QCOMPARE(dialog.fileMode(), QFileDialog::ExistingFile);
+        QCOMPARE(dialog.nameFilters().size(), 1);
+        const QString filter = dialog.nameFilters().constFirst();
+        QVERIFY(filter.startsWith(QStringLiteral("Windows BMP")));
+        const QString pattern = filter.section(u'(', 1).chopped(1);
+        const QRegularExpression match(QRegularExpression::wildcardToRegularExpression(pattern));
+        for (const char* name : {"a.bmp", "B.BMP", "c.Bmp"})
+            QVERIFY2(match.match(QLatin1String(name)).hasMatch(), name);
+        for (const char* name : {"a.png", "bmp", "a.bmpx"})
+            QVERIFY2(!match.match(QLatin1String(name)).hasMatch(), name);
+    }
+
+    void chosenPathsMustFitAScriptText() {
+        QCOMPARE(ScriptFilePath(QStringLiteral("/tmp/citt\u00E0.bmp")),
+                 std::optional<std::string>("/tmp/citt\xE0.bmp"));
+        const QString longest = QStringLiteral("/") + QString(kMaxScriptPathLength - 1, u'a');
+        QCOMPARE(ScriptFilePath(longest)->size(), size_t(kMaxScriptPathLength));
+        QVERIFY(!ScriptFilePath(longest + u'a'));
+        QVERIFY(!ScriptFilePath(QStringLiteral("/tmp/\u20AC.bmp")));
     }
 
     void startsWithAScriptAndArgumentsAndEndsAtExit() {

@@ -438,6 +438,51 @@ private slots:
         auto* label = m_window->findChild<QLabel*>(QStringLiteral("cursorPosition"));
         QCOMPARE(label->text(), QStringLiteral("Ln 2, Col 4"));
     }
+
+    void lockIndicatorsFollowTheKeys() {
+        LockKeyState keys;
+        m_window->setLockKeyReader([&keys]() -> std::optional<LockKeyState> { return keys; });
+        auto text = [this](const char* name) {
+            return m_window->findChild<QLabel*>(QLatin1String(name))->text();
+        };
+        // The three panes stand after the message pane in this order.
+        const QList<QLabel*> labels = m_window->statusBar()->findChildren<QLabel*>();
+        QStringList order;
+        for (QLabel* label : labels) order << label->objectName();
+        QVERIFY(order.indexOf(QStringLiteral("capsIndicator")) <
+                order.indexOf(QStringLiteral("numIndicator")));
+        QVERIFY(order.indexOf(QStringLiteral("numIndicator")) <
+                order.indexOf(QStringLiteral("scrollIndicator")));
+
+        QCOMPARE(text("capsIndicator"), QString());
+        keys = {true, false, true};
+        QTest::keyClick(m_window->editor(), Qt::Key_CapsLock);  // any key release reads them again
+        QCOMPARE(text("capsIndicator"), QStringLiteral("CAP"));
+        QCOMPARE(text("numIndicator"), QString());
+        QCOMPARE(text("scrollIndicator"), QStringLiteral("SCRL"));
+        keys = {false, true, false};
+        QTest::keyClick(m_window->editor(), Qt::Key_NumLock);
+        QCOMPARE(text("capsIndicator"), QString());
+        QCOMPARE(text("numIndicator"), QStringLiteral("NUM"));
+        // Without an X server there is nothing to read: all three are off.
+        m_window->setLockKeyReader([]() -> std::optional<LockKeyState> { return std::nullopt; });
+        QCOMPARE(text("numIndicator"), QString());
+    }
+
+    void nextAndPreviousPaneFocusTheEditor() {
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        auto* toolBar = m_window->findChild<QToolBar*>(QStringLiteral("toolBar"));
+        for (const QKeyCombination key :
+             {QKeyCombination(Qt::Key_F6), QKeyCombination(Qt::SHIFT | Qt::Key_F6)}) {
+            QWidget* button = toolBar->widgetForAction(Action(*m_window, "actionNew"));
+            button->setFocusPolicy(Qt::StrongFocus);
+            button->setFocus();
+            QVERIFY(!m_window->editor()->hasFocus());
+            QTest::keySequence(m_window.get(), QKeySequence(key));
+            QVERIFY(m_window->editor()->hasFocus());
+        }
+    }
 };
 
 QTEST_MAIN(MainWindowTest)
