@@ -49,12 +49,11 @@ int RunDesktop(int argc, char** argv) {
         }
     }
     window.show();
-    // A script named on the command line runs at once; without one the empty
-    // document runs, which ends quietly.
-    QTimer::singleShot(0, &window, &MainWindow::runScript);
-
     SplashDialog splash(&window, SplashLanguageFromEnvironment());
     splash.showFor();
+    // A script named on the command line runs at once; without one the empty
+    // document runs, which ends quietly. It starts once the windows are up.
+    QTimer::singleShot(0, &window, &MainWindow::runScript);
     return QApplication::exec();
 }
 

@@ -107,9 +107,11 @@ SplashDialog::SplashDialog(QWidget* owner, SplashLanguage language)
 }
 
 void SplashDialog::showFor(int milliseconds) {
+    // The time counts from now: showing a window can dispatch events, and a
+    // script that starts meanwhile must not hold the splash open.
+    m_timer->start(milliseconds);
     show();
     raise();
-    m_timer->start(milliseconds);
 }
 
 QStringList SplashDialog::texts() const {

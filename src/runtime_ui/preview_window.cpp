@@ -60,8 +60,11 @@ QSize ClientSizeForOuter(QSize outer, QMargins frame) {
 
 PreviewWidget::PreviewWidget(const Image& image, const QString& title, QRect outer, QWidget* owner)
     : QAbstractScrollArea(nullptr), m_image(&image), m_outer(outer) {
-    // No close button: the window lives as long as its image.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+    // No close button: the window lives as long as its image. A window with an
+    // owner is of the dialog type, the only kind X11 window managers keep above
+    // the window it belongs to (a plain window's owner is never passed on).
+    const Qt::WindowType kind = image.hasPixels && owner != nullptr ? Qt::Dialog : Qt::Window;
+    setWindowFlags(kind | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowMinMaxButtonsHint);
     setWindowTitle(title);
     setFrameShape(QFrame::NoFrame);

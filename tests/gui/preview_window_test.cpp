@@ -156,6 +156,22 @@ private slots:
         QCOMPARE(vertical->value(), 3);
     }
 
+    void previewsOfImagesStayAboveTheirOwner() {
+        // X11 window managers keep only dialog-type windows above the window they
+        // belong to; a preview of an image without pixels has no owner.
+        QWidget owner;
+        owner.show();
+        auto image = MakeImage(20, 10, 24);
+        auto handle = CreatePreviewWindow(*image, "Owned", 0, 0, 100, 100, &owner);
+        QCOMPARE(handle->widget()->windowType(), Qt::Dialog);
+        QCOMPARE(handle->widget()->windowHandle()->transientParent(), owner.windowHandle());
+        QVERIFY(!(handle->widget()->windowFlags() & Qt::WindowCloseButtonHint));
+        Image empty;
+        auto loose = CreatePreviewWindow(empty, "Loose", 0, 0, 100, 100, &owner);
+        QCOMPARE(loose->widget()->windowType(), Qt::Window);
+        QCOMPARE(loose->widget()->windowHandle()->transientParent(), nullptr);
+    }
+
     void imageWithoutPixelsShowsBothScrollBarsAndWhite() {
         Image empty;
         auto handle = CreatePreviewWindow(empty, "None", 10, 10, 200, 100, nullptr);

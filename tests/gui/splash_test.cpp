@@ -1,5 +1,6 @@
 // The splash: its language from the locale, and its timer.
 #include <QLabel>
+#include <QMessageBox>
 #include <QtTest>
 
 #include "app/splash_dialog.h"
@@ -97,6 +98,28 @@ private slots:
         QVERIFY(!splash.isModal());
         QTRY_VERIFY_WITH_TIMEOUT(!splash.isVisible(), 3000);
         QCOMPARE(splash.result(), 1);
+    }
+
+    void theSplashClosesWhileAScriptShowsAMessage() {
+        // A script started with the application may open a message box before
+        // the splash's time is up; the splash still goes after its time.
+        SplashDialog splash(nullptr, SplashLanguage::English);
+        bool hiddenDuringTheBox = false;
+        QTimer::singleShot(0, [&] {
+            QMessageBox box(QMessageBox::Warning, QStringLiteral("Tarvil"), QStringLiteral("x"));
+            QTimer watch;
+            watch.setInterval(20);
+            QElapsedTimer clock;
+            clock.start();
+            QObject::connect(&watch, &QTimer::timeout, [&] {
+                if (!splash.isVisible()) hiddenDuringTheBox = true;
+                if (hiddenDuringTheBox || clock.elapsed() > 3000) box.done(0);
+            });
+            watch.start();
+            box.exec();
+        });
+        splash.showFor(150);
+        QTRY_VERIFY_WITH_TIMEOUT(hiddenDuringTheBox, 5000);
     }
 };
 
