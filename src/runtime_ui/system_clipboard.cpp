@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QBuffer>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
@@ -20,6 +21,39 @@ const QString kBmpFormat = QStringLiteral("image/bmp");
 // Carried by our own clipboard data, with the process id and this object's
 // address, so that another Tarvil's image still counts as a change.
 const QString kOwnerFormat = QStringLiteral("application/x-tarvil-owner");
+
+const QString kPngFormat = QStringLiteral("image/png");
+
+// Our image on the clipboard: the BMP file exactly as written, and a PNG for
+// programs that do not read BMP, encoded only when one asks for it, so a save
+// to the clipboard decodes nothing.
+class ClipboardImageData : public QMimeData {
+public:
+    explicit ClipboardImageData(QByteArray bmp) { setData(kBmpFormat, bmp); }
+
+    QStringList formats() const override {
+        QStringList list = QMimeData::formats();
+        if (!list.contains(kPngFormat)) list.insert(1, kPngFormat);
+        return list;
+    }
+    bool hasFormat(const QString& mimeType) const override {
+        return mimeType == kPngFormat || QMimeData::hasFormat(mimeType);
+    }
+
+protected:
+    QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
+        if (mimeType != kPngFormat) return QMimeData::retrieveData(mimeType, type);
+        if (m_png.isEmpty()) {
+            const QImage image = QImage::fromData(QMimeData::data(kBmpFormat), "BMP");
+            QBuffer buffer(&m_png);
+            if (!image.isNull() && buffer.open(QIODevice::WriteOnly)) image.save(&buffer, "PNG");
+        }
+        return m_png;
+    }
+
+private:
+    mutable QByteArray m_png;
+};
 
 std::span<const uint8_t> Bytes(const QByteArray& data) {
     return {reinterpret_cast<const uint8_t*>(data.constData()), static_cast<size_t>(data.size())};
@@ -112,12 +146,8 @@ bool SystemClipboard::put(std::span<const uint8_t> packedDib) {
     const std::vector<uint8_t> file = BmpFileFromPackedDib(packedDib);
     const QByteArray bmp(reinterpret_cast<const char*>(file.data()),
                          static_cast<qsizetype>(file.size()));
-    auto data = std::make_unique<QMimeData>();
-    data->setData(kBmpFormat, bmp);
+    auto data = std::make_unique<ClipboardImageData>(bmp);
     data->setData(kOwnerFormat, m_ownerMark);
-    // Programs that do not read BMP take the decoded image.
-    const QImage image = QImage::fromData(bmp, "BMP");
-    if (!image.isNull()) data->setImageData(image);
     m_changingItself = true;
     m_clipboard->setMimeData(data.release());  // the clipboard owns it from here
     m_changingItself = false;
