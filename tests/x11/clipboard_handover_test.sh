@@ -3,7 +3,7 @@
 # EXIT closed, where a clipboard manager runs: on a private X server, with a
 # minimal manager, the desktop application saves images of every depth to
 # the clipboard and exits; a batch run then loads the clipboard and must get the
-# same image back. Without a manager the application still exits at once.
+# same image back; so must a batch run's image. Without a manager the application still exits at once.
 # Usage: clipboard_handover_test.sh TARVIL CLIPBOARD_MANAGER
 set -euo pipefail
 tarvil="$1"
@@ -66,6 +66,14 @@ for bits in 24 8 4 1; do
     cmp expected.bmp got.bmp || fail "$bits bits: the clipboard gave another image"
     : > "$work/manager.log"
 done
+
+# Batch mode hands its clipboard over the same way when it ends.
+printf 'DevCon i\ni=CreateImage(5,3,4)\nSaveImage(i,"expected.bmp")\nSaveImage(i,"CLIPBOARD")\n' > put.bas
+rm -f expected.bmp got.bmp
+timeout 30 "$tarvil" --batch put.bas || fail "batch: saving to the clipboard failed"
+grep -q saved "$work/manager.log" || fail "batch: the image was not handed to the manager"
+timeout 30 "$tarvil" --batch get.bas || fail "batch: loading the clipboard failed"
+cmp expected.bmp got.bmp || fail "batch: the clipboard gave another image"
 
 # Without a manager the image goes with the application, which must not wait for one.
 kill "$manager_pid"
