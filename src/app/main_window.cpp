@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -390,6 +391,16 @@ bool MainWindow::saveAs() {
 QPrinter& MainWindow::printer() {
     if (!m_printer) m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     m_printer->setDocName(windowTitle().remove(QStringLiteral("[*]")));
+    // Printing to a PDF file (the only choice without a print server) proposes
+    // the script's name beside the script, unless the user chose a file himself.
+    if (m_printer->outputFormat() == QPrinter::PdfFormat &&
+        (m_printer->outputFileName().isEmpty() || m_printer->outputFileName() == m_suggestedPdf)) {
+        const QFileInfo script(m_currentFile.isEmpty() ? QStringLiteral("Untitled")
+                                                       : m_currentFile);
+        const QString folder = m_currentFile.isEmpty() ? QDir::homePath() : script.absolutePath();
+        m_suggestedPdf = QDir(folder).filePath(script.completeBaseName() + QStringLiteral(".pdf"));
+        m_printer->setOutputFileName(m_suggestedPdf);
+    }
     return *m_printer;
 }
 

@@ -111,6 +111,7 @@ private:
     QStringList m_recentFiles;
     QString m_currentFile;
     std::unique_ptr<QPrinter> m_printer;
+    QString m_suggestedPdf;  // the PDF file name we proposed last
     QPointer<HelpBrowser> m_help;
     int m_runDepth = 0;
     bool m_closeAfterRun = false;  // a close waits for the run to end

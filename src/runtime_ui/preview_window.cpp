@@ -166,16 +166,29 @@ void PreviewWidget::closeEvent(QCloseEvent* event) {
 }
 
 bool PreviewWidget::event(QEvent* event) {
-    if (event->type() == QEvent::Show && !m_fitted) {
-        m_fitted = true;
-        // The window manager's frame is known only once the window is up.
-        QTimer::singleShot(0, this, &PreviewWidget::fitOuterSize);
+    // The window manager's frame is known only once the window is up, and on X11
+    // only some time after: until then the window is fitted again whenever the
+    // window system moves it, and once with the frame known.
+    switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Move:
+            if (!m_fitted) QTimer::singleShot(0, this, &PreviewWidget::fitOuterSize);
+            break;
+        default:
+            break;
     }
     return QAbstractScrollArea::event(event);
 }
 
 void PreviewWidget::fitOuterSize() {
-    const QSize client = ClientSizeForOuter(m_outer.size(), FrameMarginsOf(this));
+    if (m_fitted) return;
+    const QMargins frame = FrameMarginsOf(this);
+    // Fitted with a frame, the window is the user's to move from now on.
+    m_fitted = !frame.isNull() || !isVisible();
+    // The position, like the size, is the frame's: placed before the frame was
+    // known, the caption could lie above the screen's edge.
+    if (frameGeometry().topLeft() != m_outer.topLeft()) move(m_outer.topLeft());
+    const QSize client = ClientSizeForOuter(m_outer.size(), frame);
     if (client != size()) {
         resize(client);
         if (isVisible()) bind();

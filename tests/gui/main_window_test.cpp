@@ -4,7 +4,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -437,6 +442,53 @@ private slots:
         m_window->editor()->setTextCursor(cursor);
         auto* label = m_window->findChild<QLabel*>(QStringLiteral("cursorPosition"));
         QCOMPARE(label->text(), QStringLiteral("Ln 2, Col 4"));
+    }
+
+    void printWritesTheScriptTextOnPages() {
+        QString text;
+        for (int i = 1; i <= 150; ++i) text += QStringLiteral("DspMes(\"line %1\")\n").arg(i);
+        writeDocument(m_dir.filePath(QStringLiteral("long.bas")), text);
+        QVERIFY(m_window->openFile(m_dir.filePath(QStringLiteral("long.bas"))));
+        const QString pdf = m_dir.filePath(QStringLiteral("printed.pdf"));
+        bool answered = false;
+        testing::WhenModalAppears([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QPrintDialog*>(modal);
+            QVERIFY(dialog != nullptr);
+            // Without a print server the dialog prints to a PDF file, and
+            // proposes the script's own name for it.
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
+            QVERIFY(name != nullptr);
+            QCOMPARE(name->text(), m_dir.filePath(QStringLiteral("long.pdf")));
+            name->setText(pdf);
+            answered = true;
+            dialog->accept();
+        });
+        Action(*m_window, "actionPrint")->trigger();
+        QVERIFY(answered);
+        QFile file(pdf);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.startsWith("%PDF"));
+        // 150 lines do not fit on one page.
+        QVERIFY(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") +
+                    bytes.count("/Type /Page ") >=
+                2);
+    }
+
+    void printPreviewShowsThePages() {
+        QString text;
+        for (int i = 1; i <= 150; ++i) text += QStringLiteral("x=%1\n").arg(i);
+        m_window->editor()->loadText(text);
+        int pages = 0;
+        testing::WhenModalAppears([&](QWidget* modal) {
+            QVERIFY(qobject_cast<QPrintPreviewDialog*>(modal) != nullptr);
+            auto* widget = modal->findChild<QPrintPreviewWidget*>();
+            QVERIFY(widget != nullptr);
+            pages = widget->pageCount();
+            modal->close();
+        });
+        Action(*m_window, "actionPrintPreview")->trigger();
+        QVERIFY2(pages >= 2, qPrintable(QString::number(pages)));
     }
 
     void lockIndicatorsFollowTheKeys() {
