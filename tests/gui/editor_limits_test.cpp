@@ -92,6 +92,10 @@ private slots:
             << QStringList{QStringLiteral("[%1] Error: In formula '(77'")
                                .arg(lastLineNumber, 4, 10, QLatin1Char('0'))}
             << lastLineNumber;
+        // The cut falls between the CR and the LF of the last break.
+        QTest::newRow("a cut inside a line break")
+            << ScriptEndingWith(lastLine, 16382) + QStringLiteral("\nDspMes(8)") << 16383
+            << QStringList{"7"} << 0;
         // Far longer: whatever follows the cut never runs.
         QTest::newRow("a longer script")
             << fits + QStringLiteral("\nDspMes(8)") << 16383 << QStringList{"7"} << 0;
