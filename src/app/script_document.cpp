@@ -3,10 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <cstring>
 #include <span>
 
 #include "app/script_file.h"
+#include "image/file_access.h"
 #include "runtime_ui/latin1_text.h"
 
 namespace tarvil {
@@ -52,6 +53,12 @@ ScriptLoadResult LoadScriptDocument(const QString& path) {
 }
 
 bool SaveScriptDocument(const QString& path, const QString& editorText, QString* error) {
+    FileSystemCalls system;
+    return SaveScriptDocument(path, editorText, error, system);
+}
+
+bool SaveScriptDocument(const QString& path, const QString& editorText, QString* error,
+                        FileSystemCalls& calls) {
     const QByteArray text = EditorTextToScript(editorText);
     if (text.size() > static_cast<qsizetype>(kMaxScriptCharacters)) {
         // Such a file could not be opened again.
@@ -60,20 +67,14 @@ bool SaveScriptDocument(const QString& path, const QString& editorText, QString*
                 QObject::tr("The script is longer than %1 characters.").arg(kMaxScriptCharacters);
         return false;
     }
-    const std::vector<uint8_t> bytes =
-        EncodeScriptDocument(std::string_view(text.constData(), static_cast<size_t>(text.size())));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    const int failure = WriteScriptDocument(
+        QFile::encodeName(path).toStdString(),
+        std::string_view(text.constData(), static_cast<size_t>(text.size())), calls);
+    if (failure != 0) {
         if (error)
             *error = QObject::tr("Cannot save %1:\n%2")
-                         .arg(QDir::toNativeSeparators(path), file.errorString());
-        return false;
-    }
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
-    if (!file.commit()) {
-        if (error)
-            *error = QObject::tr("Cannot save %1:\n%2")
-                         .arg(QDir::toNativeSeparators(path), file.errorString());
+                         .arg(QDir::toNativeSeparators(path),
+                              QString::fromLocal8Bit(std::strerror(failure)));
         return false;
     }
     return true;

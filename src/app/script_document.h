@@ -8,6 +8,8 @@
 
 namespace tarvil {
 
+class FileSystemCalls;
+
 // The message a file that is not a script document is refused with.
 inline constexpr const char* kUnexpectedFileFormat = "Unexpected file format.";
 
@@ -25,7 +27,11 @@ struct ScriptLoadResult {
 ScriptLoadResult LoadScriptDocument(const QString& path);
 
 // Writes `editorText` as a script document, replacing the file only once the
-// whole document is written. Returns false with `error` set on failure.
+// whole document is written. Returns false with `error` set on failure
+// ("Cannot save PATH:" and the system's reason on a second line).
 bool SaveScriptDocument(const QString& path, const QString& editorText, QString* error);
+// The same through `calls` (tests make them fail).
+bool SaveScriptDocument(const QString& path, const QString& editorText, QString* error,
+                        FileSystemCalls& calls);
 
 }  // namespace tarvil

@@ -1,5 +1,7 @@
 #include "app/script_file.h"
 
+#include "image/file_access.h"
+
 namespace tarvil {
 
 std::optional<std::string> DecodeScriptDocument(std::span<const uint8_t> bytes) {
@@ -18,6 +20,10 @@ std::vector<uint8_t> EncodeScriptDocument(std::string_view text) {
         bytes.push_back(static_cast<uint8_t>(count >> shift));
     bytes.insert(bytes.end(), text.begin(), text.end());
     return bytes;
+}
+
+int WriteScriptDocument(const std::string& path, std::string_view text, FileSystemCalls& calls) {
+    return ReplaceFile(path, EncodeScriptDocument(text), calls);
 }
 
 std::string ToCrLf(std::string_view text) {

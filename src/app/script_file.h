@@ -11,6 +11,8 @@
 
 namespace tarvil {
 
+class FileSystemCalls;
+
 // The editor's size limit, and so the largest count a document may carry.
 inline constexpr uint32_t kMaxScriptCharacters = 0xFFFFF;
 
@@ -21,6 +23,12 @@ std::optional<std::string> DecodeScriptDocument(std::span<const uint8_t> bytes);
 
 // The bytes of a script document holding `text`.
 std::vector<uint8_t> EncodeScriptDocument(std::string_view text);
+
+// Writes a script document holding `text` to `path` through `calls`: the old
+// file is replaced only once the whole document is written and flushed, and a
+// failure leaves it as it was with no temporary behind. Returns 0 or the errno
+// value of the failure.
+int WriteScriptDocument(const std::string& path, std::string_view text, FileSystemCalls& calls);
 
 // The text with every line end (LF, CR or CR LF) made CR LF.
 std::string ToCrLf(std::string_view text);

@@ -25,15 +25,24 @@ struct FdCloser {
     }
 };
 
+// The errno of a call that just failed, never 0.
+int LastError() {
+    return errno != 0 ? errno : EIO;
+}
+
 struct FreeDeleter {
     void operator()(char* text) const { std::free(text); }
 };
 
-bool WriteAll(int fd, std::span<const uint8_t> bytes) {
+bool WriteAll(FileSystemCalls& calls, int fd, std::span<const uint8_t> bytes) {
     while (!bytes.empty()) {
-        const ssize_t written = write(fd, bytes.data(), bytes.size());
+        const ssize_t written = calls.Write(fd, bytes.data(), bytes.size());
         if (written < 0) {
             if (errno == EINTR) continue;
+            return false;
+        }
+        if (written == 0) {  // no progress and no error: treat as a full disk
+            errno = ENOSPC;
             return false;
         }
         bytes = bytes.subspan(static_cast<size_t>(written));
@@ -55,7 +64,7 @@ bool ResolveTarget(const std::string& path, std::string& target) {
 }
 
 // A new file beside `target`, created exclusively; mode 0666 less the umask.
-int CreateTemporary(const std::string& target, std::string& name) {
+int CreateTemporary(FileSystemCalls& calls, const std::string& target, std::string& name) {
     const size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     // Cut long names, so that the temporary's name stays within the 255-byte limit.
@@ -66,13 +75,38 @@ int CreateTemporary(const std::string& target, std::string& name) {
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         name = folder + "." + base + ".tmp-";
         for (int i = 0; i < 8; ++i) name.push_back(kDigits[entropy() % (sizeof kDigits - 1)]);
-        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = calls.Open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
-    return -1;
+    return -1;  // errno is EEXIST
 }
 
 }  // namespace
+
+int FileSystemCalls::Access(const char* path, int mode) {
+    return access(path, mode);
+}
+int FileSystemCalls::Open(const char* path, int flags, mode_t mode) {
+    return open(path, flags, mode);
+}
+int FileSystemCalls::Fchmod(int fd, mode_t mode) {
+    return fchmod(fd, mode);
+}
+ssize_t FileSystemCalls::Write(int fd, const void* data, size_t size) {
+    return write(fd, data, size);
+}
+int FileSystemCalls::Fsync(int fd) {
+    return fsync(fd);
+}
+int FileSystemCalls::Close(int fd) {
+    return close(fd);
+}
+int FileSystemCalls::Rename(const char* from, const char* to) {
+    return rename(from, to);
+}
+int FileSystemCalls::Unlink(const char* path) {
+    return unlink(path);
+}
 
 FileRead ReadFileBytes(const std::string& path) {
     FileRead result;
@@ -101,27 +135,35 @@ FileRead ReadFileBytes(const std::string& path) {
     return result;
 }
 
-bool WriteFileReplacing(const std::string& path, std::span<const uint8_t> bytes) {
-    if (path.empty()) return false;
+int ReplaceFile(const std::string& path, std::span<const uint8_t> bytes, FileSystemCalls& calls) {
+    if (path.empty()) return ENOENT;
     std::string target;
-    if (!ResolveTarget(path, target)) return false;
+    if (!ResolveTarget(path, target)) return LastError();
 
     struct stat info {};
     const bool exists = stat(target.c_str(), &info) == 0;
-    if (!exists && errno != ENOENT) return false;
-    if (exists && (!S_ISREG(info.st_mode) || access(target.c_str(), W_OK) != 0)) return false;
+    if (!exists && errno != ENOENT) return LastError();
+    if (exists && !S_ISREG(info.st_mode)) return EISDIR;
+    if (exists && calls.Access(target.c_str(), W_OK) != 0) return LastError();
 
     std::string temporary;
-    FdCloser file{CreateTemporary(target, temporary)};
-    if (file.fd < 0) return false;
-    bool ok = !exists || fchmod(file.fd, info.st_mode & 07777) == 0;
-    ok = ok && WriteAll(file.fd, bytes) && fsync(file.fd) == 0;
-    const int fd = file.fd;
-    file.fd = -1;
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) unlink(temporary.c_str());
-    return ok;
+    const int fd = CreateTemporary(calls, target, temporary);
+    if (fd < 0) return LastError();
+    // The first failure is the one reported; the clean-up keeps its errno.
+    int failure = 0;
+    if (exists && calls.Fchmod(fd, info.st_mode & 07777) != 0) failure = LastError();
+    if (failure == 0 && !WriteAll(calls, fd, bytes)) failure = LastError();
+    if (failure == 0 && calls.Fsync(fd) != 0) failure = LastError();
+    // The descriptor is gone after close, whatever it returns.
+    if (calls.Close(fd) != 0 && failure == 0) failure = LastError();
+    if (failure == 0 && calls.Rename(temporary.c_str(), target.c_str()) != 0) failure = LastError();
+    if (failure != 0) calls.Unlink(temporary.c_str());
+    return failure;
+}
+
+bool WriteFileReplacing(const std::string& path, std::span<const uint8_t> bytes) {
+    FileSystemCalls system;
+    return ReplaceFile(path, bytes, system) == 0;
 }
 
 }  // namespace tarvil

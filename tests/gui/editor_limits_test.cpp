@@ -1,0 +1,190 @@
+// The desktop's two text limits at their edges, through the main window: the
+// Run command hands the engine at most 16,383 characters of the editor text,
+// and a script document of 1,048,575 characters opens while one of 1,048,576
+// is refused.
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "../unit/fake_host.h"
+#include "app/main_window.h"
+#include "app/script_document.h"
+#include "app/script_editor.h"
+#include "engine/machine.h"
+
+using namespace tarvil;
+
+namespace {
+
+// Comment lines, then `lastLine`, so that the text as stored (CR LF breaks) is
+// `storedLength` characters long.
+QString ScriptEndingWith(const QString& lastLine, qsizetype storedLength) {
+    QString text;
+    const qsizetype fillerLength = storedLength - lastLine.size();
+    while (StoredLength(text) + 60 < fillerLength) text += QString(58, u'\'') + u'\n';
+    text += QString(fillerLength - StoredLength(text) - 2, u'\'') + u'\n';
+    text += lastLine;
+    return text;
+}
+
+QByteArray DocumentBytes(uint32_t count, const QByteArray& text) {
+    QByteArray bytes;
+    for (int shift = 0; shift < 32; shift += 8) bytes.append(static_cast<char>(count >> shift));
+    return bytes + text;
+}
+
+}  // namespace
+
+class EditorLimitsTest : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<testing::FakeHost> m_host;
+    std::unique_ptr<Machine> m_machine;
+    std::unique_ptr<MainWindow> m_window;
+    std::vector<std::string> m_runTexts;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    static void writeBytes(const QString& file, const QByteArray& bytes) {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QCOMPARE(out.write(bytes), bytes.size());
+    }
+    static QByteArray readBytes(const QString& file) {
+        QFile in(file);
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    }
+
+private slots:
+    void init() {
+        m_host = std::make_unique<testing::FakeHost>();
+        m_machine = std::make_unique<Machine>(m_host.get());
+        m_window = std::make_unique<MainWindow>(*m_machine);
+        m_runTexts.clear();
+        m_window->setScriptRunner([this](std::string_view text) {
+            m_runTexts.emplace_back(text);
+            return RunScript(*m_machine, text);
+        });
+    }
+    void cleanup() {
+        m_window->editor()->document()->setModified(false);
+        m_window.reset();
+        m_machine.reset();
+        m_host.reset();
+    }
+
+    void runCutsTheTextAfter16383Characters_data() {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("handedOver");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<int>("selectedLine");
+        const QString lastLine = QStringLiteral("DspMes(7)");
+        const QString fits = ScriptEndingWith(lastLine, 16383);
+        const int lastLineNumber = static_cast<int>(fits.count(u'\n')) + 1;
+        QTest::newRow("16,383 characters run whole") << fits << 16383 << QStringList{"7"} << 0;
+        // The line break after the last line is the 16,384th and 16,385th
+        // character: cutting it changes nothing.
+        QTest::newRow("a break after the 16,383rd")
+            << fits + u'\n' << 16383 << QStringList{"7"} << 0;
+        // One character more: the closing bracket is the 16,384th and is cut.
+        QTest::newRow("16,384 characters")
+            << ScriptEndingWith(QStringLiteral("DspMes(77)"), 16384) << 16383
+            << QStringList{QStringLiteral("[%1] Error: In formula '(77'")
+                               .arg(lastLineNumber, 4, 10, QLatin1Char('0'))}
+            << lastLineNumber;
+        // The cut falls between the CR and the LF of the last break.
+        QTest::newRow("a cut inside a line break")
+            << ScriptEndingWith(lastLine, 16382) + QStringLiteral("\nDspMes(8)") << 16383
+            << QStringList{"7"} << 0;
+        // Far longer: whatever follows the cut never runs.
+        QTest::newRow("a longer script")
+            << fits + QStringLiteral("\nDspMes(8)") << 16383 << QStringList{"7"} << 0;
+    }
+    void runCutsTheTextAfter16383Characters() {
+        QFETCH(QString, script);
+        QFETCH(int, handedOver);
+        QFETCH(QStringList, messages);
+        QFETCH(int, selectedLine);
+        m_window->editor()->loadText(script);
+        m_window->runScript();
+        QCOMPARE(m_runTexts.size(), size_t{1});
+        QCOMPARE(static_cast<int>(m_runTexts.front().size()), handedOver);
+        QStringList shown;
+        for (const std::string& message : m_host->messages)
+            shown << QString::fromStdString(message);
+        QCOMPARE(shown, messages);
+        if (selectedLine != 0) {
+            QCOMPARE(m_host->selectedLines.size(), size_t{0});  // the window selects, not the host
+            QCOMPARE(m_window->editor()->textCursor().blockNumber() + 1, selectedLine);
+        }
+        // The editor keeps the whole text.
+        QCOMPARE(m_window->editor()->text(), script);
+    }
+
+    void largestDocumentOpensAndSavesUnchanged() {
+        // CR LF pairs count as the two characters they are.
+        QByteArray text;
+        while (text.size() + 64 < 0xFFFFF) text += QByteArray(62, 'a') + "\r\n";
+        text += QByteArray(0xFFFFF - text.size(), 'z');
+        QCOMPARE(text.size(), 0xFFFFF);
+        const QString file = path("largest.bas");
+        writeBytes(file, DocumentBytes(0xFFFFF, text));
+        QString error;
+        QVERIFY2(m_window->loadFile(file, &error), qPrintable(error));
+        QCOMPARE(m_window->editor()->storedLength(), kEditorCharacterLimit);
+        QCOMPARE(m_window->currentFile(), file);
+        // Full: typing adds nothing.
+        m_window->editor()->moveCursor(QTextCursor::End);
+        QTest::keyClicks(m_window->editor(), "q");
+        QCOMPARE(m_window->editor()->storedLength(), kEditorCharacterLimit);
+        QVERIFY(m_window->saveFile(file));
+        QCOMPARE(readBytes(file), DocumentBytes(0xFFFFF, text));
+    }
+
+    void documentOneCharacterLongerIsRefused() {
+        m_window->editor()->loadText(QStringLiteral("kept"));
+        const QString file = path("too_long.bas");
+        writeBytes(file, DocumentBytes(0x100000, QByteArray(0x100000, 'a')));
+        QString error;
+        QVERIFY(!m_window->loadFile(file, &error));
+        QCOMPARE(error, QStringLiteral("Unexpected file format."));
+        QCOMPARE(m_window->editor()->text(), QStringLiteral("kept"));
+        QVERIFY(m_window->currentFile().isEmpty());
+    }
+
+    void largestDocumentWithLoneLineFeedsOpensButSavesOnlyOnceShortened() {
+        // Lone LFs are one character in the file but become CR LF on saving:
+        // such a document opens, and saving it says why it cannot be stored
+        // until it is shortened, leaving the file as it was.
+        QByteArray text;
+        while (text.size() + 8 < 0xFFFFF) text += QByteArray(7, 'b') + "\n";
+        text += QByteArray(0xFFFFF - text.size(), 'z');
+        const QString file = path("lone_lf.bas");
+        const QByteArray bytes = DocumentBytes(0xFFFFF, text);
+        writeBytes(file, bytes);
+        QString error;
+        QVERIFY2(m_window->loadFile(file, &error), qPrintable(error));
+        QVERIFY(m_window->editor()->storedLength() > kEditorCharacterLimit);
+        QVERIFY(!SaveScriptDocument(file, m_window->editor()->text(), &error));
+        QCOMPARE(error, QStringLiteral("The script is longer than 1048575 characters."));
+        QCOMPARE(readBytes(file), bytes);
+    }
+
+    void editorTextOverTheLimitIsNotSaved() {
+        // A text can only get this long through code; the save refuses it rather
+        // than write a document that would not open again.
+        const QString file = path("limit.bas");
+        QString error;
+        QVERIFY(SaveScriptDocument(file, QStringLiteral("old"), &error));
+        const QByteArray old = readBytes(file);
+        QVERIFY(
+            !SaveScriptDocument(file, QString(kEditorCharacterLimit - 1, u'x') + u'\n', &error));
+        QCOMPARE(error, QStringLiteral("The script is longer than 1048575 characters."));
+        QCOMPARE(readBytes(file), old);
+        QVERIFY(SaveScriptDocument(file, QString(kEditorCharacterLimit - 2, u'x') + u'\n', &error));
+        QCOMPARE(readBytes(file).size(), 4 + 0xFFFFF);
+    }
+};
+
+QTEST_MAIN(EditorLimitsTest)
+#include "editor_limits_test.moc"
