@@ -24,34 +24,45 @@ const QString kOwnerFormat = QStringLiteral("application/x-tarvil-owner");
 
 const QString kPngFormat = QStringLiteral("image/png");
 
-// Our image on the clipboard: the BMP file exactly as written, and a PNG for
-// programs that do not read BMP, encoded only when one asks for it, so a save
-// to the clipboard decodes nothing.
+const QString kQtImageFormat = QStringLiteral("application/x-qt-image");
+
+// Our image on the clipboard: the BMP file exactly as written, and for programs
+// that do not read BMP the decoded image and a PNG, both made only when one
+// asks for them, so a save to the clipboard decodes nothing.
 class ClipboardImageData : public QMimeData {
 public:
     explicit ClipboardImageData(QByteArray bmp) { setData(kBmpFormat, bmp); }
 
     QStringList formats() const override {
         QStringList list = QMimeData::formats();
-        if (!list.contains(kPngFormat)) list.insert(1, kPngFormat);
+        for (const QString& format : {kQtImageFormat, kPngFormat})
+            if (!list.contains(format)) list.insert(1, format);
         return list;
     }
     bool hasFormat(const QString& mimeType) const override {
-        return mimeType == kPngFormat || QMimeData::hasFormat(mimeType);
+        return mimeType == kPngFormat || mimeType == kQtImageFormat ||
+               QMimeData::hasFormat(mimeType);
     }
 
 protected:
     QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
+        if (mimeType == kQtImageFormat) return decoded();
         if (mimeType != kPngFormat) return QMimeData::retrieveData(mimeType, type);
         if (m_png.isEmpty()) {
-            const QImage image = QImage::fromData(QMimeData::data(kBmpFormat), "BMP");
             QBuffer buffer(&m_png);
+            const QImage image = decoded();
             if (!image.isNull() && buffer.open(QIODevice::WriteOnly)) image.save(&buffer, "PNG");
         }
         return m_png;
     }
 
 private:
+    QImage decoded() const {
+        if (m_image.isNull()) m_image = QImage::fromData(QMimeData::data(kBmpFormat), "BMP");
+        return m_image;
+    }
+
+    mutable QImage m_image;
     mutable QByteArray m_png;
 };
 

@@ -90,7 +90,7 @@ TEST_F(SystemClipboardTest, OwnChangesDoNotCountButAnotherTarvilsDo) {
     EXPECT_EQ(other.changeCount(), 1);
 }
 
-TEST_F(SystemClipboardTest, PutOffersABmpFileAndAPng) {
+TEST_F(SystemClipboardTest, PutOffersABmpFileAnImageAndAPng) {
     SystemClipboard clipboard;
     const auto dib = EightBitDib();
     ASSERT_TRUE(clipboard.put(dib));
@@ -102,16 +102,19 @@ TEST_F(SystemClipboardTest, PutOffersABmpFileAndAPng) {
     const auto expected = BmpFileFromPackedDib(dib);
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), Bytes(bmp).begin()));
 
-    // The PNG is there for programs that do not read BMP.
+    // The decoded image and a PNG are there for programs that do not read BMP.
     EXPECT_TRUE(data->formats().contains("image/png"));
-    const QImage image = QImage::fromData(data->data("image/png"), "PNG");
-    ASSERT_FALSE(image.isNull());
-    EXPECT_EQ(image.size(), QSize(3, 2));
-    EXPECT_EQ(qRed(image.pixel(1, 0)), 40);
-    EXPECT_EQ(qGreen(image.pixel(2, 1)), 200);
+    for (const QImage& image : {QImage::fromData(data->data("image/png"), "PNG"),
+                                qvariant_cast<QImage>(data->imageData())}) {
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(image.size(), QSize(3, 2));
+        EXPECT_EQ(qRed(image.pixel(1, 0)), 40);
+        EXPECT_EQ(qGreen(image.pixel(2, 1)), 200);
+    }
 
     const ClipboardOffer offer = clipboard.offer();
     EXPECT_TRUE(offer.packedDib);
+    EXPECT_TRUE(offer.bitmap);
     EXPECT_EQ(clipboard.takePackedDib(), dib) << "the same bytes come back";
 }
 
