@@ -31,6 +31,19 @@ struct Instruction {
     uint32_t number = 0;
 };
 
+// A fused instruction: one handler doing the work of `span` consecutive
+// instructions of the CodeTable, starting at its own index. It reads its
+// operands from the CodeTable when it runs (IndexArray patches them), and
+// returns false, having changed nothing, when its operands are not of the kinds
+// it handles; the instructions then run one by one. When it returns true it has
+// done exactly what the instructions would have done, none of them stopping the
+// run, and left ProgramCounter where the last of them would have.
+using FusedHandler = bool (*)(Machine&);
+struct FusedInstruction {
+    FusedHandler handler = nullptr;
+    uint32_t span = 0;
+};
+
 // State of FILEFIND's directory search, kept between calls and between runs.
 struct FileFindState;
 
@@ -49,6 +62,11 @@ public:
     std::array<Instruction, kCodeTableSize> CodeTable{};
     uint32_t EmitCount = 0;
     uint32_t ProgramCounter = 0;
+    // Built from the CodeTable before each run: the fused form of the
+    // instructions starting at each index, when there is one.
+    std::array<FusedInstruction, kCodeTableSize> FusedTable{};
+    // Off only where a test compares a run with the same run unfused.
+    bool FuseInstructions = true;
 
     std::array<Item*, kOperandStackSize> OperandStack{};
     uint32_t StackTop = 0;  // next free slot

@@ -221,6 +221,27 @@ void Assign(Machine& m) {
     Item* source = PopItem(m);
     Item* target = m.Current().item;
     if (target == nullptr) return UnknownAssignment(m);
+    AssignItem(m, *target, *source);
+}
+
+bool AssignmentNeverStops(const Item& target, const Item& source) {
+    switch (target.typeCode) {
+        case kTypeFloat:
+            return source.typeCode == kTypeFloat || source.typeCode == kMemberLum ||
+                   IsRgbMember(source.typeCode) || IsHbsMember(source.typeCode);
+        case kTypeRgb:
+        case kTypeHbs:
+            return source.typeCode == kTypeRgb || source.typeCode == kTypeHbs;
+        default:
+            // A colour member takes any source (what is not a number reads 0).
+            return target.typeCode == kMemberLum || IsRgbMember(target.typeCode) ||
+                   IsHbsMember(target.typeCode);
+    }
+}
+
+void AssignItem(Machine& m, Item& targetItem, Item& sourceItem) {
+    Item* source = &sourceItem;
+    Item* target = &targetItem;
     switch (target->typeCode) {
         case kTypeString:
             return AssignString(m, *target, *source);
@@ -248,6 +269,26 @@ void Assign(Machine& m) {
         default:
             return UnknownAssignment(m);
     }
+}
+
+// PushOperand source; Assign target, for the pairs whose assignment never
+// stops. Colour components, the template's own statements, go straight.
+bool FusedPushAssign(Machine& m) {
+    const uint32_t pc = m.ProgramCounter;
+    Item* source = m.CodeTable[pc].item;
+    Item* target = m.CodeTable[pc + 1].item;
+    if (source == nullptr || target == nullptr || m.StackTop >= Machine::kOperandStackSize)
+        return false;
+    if (IsRgbMember(target->typeCode) || IsHbsMember(target->typeCode)) {
+        AssignColourMember(*target, *source);
+    } else if (AssignmentNeverStops(*target, *source)) {
+        AssignItem(m, *target, *source);
+    } else {
+        return false;
+    }
+    m.OperandStack[m.StackTop] = source;
+    m.ProgramCounter = pc + 1;
+    return true;
 }
 
 }  // namespace tarvil
