@@ -58,6 +58,25 @@ struct Image {
     // valid bit (32) | colour (8..31) | index (0..7). Only kept while the table
     // lies wholly before the pixel rows, and emptied whenever the table changes.
     std::vector<uint64_t> nearestCache;
+    // Stored rows (bottom row 0) written since the preview last showed the
+    // image: [changedRowsBegin, changedRowsEnd). The preview's own bookkeeping,
+    // so that a refresh repaints only those rows; a change to the colour table
+    // marks every row.
+    mutable uint32_t changedRowsBegin = 0;
+    mutable uint32_t changedRowsEnd = UINT32_MAX;
+    void MarkRowChanged(uint32_t storedRow) {
+        if (storedRow < changedRowsBegin) changedRowsBegin = storedRow;
+        if (storedRow >= changedRowsEnd) changedRowsEnd = storedRow + 1;
+    }
+    bool AllRowsChanged() const { return changedRowsBegin == 0 && changedRowsEnd == UINT32_MAX; }
+    void MarkAllRowsChanged() const {
+        changedRowsBegin = 0;
+        changedRowsEnd = UINT32_MAX;
+    }
+    void ClearChangedRows() const {
+        changedRowsBegin = UINT32_MAX;
+        changedRowsEnd = 0;
+    }
 
     bool hasMemory() const { return block.size() >= bih::kHeaderBytes; }
 

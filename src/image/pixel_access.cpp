@@ -33,6 +33,7 @@ uint32_t Pack(Rgb colour) {
 struct PixelSpot {
     size_t offset = 0;
     uint32_t column = 0;
+    uint32_t storedRow = 0;
 };
 
 std::optional<PixelSpot> Locate(const Image& image, int32_t x, int32_t y) {
@@ -69,7 +70,7 @@ std::optional<PixelSpot> Locate(const Image& image, int32_t x, int32_t y) {
     const size_t storedRow = static_cast<size_t>(height) - 1 - rowFromTop;
     const size_t offset = image.pixelsOffset + storedRow * image.RowStride + byteInRow;
     if (offset > image.block.size() || bytes > image.block.size() - offset) return std::nullopt;
-    return PixelSpot{offset, column};
+    return PixelSpot{offset, column, static_cast<uint32_t>(storedRow)};
 }
 
 // Offset of colour-table slot `index`, when it lies inside the block.
@@ -112,6 +113,7 @@ uint32_t ReadRaw(const Image& image, PixelSpot spot) {
 }
 
 void WriteRaw(Image& image, PixelSpot spot, uint32_t value) {
+    image.MarkRowChanged(spot.storedRow);
     uint8_t* p = &image.block[spot.offset];
     switch (image.BitCount()) {
         case 1: {
@@ -376,6 +378,7 @@ void StmtSetPalette(Machine& m) {
     entry[1] = colour.green;
     entry[2] = colour.red;
     image->nearestCache.clear();
+    image->MarkAllRowsChanged();
 }
 
 }  // namespace tarvil
