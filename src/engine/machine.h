@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -127,8 +128,20 @@ double ItemNumber(Machine& machine, const Item& item);
 double PopNumber(Machine& machine);
 
 // Reads and writes the float held at the start of a value block (0 when the block is too small).
-float ReadFloat(const Item& item);
-void WriteFloat(Item& item, float value);
+// Inline: every numeric handler reads and writes through them.
+inline float ReadFloat(const Item& item) {
+    float value = 0.0f;
+    if (item.value != nullptr && item.size >= sizeof value) {
+        std::memcpy(&value, item.value, sizeof value);
+    }
+    return value;
+}
+
+inline void WriteFloat(Item& item, float value) {
+    if (item.value != nullptr && item.size >= sizeof value) {
+        std::memcpy(item.value, &value, sizeof value);
+    }
+}
 
 // A handler's result: sets the operand Item's TypeCode to float, stores the value, pushes it.
 void PushFloatResult(Machine& machine, double value);
@@ -138,6 +151,9 @@ void PushFloatResult(Machine& machine, double value);
 uint32_t ToUint32(double value);
 
 // Number truncated toward zero to a signed 32-bit integer (indices, percentages, sizes).
-int32_t ToInt32(double value);
+inline int32_t ToInt32(double value) {
+    if (!(value > -2147483649.0 && value < 2147483648.0)) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
 
 }  // namespace tarvil

@@ -271,23 +271,72 @@ void AssignItem(Machine& m, Item& targetItem, Item& sourceItem) {
     }
 }
 
-// PushOperand source; Assign target, for the pairs whose assignment never
-// stops. Colour components, the template's own statements, go straight.
+namespace {
+
+// Red, Green or Blue: byte 0, 1 or 2 of the colour block.
+bool IsPlainRgbComponent(TypeCode code) {
+    static_assert(kMemberGreen == kMemberRed + 1 && kMemberBlue == kMemberRed + 2);
+    return static_cast<uint32_t>(code - kMemberRed) <= 2;
+}
+
+// pix.Red = pix.Green and the like: RGB components of colour blocks.
+bool IsComponentCopy(const Item* target, const Item* source) {
+    return target != nullptr && source != nullptr && IsPlainRgbComponent(target->typeCode) &&
+           IsPlainRgbComponent(source->typeCode) && target->value != nullptr &&
+           target->size >= kColourBytes && source->value != nullptr && source->size >= kColourBytes;
+}
+
+// What AssignColourMember does for such a pair: one byte, and the fourth byte
+// cleared as RGB members do.
+void CopyComponent(Item& target, const Item& source) {
+    target.value[target.typeCode - kMemberRed] = source.value[source.typeCode - kMemberRed];
+    target.value[3] = std::byte{0};
+}
+
+bool PairNeverStops(const Instruction* pair) {
+    return pair[0].item != nullptr && pair[1].item != nullptr &&
+           AssignmentNeverStops(*pair[1].item, *pair[0].item);
+}
+
+}  // namespace
+
+// PushOperand source; Assign target.
 bool FusedPushAssign(Machine& m) {
     const uint32_t pc = m.ProgramCounter;
-    Item* source = m.CodeTable[pc].item;
-    Item* target = m.CodeTable[pc + 1].item;
-    if (source == nullptr || target == nullptr || m.StackTop >= Machine::kOperandStackSize)
-        return false;
-    if (IsRgbMember(target->typeCode) || IsHbsMember(target->typeCode)) {
-        AssignColourMember(*target, *source);
-    } else if (AssignmentNeverStops(*target, *source)) {
-        AssignItem(m, *target, *source);
+    const Instruction* code = &m.CodeTable[pc];
+    if (m.StackTop >= Machine::kOperandStackSize) return false;
+    if (IsComponentCopy(code[1].item, code[0].item)) {
+        CopyComponent(*code[1].item, *code[0].item);
+    } else if (PairNeverStops(code)) {
+        AssignItem(m, *code[1].item, *code[0].item);
     } else {
         return false;
     }
-    m.OperandStack[m.StackTop] = source;
+    m.OperandStack[m.StackTop] = code[0].item;
     m.ProgramCounter = pc + 1;
+    return true;
+}
+
+// Consecutive PushOperand/Assign pairs (pix.Red=... / pix.Green=... / ...): every
+// pair is checked first, as no assignment among them changes a TypeCode.
+bool FusedPushAssignRun(Machine& m) {
+    const uint32_t pc = m.ProgramCounter;
+    const Instruction* code = &m.CodeTable[pc];
+    const uint32_t span = m.FusedTable[pc].span;
+    if (m.StackTop >= Machine::kOperandStackSize) return false;
+    bool allComponents = true;
+    for (uint32_t k = 0; k < span && allComponents; k += 2)
+        allComponents = IsComponentCopy(code[k + 1].item, code[k].item);
+    if (allComponents) {
+        for (uint32_t k = 0; k < span; k += 2) CopyComponent(*code[k + 1].item, *code[k].item);
+    } else {
+        for (uint32_t k = 0; k < span; k += 2) {
+            if (!PairNeverStops(code + k)) return false;
+        }
+        for (uint32_t k = 0; k < span; k += 2) AssignItem(m, *code[k + 1].item, *code[k].item);
+    }
+    m.OperandStack[m.StackTop] = code[span - 2].item;
+    m.ProgramCounter = pc + span - 1;
     return true;
 }
 

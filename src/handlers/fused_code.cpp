@@ -113,6 +113,9 @@ bool FusedArithmeticAssign(Machine& m) {
     return true;
 }
 
+// A longer run of assignments is fused in pieces.
+constexpr uint32_t kMostPairsInARun = 8;
+
 void FuseCode(Machine& m) {
     for (uint32_t pc = 0; pc < Machine::kCodeTableSize; ++pc) {
         FusedInstruction fused;
@@ -130,7 +133,13 @@ void FuseCode(Machine& m) {
                        Is(m, pc + 3, PushOperand) && Is(m, pc + 4, StmtSetPixel)) {
                 fused = {FusedSetPixel, 5};
             } else if (Is(m, pc + 1, Assign)) {
-                fused = {FusedPushAssign, 2};
+                uint32_t pairs = 1;
+                while (pairs < kMostPairsInARun && Is(m, pc + 2 * pairs, PushOperand) &&
+                       Is(m, pc + 2 * pairs + 1, Assign)) {
+                    ++pairs;
+                }
+                fused = pairs == 1 ? FusedInstruction{FusedPushAssign, 2}
+                                   : FusedInstruction{FusedPushAssignRun, 2 * pairs};
             }
         }
         m.FusedTable[pc] = fused;

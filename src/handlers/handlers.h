@@ -85,6 +85,7 @@ void FuseCode(Machine& m);
 bool FusedForNext(Machine& m);  // PushOperand step, v; OpAdd v; PushOperand limit; OpLe; JumpIfTrue
 bool FusedArithmeticAssign(Machine& m);  // PushOperand a, b; OpAdd/Sub/Mul/Div; Assign
 bool FusedPushAssign(Machine& m);        // PushOperand source; Assign
+bool FusedPushAssignRun(Machine& m);     // 2 to 8 such pairs in a row
 bool FusedGetPixelAssign(Machine& m);    // PushOperand image, x, y; GetPixel; Assign
 bool FusedSetPixel(Machine& m);          // PushOperand image, x, y, colour; SetPixel
 

@@ -10,6 +10,7 @@
 #include "image/pixel_access.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 
 #include "handlers/handlers.h"
@@ -275,6 +276,20 @@ bool IsFloat(const Item* item) {
     return item != nullptr && item->typeCode == kTypeFloat;
 }
 
+// The first byte of a 24-bit pixel whose coordinates lie inside the image, and
+// its stored row; null for every other case, which Locate's path handles.
+uint8_t* TrueColourPixel(Image* image, int32_t x, int32_t y, uint32_t& storedRow) {
+    if (image == nullptr || !image->hasPixels || image->BitCount() != 24) return nullptr;
+    const int32_t width = image->Width();
+    const int32_t height = image->Height();
+    if (x < 0 || y < 0 || x >= width || y >= height) return nullptr;
+    storedRow = static_cast<uint32_t>(height - 1 - y);
+    const size_t offset =
+        image->pixelsOffset + storedRow * size_t{image->RowStride} + 3 * static_cast<size_t>(x);
+    if (offset > image->block.size() || 3 > image->block.size() - offset) return nullptr;
+    return image->block.data() + offset;
+}
+
 }  // namespace
 
 // Pops y, x; replaces the image with the pixel's colour (RGB).
@@ -306,12 +321,24 @@ bool FusedGetPixelAssign(Machine& m) {
     }
     const int32_t y = ToInt32(ReadFloat(*yItem));
     const int32_t x = ToInt32(ReadFloat(*xItem));
-    const Rgb colour = PixelColour(OperandImage(imageItem), x, y);
+    Image* image = OperandImage(imageItem);
+    uint32_t storedRow = 0;
+    Rgb colour;
+    if (const uint8_t* p = TrueColourPixel(image, x, y, storedRow)) {
+        colour = {p[2], p[1], p[0]};
+    } else {
+        colour = PixelColour(image, x, y);
+    }
     StoreRgb(*result, colour);
     m.OperandStack[m.StackTop] = result;
     m.OperandStack[m.StackTop + 1] = xItem;
     m.OperandStack[m.StackTop + 2] = yItem;
-    AssignItem(m, *target, *result);
+    if (target->typeCode == kTypeRgb && target->value != nullptr && target->size >= 4 &&
+        result->value != nullptr && result->size >= 4) {
+        std::memcpy(target->value, result->value, 4);  // RGB from RGB: the four bytes
+    } else {
+        AssignItem(m, *target, *result);
+    }
     m.ProgramCounter = pc + 4;
     return true;
 }
@@ -328,7 +355,16 @@ bool FusedSetPixel(Machine& m) {
     const Rgb colour = ColourOperand(colourItem);
     const int32_t y = ToInt32(ReadFloat(*yItem));
     const int32_t x = ToInt32(ReadFloat(*xItem));
-    PutPixelColour(OperandImage(imageItem), x, y, colour);
+    Image* image = OperandImage(imageItem);
+    uint32_t storedRow = 0;
+    if (uint8_t* p = TrueColourPixel(image, x, y, storedRow)) {
+        image->MarkRowChanged(storedRow);
+        p[0] = colour.blue;
+        p[1] = colour.green;
+        p[2] = colour.red;
+    } else {
+        PutPixelColour(image, x, y, colour);
+    }
     m.OperandStack[m.StackTop] = imageItem;
     m.OperandStack[m.StackTop + 1] = xItem;
     m.OperandStack[m.StackTop + 2] = yItem;

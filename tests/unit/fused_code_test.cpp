@@ -122,6 +122,10 @@ TEST(FusedCodeTest, ErrorInTheMiddleOfAPassLeavesTheSameLoopState) {
     // A non-numeric operand in a fused pattern: the instructions run one by one.
     ExpectSameRun(Lines({"float i,s", "string a", "For i=1 to 10", "s=s+i", "if(i=4)", "s=s+a",
                          "endif", "Next i"}));
+    // A run of plain assignments with one that has no rule: nothing of the run
+    // is done ahead of it.
+    ExpectSameRun(Lines({"float a,b", "string s", "RGB c", "b=2", "a=b", "c.Red=a", "c.Blue=c.Red",
+                         "b=s", "a=7", "c.Green=a"}));
 }
 
 TEST(FusedCodeTest, LoopWithStepLimitChangedAndFloatRounding) {
