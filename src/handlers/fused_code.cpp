@@ -6,6 +6,7 @@
 // would, and leaves the stack slots as they would. Otherwise it returns false
 // and the instructions run one by one.
 #include <cstring>
+#include <initializer_list>
 
 #include "handlers/handlers.h"
 #include "image/pixel_access.h"
@@ -14,15 +15,15 @@ namespace tarvil {
 
 namespace {
 
-// A float Item with its 4-byte block: read and written in place.
-bool IsFloatBlock(const Item* item) {
-    return item != nullptr && item->typeCode == kTypeFloat && item->value != nullptr &&
-           item->size >= sizeof(float);
-}
-
-// A result temporary that can take a float.
+// An Item with a block that holds a float. An Item's block never changes once
+// it is made, so FuseCode checks this once; TypeCodes do change (a NEXT over a
+// member makes it a float) and are checked on every run of a fused handler.
 bool HasFloatBlock(const Item* item) {
     return item != nullptr && item->value != nullptr && item->size >= sizeof(float);
+}
+
+bool IsFloat(const Item* item) {
+    return item->typeCode == kTypeFloat;
 }
 
 float Load(const Item& item) {
@@ -44,8 +45,7 @@ bool StackHasRoom(const Machine& m, uint32_t count) {
 // The condition of JumpIfTrue: the float's bits without the sign are not zero.
 bool Condition(const Item& item) {
     uint32_t word = 0;
-    if (item.value != nullptr && item.size >= sizeof word)
-        std::memcpy(&word, item.value, sizeof word);
+    std::memcpy(&word, item.value, sizeof word);  // a block FuseCode has checked
     return (word & 0x7FFFFFFFu) != 0;
 }
 
@@ -75,8 +75,7 @@ bool FusedForNext(Machine& m) {
     Item* sum = code[2].item;
     Item* limit = code[3].item;
     Item* truth = code[4].item;
-    if (!IsFloatBlock(step) || !IsFloatBlock(variable) || !IsFloatBlock(limit) ||
-        !HasFloatBlock(sum) || !HasFloatBlock(truth) || !StackHasRoom(m, 2)) {
+    if (!IsFloat(step) || !IsFloat(variable) || !IsFloat(limit) || !StackHasRoom(m, 2)) {
         return false;
     }
     // OpAdd pops the variable (rounded to single precision), then the step.
@@ -99,8 +98,7 @@ bool FusedArithmeticAssign(Machine& m) {
     Item* right = code[1].item;
     Item* result = code[2].item;
     Item* target = code[3].item;
-    if (!IsFloatBlock(left) || !IsFloatBlock(right) || !HasFloatBlock(result) ||
-        !IsFloatBlock(target) || target == result || !StackHasRoom(m, 2)) {
+    if (!IsFloat(left) || !IsFloat(right) || !IsFloat(target) || !StackHasRoom(m, 2)) {
         return false;
     }
     const float r = Load(*right);
@@ -116,34 +114,68 @@ bool FusedArithmeticAssign(Machine& m) {
 // A longer run of assignments is fused in pieces.
 constexpr uint32_t kMostPairsInARun = 8;
 
-void FuseCode(Machine& m) {
-    for (uint32_t pc = 0; pc < Machine::kCodeTableSize; ++pc) {
-        FusedInstruction fused;
-        if (pc < m.EmitCount && Is(m, pc, PushOperand)) {
-            if (Is(m, pc + 1, PushOperand) && Is(m, pc + 2, OpAdd) && Is(m, pc + 3, PushOperand) &&
-                Is(m, pc + 4, OpLe) && Is(m, pc + 5, JumpIfTrue)) {
-                fused = {FusedForNext, 6};
-            } else if (Is(m, pc + 1, PushOperand) && pc + 2 < m.EmitCount &&
-                       IsArithmetic(m.CodeTable[pc + 2].handler) && Is(m, pc + 3, Assign)) {
-                fused = {FusedArithmeticAssign, 4};
-            } else if (Is(m, pc + 1, PushOperand) && Is(m, pc + 2, PushOperand) &&
-                       Is(m, pc + 3, FuncGetPixel) && Is(m, pc + 4, Assign)) {
-                fused = {FusedGetPixelAssign, 5};
-            } else if (Is(m, pc + 1, PushOperand) && Is(m, pc + 2, PushOperand) &&
-                       Is(m, pc + 3, PushOperand) && Is(m, pc + 4, StmtSetPixel)) {
-                fused = {FusedSetPixel, 5};
-            } else if (Is(m, pc + 1, Assign)) {
-                uint32_t pairs = 1;
-                while (pairs < kMostPairsInARun && Is(m, pc + 2 * pairs, PushOperand) &&
-                       Is(m, pc + 2 * pairs + 1, Assign)) {
-                    ++pairs;
-                }
-                fused = pairs == 1 ? FusedInstruction{FusedPushAssign, 2}
-                                   : FusedInstruction{FusedPushAssignRun, 2 * pairs};
-            }
-        }
-        m.FusedTable[pc] = fused;
+namespace {
+
+// The Items of instructions pc + offsets: all of them with a float's block.
+bool HaveFloatBlocks(const Machine& m, uint32_t pc, std::initializer_list<uint32_t> offsets) {
+    for (uint32_t offset : offsets) {
+        if (!HasFloatBlock(m.CodeTable[pc + offset].item)) return false;
     }
+    return true;
+}
+
+bool HaveItems(const Machine& m, uint32_t pc, uint32_t span) {
+    for (uint32_t k = 0; k < span; ++k) {
+        if (m.CodeTable[pc + k].item == nullptr) return false;
+    }
+    return true;
+}
+
+// The fused form of the instructions at pc, when they make one of the sequences
+// and their Items have the blocks the fused handler reads and writes in place.
+FusedInstruction FuseAt(const Machine& m, uint32_t pc) {
+    const auto item = [&m, pc](uint32_t offset) { return m.CodeTable[pc + offset].item; };
+    // IndexArray redirects the next instruction to another Item on every run.
+    if (pc > 0 && m.CodeTable[pc - 1].handler == IndexArray) return {};
+    if (!Is(m, pc, PushOperand)) return {};
+    if (Is(m, pc + 1, PushOperand) && Is(m, pc + 2, OpAdd) && Is(m, pc + 3, PushOperand) &&
+        Is(m, pc + 4, OpLe) && Is(m, pc + 5, JumpIfTrue)) {
+        if (!HaveFloatBlocks(m, pc, {0, 1, 2, 3, 4})) return {};
+        return {FusedForNext, 6};
+    }
+    if (Is(m, pc + 1, PushOperand) && pc + 2 < m.EmitCount &&
+        IsArithmetic(m.CodeTable[pc + 2].handler) && Is(m, pc + 3, Assign)) {
+        if (!HaveFloatBlocks(m, pc, {0, 1, 2, 3}) || item(3) == item(2)) return {};
+        return {FusedArithmeticAssign, 4};
+    }
+    if (Is(m, pc + 1, PushOperand) && Is(m, pc + 2, PushOperand) && Is(m, pc + 3, FuncGetPixel) &&
+        Is(m, pc + 4, Assign)) {
+        if (!HaveFloatBlocks(m, pc, {1, 2, 3, 4}) || item(4) == item(3)) return {};
+        return {FusedGetPixelAssign, 5};
+    }
+    if (Is(m, pc + 1, PushOperand) && Is(m, pc + 2, PushOperand) && Is(m, pc + 3, PushOperand) &&
+        Is(m, pc + 4, StmtSetPixel)) {
+        if (!HaveFloatBlocks(m, pc, {1, 2})) return {};
+        return {FusedSetPixel, 5};
+    }
+    if (Is(m, pc + 1, Assign)) {
+        uint32_t pairs = 1;
+        while (pairs < kMostPairsInARun && Is(m, pc + 2 * pairs, PushOperand) &&
+               Is(m, pc + 2 * pairs + 1, Assign)) {
+            ++pairs;
+        }
+        if (!HaveItems(m, pc, 2 * pairs)) return {};
+        return pairs == 1 ? FusedInstruction{FusedPushAssign, 2}
+                          : FusedInstruction{FusedPushAssignRun, 2 * pairs};
+    }
+    return {};
+}
+
+}  // namespace
+
+void FuseCode(Machine& m) {
+    for (uint32_t pc = 0; pc < Machine::kCodeTableSize; ++pc)
+        m.FusedTable[pc] = pc < m.EmitCount ? FuseAt(m, pc) : FusedInstruction{};
 }
 
 }  // namespace tarvil

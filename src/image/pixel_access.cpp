@@ -272,8 +272,15 @@ void PutPixelColour(Image* target, int32_t x, int32_t y, Rgb colour) {
     }
 }
 
+// A coordinate: FuseCode has checked that it has a float's block.
 bool IsFloat(const Item* item) {
-    return item != nullptr && item->typeCode == kTypeFloat;
+    return item->typeCode == kTypeFloat;
+}
+
+float CoordinateValue(const Item& item) {
+    float value;
+    std::memcpy(&value, item.value, sizeof value);
+    return value;
 }
 
 // The first byte of a 24-bit pixel whose coordinates lie inside the image, and
@@ -314,13 +321,14 @@ bool FusedGetPixelAssign(Machine& m) {
     Item* yItem = code[2].item;
     Item* result = code[3].item;
     Item* target = code[4].item;
-    if (!IsFloat(xItem) || !IsFloat(yItem) || result == nullptr || target == nullptr ||
-        target == result || (target->typeCode != kTypeRgb && target->typeCode != kTypeHbs) ||
-        !StackHasRoomFor(m, 3)) {
+    // FuseCode has checked that the coordinates, the result and the target have
+    // their blocks and that the target is not the result.
+    if (!IsFloat(xItem) || !IsFloat(yItem) ||
+        (target->typeCode != kTypeRgb && target->typeCode != kTypeHbs) || !StackHasRoomFor(m, 3)) {
         return false;
     }
-    const int32_t y = ToInt32(ReadFloat(*yItem));
-    const int32_t x = ToInt32(ReadFloat(*xItem));
+    const int32_t y = ToInt32(CoordinateValue(*yItem));
+    const int32_t x = ToInt32(CoordinateValue(*xItem));
     Image* image = OperandImage(imageItem);
     uint32_t storedRow = 0;
     Rgb colour;
@@ -333,8 +341,7 @@ bool FusedGetPixelAssign(Machine& m) {
     m.OperandStack[m.StackTop] = result;
     m.OperandStack[m.StackTop + 1] = xItem;
     m.OperandStack[m.StackTop + 2] = yItem;
-    if (target->typeCode == kTypeRgb && target->value != nullptr && target->size >= 4 &&
-        result->value != nullptr && result->size >= 4) {
+    if (target->typeCode == kTypeRgb) {
         std::memcpy(target->value, result->value, 4);  // RGB from RGB: the four bytes
     } else {
         AssignItem(m, *target, *result);
@@ -353,8 +360,8 @@ bool FusedSetPixel(Machine& m) {
     Item* colourItem = code[3].item;
     if (!IsFloat(xItem) || !IsFloat(yItem) || !StackHasRoomFor(m, 4)) return false;
     const Rgb colour = ColourOperand(colourItem);
-    const int32_t y = ToInt32(ReadFloat(*yItem));
-    const int32_t x = ToInt32(ReadFloat(*xItem));
+    const int32_t y = ToInt32(CoordinateValue(*yItem));
+    const int32_t x = ToInt32(CoordinateValue(*xItem));
     Image* image = OperandImage(imageItem);
     uint32_t storedRow = 0;
     if (uint8_t* p = TrueColourPixel(image, x, y, storedRow)) {

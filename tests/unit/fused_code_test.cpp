@@ -133,6 +133,15 @@ TEST(FusedCodeTest, LoopWithStepLimitChangedAndFloatRounding) {
                          "Next i", "For i=5 to 1 step -1", "s=s/i", "Next i", "DspMes(s)"}));
 }
 
+TEST(FusedCodeTest, ArrayElementsAndMemberLoopVariablesRunAsBefore) {
+    // IndexArray redirects the instruction after it on every pass.
+    ExpectSameRun(Lines({"float a[4],b[4],i,s", "For i=0 to 3", "a[i]=i*3", "b[i]=a[i]", "s=b[i]+s",
+                         "s=a[3-i]*s", "Next i", "DspMes(s)"}));
+    // NEXT over a member makes the member a float.
+    ExpectSameRun(Lines(
+        {"RGB pix", "float s", "For pix.Red=1 to 5", "s=s+pix.Red", "Next pix.Red", "DspMes(s)"}));
+}
+
 TEST(FusedCodeTest, PixelCopyOfEveryDepthGivesTheSameImages) {
     for (const char* bits : {"1", "4", "8", "24"}) {
         const std::string script = Lines({"DevCon a,b", "RGB pix", "HBS h", "float x,y,k", ""}) +
