@@ -319,14 +319,25 @@ bool FusedPushAssign(Machine& m) {
 
 // Consecutive PushOperand/Assign pairs (pix.Red=... / pix.Green=... / ...): every
 // pair is checked first, as no assignment among them changes a TypeCode.
-bool FusedPushAssignRun(Machine& m) {
+namespace {
+
+// `blocksChecked`: FuseCode has found a colour's block at every Item of the
+// run, so only the TypeCodes are left to look at.
+template <bool blocksChecked>
+bool RunOfPushAssign(Machine& m) {
     const uint32_t pc = m.ProgramCounter;
     const Instruction* code = &m.CodeTable[pc];
     const uint32_t span = m.FusedTable[pc].span;
     if (m.StackTop >= Machine::kOperandStackSize) return false;
     bool allComponents = true;
-    for (uint32_t k = 0; k < span && allComponents; k += 2)
-        allComponents = IsComponentCopy(code[k + 1].item, code[k].item);
+    for (uint32_t k = 0; k < span && allComponents; k += 2) {
+        if constexpr (blocksChecked) {
+            allComponents = IsPlainRgbComponent(code[k + 1].item->typeCode) &&
+                            IsPlainRgbComponent(code[k].item->typeCode);
+        } else {
+            allComponents = IsComponentCopy(code[k + 1].item, code[k].item);
+        }
+    }
     if (allComponents) {
         for (uint32_t k = 0; k < span; k += 2) CopyComponent(*code[k + 1].item, *code[k].item);
     } else {
@@ -338,6 +349,16 @@ bool FusedPushAssignRun(Machine& m) {
     m.OperandStack[m.StackTop] = code[span - 2].item;
     m.ProgramCounter = pc + span - 1;
     return true;
+}
+
+}  // namespace
+
+bool FusedPushAssignRun(Machine& m) {
+    return RunOfPushAssign<false>(m);
+}
+
+bool FusedColourAssignRun(Machine& m) {
+    return RunOfPushAssign<true>(m);
 }
 
 }  // namespace tarvil

@@ -165,8 +165,11 @@ FusedInstruction FuseAt(const Machine& m, uint32_t pc) {
             ++pairs;
         }
         if (!HaveItems(m, pc, 2 * pairs)) return {};
-        return pairs == 1 ? FusedInstruction{FusedPushAssign, 2}
-                          : FusedInstruction{FusedPushAssignRun, 2 * pairs};
+        if (pairs == 1) return {FusedPushAssign, 2};
+        bool blocks = true;
+        for (uint32_t k = 0; k < 2 * pairs && blocks; ++k) blocks = HasFloatBlock(item(k));
+        // A float's block is as large as a colour's: 4 bytes.
+        return {blocks ? FusedColourAssignRun : FusedPushAssignRun, 2 * pairs};
     }
     return {};
 }

@@ -86,6 +86,7 @@ bool FusedForNext(Machine& m);  // PushOperand step, v; OpAdd v; PushOperand lim
 bool FusedArithmeticAssign(Machine& m);  // PushOperand a, b; OpAdd/Sub/Mul/Div; Assign
 bool FusedPushAssign(Machine& m);        // PushOperand source; Assign
 bool FusedPushAssignRun(Machine& m);     // 2 to 8 such pairs in a row
+bool FusedColourAssignRun(Machine& m);   // the same, every Item with a colour's block
 bool FusedGetPixelAssign(Machine& m);    // PushOperand image, x, y; GetPixel; Assign
 bool FusedSetPixel(Machine& m);          // PushOperand image, x, y, colour; SetPixel
 
