@@ -7,18 +7,6 @@ Image::~Image() {
     preview.reset();
 }
 
-int32_t Image::HeaderInt32(size_t offset) const {
-    if (!hasMemory() || offset + 4 > bih::kHeaderBytes) return 0;
-    uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = (value << 8) | block[offset + i];
-    return static_cast<int32_t>(value);
-}
-
-uint16_t Image::HeaderUint16(size_t offset) const {
-    if (!hasMemory() || offset + 2 > bih::kHeaderBytes) return 0;
-    return static_cast<uint16_t>(block[offset] | (block[offset + 1] << 8));
-}
-
 void Image::SetHeaderInt32(size_t offset, int32_t value) {
     if (!hasMemory() || offset + 4 > bih::kHeaderBytes) return;
     const auto bits = static_cast<uint32_t>(value);

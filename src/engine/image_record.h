@@ -54,12 +54,44 @@ struct Image {
     uint16_t PaletteCount = 0;
     uint32_t RowStride = 0;
     std::unique_ptr<PreviewWindow> preview;
+    // SETPIXEL's nearest colour-table entries, by colour: a slot holds
+    // valid bit (32) | colour (8..31) | index (0..7). Only kept while the table
+    // lies wholly before the pixel rows, and emptied whenever the table changes.
+    std::vector<uint64_t> nearestCache;
+    // Stored rows (bottom row 0) written since the preview last showed the
+    // image: [changedRowsBegin, changedRowsEnd). The preview's own bookkeeping,
+    // so that a refresh repaints only those rows; a change to the colour table
+    // marks every row.
+    mutable uint32_t changedRowsBegin = 0;
+    mutable uint32_t changedRowsEnd = UINT32_MAX;
+    void MarkRowChanged(uint32_t storedRow) {
+        if (storedRow < changedRowsBegin) changedRowsBegin = storedRow;
+        if (storedRow >= changedRowsEnd) changedRowsEnd = storedRow + 1;
+    }
+    bool AllRowsChanged() const { return changedRowsBegin == 0 && changedRowsEnd == UINT32_MAX; }
+    void MarkAllRowsChanged() const {
+        changedRowsBegin = 0;
+        changedRowsEnd = UINT32_MAX;
+    }
+    void ClearChangedRows() const {
+        changedRowsBegin = UINT32_MAX;
+        changedRowsEnd = 0;
+    }
 
     bool hasMemory() const { return block.size() >= bih::kHeaderBytes; }
 
     // Little-endian header fields; 0 when the image has no memory.
-    int32_t HeaderInt32(size_t offset) const;
-    uint16_t HeaderUint16(size_t offset) const;
+    // Inline: the pixel handlers read the size and depth on every call.
+    int32_t HeaderInt32(size_t offset) const {
+        if (!hasMemory() || offset + 4 > bih::kHeaderBytes) return 0;
+        const uint8_t* p = block.data() + offset;
+        return static_cast<int32_t>(p[0] | (p[1] << 8) | (p[2] << 16) |
+                                    (static_cast<uint32_t>(p[3]) << 24));
+    }
+    uint16_t HeaderUint16(size_t offset) const {
+        if (!hasMemory() || offset + 2 > bih::kHeaderBytes) return 0;
+        return static_cast<uint16_t>(block[offset] | (block[offset + 1] << 8));
+    }
     void SetHeaderInt32(size_t offset, int32_t value);
     void SetHeaderUint16(size_t offset, uint16_t value);
 

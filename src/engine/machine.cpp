@@ -59,20 +59,6 @@ Item* PopItem(Machine& machine) {
     return machine.OperandStack[--machine.StackTop];
 }
 
-float ReadFloat(const Item& item) {
-    float value = 0.0f;
-    if (item.value != nullptr && item.size >= sizeof value) {
-        std::memcpy(&value, item.value, sizeof value);
-    }
-    return value;
-}
-
-void WriteFloat(Item& item, float value) {
-    if (item.value != nullptr && item.size >= sizeof value) {
-        std::memcpy(item.value, &value, sizeof value);
-    }
-}
-
 namespace {
 
 uint8_t ColourByte(const Item& item, int index) {
@@ -148,11 +134,6 @@ uint32_t ToUint32(double value) {
     // whose low 32 bits are 0.
     if (!(std::fabs(value) < 9.2e18)) return 0;
     return static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(value)));
-}
-
-int32_t ToInt32(double value) {
-    if (!(value > -2147483649.0 && value < 2147483648.0)) return INT32_MIN;
-    return static_cast<int32_t>(value);
 }
 
 }  // namespace tarvil

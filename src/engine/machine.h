@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -31,6 +32,19 @@ struct Instruction {
     uint32_t number = 0;
 };
 
+// A fused instruction: one handler doing the work of `span` consecutive
+// instructions of the CodeTable, starting at its own index. It reads its
+// operands from the CodeTable when it runs (IndexArray patches them), and
+// returns false, having changed nothing, when its operands are not of the kinds
+// it handles; the instructions then run one by one. When it returns true it has
+// done exactly what the instructions would have done, none of them stopping the
+// run, and left ProgramCounter where the last of them would have.
+using FusedHandler = bool (*)(Machine&);
+struct FusedInstruction {
+    FusedHandler handler = nullptr;
+    uint32_t span = 0;
+};
+
 // State of FILEFIND's directory search, kept between calls and between runs.
 struct FileFindState;
 
@@ -49,6 +63,11 @@ public:
     std::array<Instruction, kCodeTableSize> CodeTable{};
     uint32_t EmitCount = 0;
     uint32_t ProgramCounter = 0;
+    // Built from the CodeTable before each run: the fused form of the
+    // instructions starting at each index, when there is one.
+    std::array<FusedInstruction, kCodeTableSize> FusedTable{};
+    // Off only where a test compares a run with the same run unfused.
+    bool FuseInstructions = true;
 
     std::array<Item*, kOperandStackSize> OperandStack{};
     uint32_t StackTop = 0;  // next free slot
@@ -109,8 +128,20 @@ double ItemNumber(Machine& machine, const Item& item);
 double PopNumber(Machine& machine);
 
 // Reads and writes the float held at the start of a value block (0 when the block is too small).
-float ReadFloat(const Item& item);
-void WriteFloat(Item& item, float value);
+// Inline: every numeric handler reads and writes through them.
+inline float ReadFloat(const Item& item) {
+    float value = 0.0f;
+    if (item.value != nullptr && item.size >= sizeof value) {
+        std::memcpy(&value, item.value, sizeof value);
+    }
+    return value;
+}
+
+inline void WriteFloat(Item& item, float value) {
+    if (item.value != nullptr && item.size >= sizeof value) {
+        std::memcpy(item.value, &value, sizeof value);
+    }
+}
 
 // A handler's result: sets the operand Item's TypeCode to float, stores the value, pushes it.
 void PushFloatResult(Machine& machine, double value);
@@ -120,6 +151,9 @@ void PushFloatResult(Machine& machine, double value);
 uint32_t ToUint32(double value);
 
 // Number truncated toward zero to a signed 32-bit integer (indices, percentages, sizes).
-int32_t ToInt32(double value);
+inline int32_t ToInt32(double value) {
+    if (!(value > -2147483649.0 && value < 2147483648.0)) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
 
 }  // namespace tarvil

@@ -6,6 +6,7 @@
 #include "compiler/compiler.h"
 #include "engine/host.h"
 #include "engine/image_record.h"
+#include "handlers/handlers.h"
 
 namespace tarvil {
 
@@ -43,6 +44,11 @@ void ExecuteCode(Machine& machine) {
     machine.ProgramCounter = 0;
     machine.ExecutedCount = 0;
     if (!machine.StopList.empty()) return;
+    if (machine.FuseInstructions) {
+        FuseCode(machine);
+    } else {
+        machine.FusedTable.fill({});
+    }
     machine.Executing = true;
     unsigned countdown = kFirstDispatchCountdown;
     for (;;) {
@@ -50,6 +56,15 @@ void ExecuteCode(Machine& machine) {
             // Only a jump past the compiled code gets here; never run stale entries.
             PushStop(machine, "Error: Jump outside the program");
             break;
+        }
+        // A fused instruction runs only when no dispatch falls inside its span,
+        // so events are dispatched after exactly the same instructions.
+        const FusedInstruction& fused = machine.FusedTable[machine.ProgramCounter];
+        if (fused.handler != nullptr && fused.span <= countdown && fused.handler(machine)) {
+            machine.ExecutedCount += fused.span;
+            countdown -= fused.span;
+            ++machine.ProgramCounter;
+            continue;
         }
         const Instruction& instruction = machine.CodeTable[machine.ProgramCounter];
         instruction.handler(machine);

@@ -221,6 +221,27 @@ void Assign(Machine& m) {
     Item* source = PopItem(m);
     Item* target = m.Current().item;
     if (target == nullptr) return UnknownAssignment(m);
+    AssignItem(m, *target, *source);
+}
+
+bool AssignmentNeverStops(const Item& target, const Item& source) {
+    switch (target.typeCode) {
+        case kTypeFloat:
+            return source.typeCode == kTypeFloat || source.typeCode == kMemberLum ||
+                   IsRgbMember(source.typeCode) || IsHbsMember(source.typeCode);
+        case kTypeRgb:
+        case kTypeHbs:
+            return source.typeCode == kTypeRgb || source.typeCode == kTypeHbs;
+        default:
+            // A colour member takes any source (what is not a number reads 0).
+            return target.typeCode == kMemberLum || IsRgbMember(target.typeCode) ||
+                   IsHbsMember(target.typeCode);
+    }
+}
+
+void AssignItem(Machine& m, Item& targetItem, Item& sourceItem) {
+    Item* source = &sourceItem;
+    Item* target = &targetItem;
     switch (target->typeCode) {
         case kTypeString:
             return AssignString(m, *target, *source);
@@ -248,6 +269,96 @@ void Assign(Machine& m) {
         default:
             return UnknownAssignment(m);
     }
+}
+
+namespace {
+
+// Red, Green or Blue: byte 0, 1 or 2 of the colour block.
+bool IsPlainRgbComponent(TypeCode code) {
+    static_assert(kMemberGreen == kMemberRed + 1 && kMemberBlue == kMemberRed + 2);
+    return static_cast<uint32_t>(code - kMemberRed) <= 2;
+}
+
+// pix.Red = pix.Green and the like: RGB components of colour blocks.
+bool IsComponentCopy(const Item* target, const Item* source) {
+    return target != nullptr && source != nullptr && IsPlainRgbComponent(target->typeCode) &&
+           IsPlainRgbComponent(source->typeCode) && target->value != nullptr &&
+           target->size >= kColourBytes && source->value != nullptr && source->size >= kColourBytes;
+}
+
+// What AssignColourMember does for such a pair: one byte, and the fourth byte
+// cleared as RGB members do.
+void CopyComponent(Item& target, const Item& source) {
+    target.value[target.typeCode - kMemberRed] = source.value[source.typeCode - kMemberRed];
+    target.value[3] = std::byte{0};
+}
+
+bool PairNeverStops(const Instruction* pair) {
+    return pair[0].item != nullptr && pair[1].item != nullptr &&
+           AssignmentNeverStops(*pair[1].item, *pair[0].item);
+}
+
+}  // namespace
+
+// PushOperand source; Assign target.
+bool FusedPushAssign(Machine& m) {
+    const uint32_t pc = m.ProgramCounter;
+    const Instruction* code = &m.CodeTable[pc];
+    if (m.StackTop >= Machine::kOperandStackSize) return false;
+    if (IsComponentCopy(code[1].item, code[0].item)) {
+        CopyComponent(*code[1].item, *code[0].item);
+    } else if (PairNeverStops(code)) {
+        AssignItem(m, *code[1].item, *code[0].item);
+    } else {
+        return false;
+    }
+    m.OperandStack[m.StackTop] = code[0].item;
+    m.ProgramCounter = pc + 1;
+    return true;
+}
+
+// Consecutive PushOperand/Assign pairs (pix.Red=... / pix.Green=... / ...): every
+// pair is checked first, as no assignment among them changes a TypeCode.
+namespace {
+
+// `blocksChecked`: FuseCode has found a colour's block at every Item of the
+// run, so only the TypeCodes are left to look at.
+template <bool blocksChecked>
+bool RunOfPushAssign(Machine& m) {
+    const uint32_t pc = m.ProgramCounter;
+    const Instruction* code = &m.CodeTable[pc];
+    const uint32_t span = m.FusedTable[pc].span;
+    if (m.StackTop >= Machine::kOperandStackSize) return false;
+    bool allComponents = true;
+    for (uint32_t k = 0; k < span && allComponents; k += 2) {
+        if constexpr (blocksChecked) {
+            allComponents = IsPlainRgbComponent(code[k + 1].item->typeCode) &&
+                            IsPlainRgbComponent(code[k].item->typeCode);
+        } else {
+            allComponents = IsComponentCopy(code[k + 1].item, code[k].item);
+        }
+    }
+    if (allComponents) {
+        for (uint32_t k = 0; k < span; k += 2) CopyComponent(*code[k + 1].item, *code[k].item);
+    } else {
+        for (uint32_t k = 0; k < span; k += 2) {
+            if (!PairNeverStops(code + k)) return false;
+        }
+        for (uint32_t k = 0; k < span; k += 2) AssignItem(m, *code[k + 1].item, *code[k].item);
+    }
+    m.OperandStack[m.StackTop] = code[span - 2].item;
+    m.ProgramCounter = pc + span - 1;
+    return true;
+}
+
+}  // namespace
+
+bool FusedPushAssignRun(Machine& m) {
+    return RunOfPushAssign<false>(m);
+}
+
+bool FusedColourAssignRun(Machine& m) {
+    return RunOfPushAssign<true>(m);
 }
 
 }  // namespace tarvil

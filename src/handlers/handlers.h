@@ -15,6 +15,10 @@ void JumpIfFalse(Machine& m);  // pops a condition; jumps when false
 
 // Assignment: pops the source, converts it into the operand Item.
 void Assign(Machine& m);
+// What Assign does once it has its two Items.
+void AssignItem(Machine& m, Item& target, Item& source);
+// True when assigning `source` to `target` cannot stop the run (the pair has a rule).
+bool AssignmentNeverStops(const Item& target, const Item& source);
 
 // Operators: pop R then L, store the result in the operand temporary, push it.
 void OpAdd(Machine& m);
@@ -75,5 +79,15 @@ void StmtSetPixelVal(Machine& m);  // pops value, y, x, image
 void FuncGetPalette(Machine& m);   // pops index; replaces the image with the entry's colour
 void StmtSetPalette(Machine& m);   // pops colour, index, image
 void StmtPreview(Machine& m);      // pops height, width, y, x, title, image
+
+// Fused instructions (see FusedInstruction): built by FuseCode before a run.
+void FuseCode(Machine& m);
+bool FusedForNext(Machine& m);  // PushOperand step, v; OpAdd v; PushOperand limit; OpLe; JumpIfTrue
+bool FusedArithmeticAssign(Machine& m);  // PushOperand a, b; OpAdd/Sub/Mul/Div; Assign
+bool FusedPushAssign(Machine& m);        // PushOperand source; Assign
+bool FusedPushAssignRun(Machine& m);     // 2 to 8 such pairs in a row
+bool FusedColourAssignRun(Machine& m);   // the same, every Item with a colour's block
+bool FusedGetPixelAssign(Machine& m);    // PushOperand image, x, y; GetPixel; Assign
+bool FusedSetPixel(Machine& m);          // PushOperand image, x, y, colour; SetPixel
 
 }  // namespace tarvil

@@ -4,11 +4,6 @@
 
 namespace tarvil {
 
-Image* OperandImage(const Item* item) {
-    if (item == nullptr || !HoldsImage(item->typeCode)) return nullptr;
-    return item->image.get();
-}
-
 std::string_view OperandText(const Item* item) {
     if (item == nullptr || item->typeCode != kTypeString) return {};
     return ItemText(*item);

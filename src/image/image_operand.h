@@ -12,7 +12,10 @@ inline constexpr const char* kNoMemoryMessage = "Error: Not enought memory to cr
 
 // The image an operand designates: that of a DEVCON variable or an image
 // result; null for any other operand and for a variable that holds no image.
-Image* OperandImage(const Item* item);
+inline Image* OperandImage(const Item* item) {
+    if (item == nullptr || !HoldsImage(item->typeCode)) return nullptr;
+    return item->image.get();
+}
 
 // The text of a string operand; empty for any other operand.
 std::string_view OperandText(const Item* item);

@@ -10,6 +10,7 @@
 #include "image/pixel_access.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 
 #include "handlers/handlers.h"
@@ -33,6 +34,7 @@ uint32_t Pack(Rgb colour) {
 struct PixelSpot {
     size_t offset = 0;
     uint32_t column = 0;
+    uint32_t storedRow = 0;
 };
 
 std::optional<PixelSpot> Locate(const Image& image, int32_t x, int32_t y) {
@@ -42,7 +44,10 @@ std::optional<PixelSpot> Locate(const Image& image, int32_t x, int32_t y) {
     if (width <= 0 || height <= 0) return std::nullopt;
     size_t byteInRow = 0;
     size_t bytes = 1;
-    const uint32_t column = static_cast<uint32_t>(x) % static_cast<uint32_t>(width);
+    // The remainder, without a division for coordinates already inside the image.
+    const auto ux = static_cast<uint32_t>(x);
+    const uint32_t column =
+        ux < static_cast<uint32_t>(width) ? ux : ux % static_cast<uint32_t>(width);
     switch (image.BitCount()) {
         case 1:
             byteInRow = column / 8;
@@ -60,11 +65,13 @@ std::optional<PixelSpot> Locate(const Image& image, int32_t x, int32_t y) {
         default:
             return std::nullopt;
     }
-    const uint32_t rowFromTop = static_cast<uint32_t>(y) % static_cast<uint32_t>(height);
+    const auto uy = static_cast<uint32_t>(y);
+    const uint32_t rowFromTop =
+        uy < static_cast<uint32_t>(height) ? uy : uy % static_cast<uint32_t>(height);
     const size_t storedRow = static_cast<size_t>(height) - 1 - rowFromTop;
     const size_t offset = image.pixelsOffset + storedRow * image.RowStride + byteInRow;
     if (offset > image.block.size() || bytes > image.block.size() - offset) return std::nullopt;
-    return PixelSpot{offset, column};
+    return PixelSpot{offset, column, static_cast<uint32_t>(storedRow)};
 }
 
 // Offset of colour-table slot `index`, when it lies inside the block.
@@ -107,6 +114,7 @@ uint32_t ReadRaw(const Image& image, PixelSpot spot) {
 }
 
 void WriteRaw(Image& image, PixelSpot spot, uint32_t value) {
+    image.MarkRowChanged(spot.storedRow);
     uint8_t* p = &image.block[spot.offset];
     switch (image.BitCount()) {
         case 1: {
@@ -138,18 +146,26 @@ Rgb ColourOperand(const Item* item) {
     return {byte(0), byte(1), byte(2)};
 }
 
+void StoreRgb(Item& result, Rgb colour) {
+    result.typeCode = kTypeRgb;
+    if (result.value != nullptr && result.size >= 4) {
+        result.value[0] = std::byte{colour.red};
+        result.value[1] = std::byte{colour.green};
+        result.value[2] = std::byte{colour.blue};
+        result.value[3] = std::byte{0};
+    }
+}
+
 // Sets the operand temporary to an RGB value and pushes it.
 void PushRgbResult(Machine& m, Rgb colour) {
     Item* result = m.Current().item;
     if (result == nullptr) return;
-    result->typeCode = kTypeRgb;
-    if (result->value != nullptr && result->size >= 4) {
-        result->value[0] = std::byte{colour.red};
-        result->value[1] = std::byte{colour.green};
-        result->value[2] = std::byte{colour.blue};
-        result->value[3] = std::byte{0};
-    }
+    StoreRgb(*result, colour);
     PushItem(m, result);
+}
+
+bool StackHasRoomFor(const Machine& m, uint32_t count) {
+    return m.StackTop + count <= Machine::kOperandStackSize;
 }
 
 struct PixelArguments {
@@ -186,57 +202,182 @@ int NearestPaletteIndex(uint8_t red, uint8_t green, uint8_t blue, std::span<cons
     return best;
 }
 
-// Pops y, x; replaces the image with the pixel's colour (RGB).
-void FuncGetPixel(Machine& m) {
-    const PixelArguments args = PopPixelArguments(m);
-    Rgb colour;
-    if (args.image != nullptr) {
-        const Image& image = *args.image;
-        if (const auto spot = Locate(image, args.x, args.y)) {
-            const uint32_t raw = ReadRaw(image, *spot);
-            switch (image.BitCount()) {
-                case 1:
-                    if ((raw == 1) == ZeroBitIsBlack(image)) colour = {255, 255, 255};
-                    break;
-                case 4:
-                case 8:
-                    colour = ReadSlot(image, raw);
-                    break;
-                default:
-                    colour = {static_cast<uint8_t>(raw), static_cast<uint8_t>(raw >> 8),
-                              static_cast<uint8_t>(raw >> 16)};
-                    break;
-            }
-        }
-    }
-    PushRgbResult(m, colour);
+namespace {
+
+constexpr size_t kNearestCacheSlots = 4096;
+constexpr uint64_t kNearestCacheValid = uint64_t{1} << 32;
+
+// The nearest colour-table entry for SETPIXEL. The search is remembered by
+// colour while the table lies wholly before the pixel rows, where only
+// SETPALETTE changes it (and empties the cache); the index is the search's own.
+int NearestIndexOf(Image& image, Rgb colour) {
+    const int count = image.BitCount() == 4 ? 16 : 256;
+    const auto table = std::span<const uint8_t>(image.block).subspan(Image::kPaletteOffset);
+    if (image.pixelsOffset < Image::kPaletteOffset + 4 * static_cast<size_t>(count))
+        return NearestPaletteIndex(colour.red, colour.green, colour.blue, table, count);
+    const uint32_t key = Pack(colour);
+    const size_t slot = (key ^ (key >> 12) ^ (key >> 20)) % kNearestCacheSlots;
+    if (image.nearestCache.empty()) image.nearestCache.assign(kNearestCacheSlots, 0);
+    const uint64_t entry = image.nearestCache[slot];
+    if ((entry & kNearestCacheValid) != 0 && ((entry >> 8) & 0xFFFFFF) == key)
+        return static_cast<int>(entry & 0xFF);
+    const int index = NearestPaletteIndex(colour.red, colour.green, colour.blue, table, count);
+    image.nearestCache[slot] =
+        kNearestCacheValid | (uint64_t{key} << 8) | static_cast<uint8_t>(index);
+    return index;
 }
 
-// Pops colour, y, x, image. Palette images get the nearest colour-table entry;
+// The colour GETPIXEL gives for one pixel: black without an image or pixel.
+Rgb PixelColour(const Image* source, int32_t x, int32_t y) {
+    Rgb colour;
+    if (source == nullptr) return colour;
+    const Image& image = *source;
+    if (const auto spot = Locate(image, x, y)) {
+        const uint32_t raw = ReadRaw(image, *spot);
+        switch (image.BitCount()) {
+            case 1:
+                if ((raw == 1) == ZeroBitIsBlack(image)) colour = {255, 255, 255};
+                break;
+            case 4:
+            case 8:
+                colour = ReadSlot(image, raw);
+                break;
+            default:
+                colour = {static_cast<uint8_t>(raw), static_cast<uint8_t>(raw >> 8),
+                          static_cast<uint8_t>(raw >> 16)};
+                break;
+        }
+    }
+    return colour;
+}
+
+// What SETPIXEL stores: palette images get the nearest colour-table entry;
 // 1-bit images look at the red byte alone.
-void StmtSetPixel(Machine& m) {
-    const Rgb colour = ColourOperand(PopItem(m));
-    const PixelArguments args = PopPixelArguments(m);
-    if (args.image == nullptr) return;
-    Image& image = *args.image;
-    const auto spot = Locate(image, args.x, args.y);
+void PutPixelColour(Image* target, int32_t x, int32_t y, Rgb colour) {
+    if (target == nullptr) return;
+    Image& image = *target;
+    const auto spot = Locate(image, x, y);
     if (!spot) return;
-    const auto table = std::span<const uint8_t>(image.block).subspan(Image::kPaletteOffset);
     switch (image.BitCount()) {
         case 1:
             WriteRaw(image, *spot, (colour.red != 0) == ZeroBitIsBlack(image) ? 1 : 0);
             break;
         case 4:
-        case 8: {
-            const int count = image.BitCount() == 4 ? 16 : 256;
-            WriteRaw(image, *spot,
-                     NearestPaletteIndex(colour.red, colour.green, colour.blue, table, count));
+        case 8:
+            WriteRaw(image, *spot, NearestIndexOf(image, colour));
             break;
-        }
         default:
             WriteRaw(image, *spot, Pack(colour));
             break;
     }
+}
+
+// A coordinate: FuseCode has checked that it has a float's block.
+bool IsFloat(const Item* item) {
+    return item->typeCode == kTypeFloat;
+}
+
+float CoordinateValue(const Item& item) {
+    float value;
+    std::memcpy(&value, item.value, sizeof value);
+    return value;
+}
+
+// The first byte of a 24-bit pixel whose coordinates lie inside the image, and
+// its stored row; null for every other case, which Locate's path handles.
+uint8_t* TrueColourPixel(Image* image, int32_t x, int32_t y, uint32_t& storedRow) {
+    if (image == nullptr || !image->hasPixels || image->BitCount() != 24) return nullptr;
+    const int32_t width = image->Width();
+    const int32_t height = image->Height();
+    if (x < 0 || y < 0 || x >= width || y >= height) return nullptr;
+    storedRow = static_cast<uint32_t>(height - 1 - y);
+    const size_t offset =
+        image->pixelsOffset + storedRow * size_t{image->RowStride} + 3 * static_cast<size_t>(x);
+    if (offset > image->block.size() || 3 > image->block.size() - offset) return nullptr;
+    return image->block.data() + offset;
+}
+
+}  // namespace
+
+// Pops y, x; replaces the image with the pixel's colour (RGB).
+void FuncGetPixel(Machine& m) {
+    const PixelArguments args = PopPixelArguments(m);
+    PushRgbResult(m, PixelColour(args.image, args.x, args.y));
+}
+
+// Pops colour, y, x, image.
+void StmtSetPixel(Machine& m) {
+    const Rgb colour = ColourOperand(PopItem(m));
+    const PixelArguments args = PopPixelArguments(m);
+    PutPixelColour(args.image, args.x, args.y, colour);
+}
+
+// colour = GetPixel(image, x, y) with float coordinates and an RGB or HBS target.
+bool FusedGetPixelAssign(Machine& m) {
+    const uint32_t pc = m.ProgramCounter;
+    const Instruction* code = &m.CodeTable[pc];
+    Item* imageItem = code[0].item;
+    Item* xItem = code[1].item;
+    Item* yItem = code[2].item;
+    Item* result = code[3].item;
+    Item* target = code[4].item;
+    // FuseCode has checked that the coordinates, the result and the target have
+    // their blocks and that the target is not the result.
+    if (!IsFloat(xItem) || !IsFloat(yItem) ||
+        (target->typeCode != kTypeRgb && target->typeCode != kTypeHbs) || !StackHasRoomFor(m, 3)) {
+        return false;
+    }
+    const int32_t y = ToInt32(CoordinateValue(*yItem));
+    const int32_t x = ToInt32(CoordinateValue(*xItem));
+    Image* image = OperandImage(imageItem);
+    uint32_t storedRow = 0;
+    Rgb colour;
+    if (const uint8_t* p = TrueColourPixel(image, x, y, storedRow)) {
+        colour = {p[2], p[1], p[0]};
+    } else {
+        colour = PixelColour(image, x, y);
+    }
+    StoreRgb(*result, colour);
+    m.OperandStack[m.StackTop] = result;
+    m.OperandStack[m.StackTop + 1] = xItem;
+    m.OperandStack[m.StackTop + 2] = yItem;
+    if (target->typeCode == kTypeRgb) {
+        std::memcpy(target->value, result->value, 4);  // RGB from RGB: the four bytes
+    } else {
+        AssignItem(m, *target, *result);
+    }
+    m.ProgramCounter = pc + 4;
+    return true;
+}
+
+// SetPixel(image, x, y, colour) with float coordinates.
+bool FusedSetPixel(Machine& m) {
+    const uint32_t pc = m.ProgramCounter;
+    const Instruction* code = &m.CodeTable[pc];
+    Item* imageItem = code[0].item;
+    Item* xItem = code[1].item;
+    Item* yItem = code[2].item;
+    Item* colourItem = code[3].item;
+    if (!IsFloat(xItem) || !IsFloat(yItem) || !StackHasRoomFor(m, 4)) return false;
+    const Rgb colour = ColourOperand(colourItem);
+    const int32_t y = ToInt32(CoordinateValue(*yItem));
+    const int32_t x = ToInt32(CoordinateValue(*xItem));
+    Image* image = OperandImage(imageItem);
+    uint32_t storedRow = 0;
+    if (uint8_t* p = TrueColourPixel(image, x, y, storedRow)) {
+        image->MarkRowChanged(storedRow);
+        p[0] = colour.blue;
+        p[1] = colour.green;
+        p[2] = colour.red;
+    } else {
+        PutPixelColour(image, x, y, colour);
+    }
+    m.OperandStack[m.StackTop] = imageItem;
+    m.OperandStack[m.StackTop + 1] = xItem;
+    m.OperandStack[m.StackTop + 2] = yItem;
+    m.OperandStack[m.StackTop + 3] = colourItem;
+    m.ProgramCounter = pc + 4;
+    return true;
 }
 
 // Pops y, x; replaces the image with the stored value (FLOAT).
@@ -279,6 +420,8 @@ void StmtSetPalette(Machine& m) {
     entry[0] = colour.blue;
     entry[1] = colour.green;
     entry[2] = colour.red;
+    image->nearestCache.clear();
+    image->MarkAllRowsChanged();
 }
 
 }  // namespace tarvil

@@ -96,14 +96,30 @@ PreviewWidget::PreviewWidget(const Image& image, const QString& title, QRect out
 }
 
 void PreviewWidget::bind() {
+    QRect changed = viewport()->rect();
     if (m_image != nullptr && m_image->hasPixels) {
         const QSize client = viewport()->size();
         horizontalScrollBar()->setRange(0, ScrollMaximum(m_image->Width(), client.width()));
         verticalScrollBar()->setRange(0, ScrollMaximum(m_image->Height(), client.height()));
         horizontalScrollBar()->setPageStep(std::max(1, client.width()));
         verticalScrollBar()->setPageStep(std::max(1, client.height()));
+        if (!m_image->AllRowsChanged()) {
+            // Only the rows written since the last repaint are converted again.
+            const QSize size = BitmapSize(*m_image);
+            const int64_t end = std::min<int64_t>(m_image->changedRowsEnd, size.height());
+            const int64_t begin = m_image->changedRowsBegin;
+            changed = QRect();
+            if (begin < end) {
+                const QPoint origin(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
+                // Stored rows run bottom-up.
+                const QRect rows(0, static_cast<int>(size.height() - end), size.width(),
+                                 static_cast<int>(end - begin));
+                changed = rows.translated(origin) & viewport()->rect();
+            }
+        }
     }
-    viewport()->repaint();
+    if (!changed.isEmpty()) viewport()->repaint(changed);
+    if (m_image != nullptr) m_image->ClearChangedRows();
 }
 
 void PreviewWidget::onAction(Qt::Orientation orientation, int action) {
@@ -191,6 +207,7 @@ void PreviewWidget::fitOuterSize() {
     const QSize client = ClientSizeForOuter(m_outer.size(), frame);
     if (client != size()) {
         resize(client);
+        if (m_image != nullptr) m_image->MarkAllRowsChanged();
         if (isVisible()) bind();
     }
 }

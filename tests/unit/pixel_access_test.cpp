@@ -189,6 +189,52 @@ TEST(PixelAccess, ClipboardImageWithoutSpareBytesIsNeverOverrun) {
     EXPECT_EQ(rig.GetPixelVal(variable, 0, 0), 1);
 }
 
+// SETPIXEL remembers nearest entries only while the colour table lies before
+// the pixel rows: here slot 2 is the pixel row, so a pixel write changes it.
+TEST(PixelAccess, NearestEntryFollowsPixelsThatOverlapTheColourTable) {
+    ImageRig rig;
+    std::vector<uint8_t> dib(40 + 8 + 4, 0);  // 4 × 1, 8 bits, two black entries
+    PutLe32(dib, 0, 40);
+    PutLe32(dib, 4, 4);
+    PutLe32(dib, 8, 1);
+    PutLe16(dib, 12, 1);
+    PutLe16(dib, 14, 8);
+    PutLe32(dib, 32, 2);
+    auto image = std::make_shared<Image>();
+    ASSERT_TRUE(AdoptPackedDib(dib, *image));
+    Item* variable = MakeImageVariable(rig.m, "clip", image);
+
+    rig.SetPixel(variable, 3, 0, 30, 20, 10);
+    EXPECT_EQ(rig.GetPixelVal(variable, 3, 0), 0) << "entries 0..2 are all black";
+    // Slot 2 becomes blue 10, green 20, red 30 through the pixels.
+    rig.SetPixelVal(variable, 0, 0, 10);
+    rig.SetPixelVal(variable, 1, 0, 20);
+    rig.SetPixelVal(variable, 2, 0, 30);
+    rig.SetPixel(variable, 3, 0, 30, 20, 10);
+    EXPECT_EQ(rig.GetPixelVal(variable, 3, 0), 2);
+}
+
+// The rows a preview must show again: those written since it last did, or
+// every row after a change of the colour table.
+TEST(PixelAccess, WritesMarkTheirStoredRowsForThePreview) {
+    ImageRig rig;
+    Item* image = rig.Create(3, 4, 8);
+    const Image& stored = *image->image;
+    EXPECT_TRUE(stored.AllRowsChanged()) << "a new image has never been shown";
+    stored.ClearChangedRows();
+    rig.GetPixel(image, 0, 0);
+    EXPECT_GE(stored.changedRowsBegin, stored.changedRowsEnd) << "reading marks nothing";
+    rig.SetPixel(image, 2, 1, 1, 2, 3);  // row 1 from the top is stored row 2
+    EXPECT_EQ(stored.changedRowsBegin, 2u);
+    EXPECT_EQ(stored.changedRowsEnd, 3u);
+    rig.SetPixelVal(image, 0, 3, 7);  // the bottom row
+    EXPECT_EQ(stored.changedRowsBegin, 0u);
+    EXPECT_EQ(stored.changedRowsEnd, 3u);
+    stored.ClearChangedRows();
+    rig.SetPalette(image, 5, 1, 2, 3);
+    EXPECT_TRUE(stored.AllRowsChanged());
+}
+
 TEST(PixelAccess, OperandsWithoutAnImageAreIgnored) {
     ImageRig rig;
     Item* created = rig.Create(4, 4, 8);

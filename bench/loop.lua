@@ -1,0 +1,4 @@
+local s = 0
+for i = 1, 10000000 do
+    s = s + i
+end

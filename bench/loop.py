@@ -1,0 +1,3 @@
+s = 0
+for i in range(1, 10000001):
+    s = s + i

@@ -1,0 +1,219 @@
+// Fused instructions: a run with them must be indistinguishable from the same
+// run executed one instruction at a time. Each script runs twice, fused and
+// unfused, and everything observable is compared: messages, the instructions
+// executed, when events were dispatched, and every Item (variables, members,
+// temporaries, images) as the run left it at its end.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/image_record.h"
+#include "engine/run_driver.h"
+#include "handlers/handlers.h"
+#include "unit/fake_host.h"
+
+namespace tarvil {
+namespace {
+
+struct ItemState {
+    std::string name;
+    TypeCode typeCode;
+    std::vector<uint8_t> value;
+    std::vector<uint8_t> image;
+    bool operator==(const ItemState&) const = default;
+};
+
+// Records what a run leaves: the Items when the run ends (the progress dialog
+// is closed before anything is released), the executed count at each dispatch,
+// and can stop the run at a given dispatch as Ctrl+C or a second Run would.
+class RecordingHost : public testing::FakeHost {
+public:
+    explicit RecordingHost(int stopAtDispatch = 0) : stopAtDispatch_(stopAtDispatch) {}
+    Machine* machine = nullptr;
+    std::vector<uint64_t> dispatchedAfter;
+    std::vector<ItemState> finalItems;
+
+    void DispatchPendingMessages() override {
+        FakeHost::DispatchPendingMessages();
+        dispatchedAfter.push_back(machine->ExecutedCount);
+        if (static_cast<int>(dispatchedAfter.size()) == stopAtDispatch_)
+            PushStop(*machine, "Warning: Program stopped");
+    }
+    int UpdateProgress(const char* text, uint16_t percent) override {
+        if (text == nullptr && finalItems.empty()) Snapshot();
+        return FakeHost::UpdateProgress(text, percent);
+    }
+
+private:
+    void Snapshot() {
+        for (const Item* item = machine->VariableTable.head.get(); item != nullptr;
+             item = item->next.get()) {
+            ItemState state{item->name.value_or(""), item->typeCode, {}, {}};
+            if (item->value != nullptr) {
+                const auto* bytes = reinterpret_cast<const uint8_t*>(item->value);
+                state.value.assign(bytes, bytes + item->size);
+            }
+            if (item->image) state.image = item->image->block;
+            finalItems.push_back(std::move(state));
+        }
+    }
+    int stopAtDispatch_;
+};
+
+struct Outcome {
+    RunResult result;
+    std::vector<std::string> messages;
+    uint64_t executed;
+    std::vector<uint64_t> dispatchedAfter;
+    std::vector<ItemState> items;
+};
+
+Outcome RunWith(bool fused, const std::string& script, int stopAtDispatch = 0) {
+    RecordingHost host(stopAtDispatch);
+    Machine machine(&host);
+    host.machine = &machine;
+    machine.FuseInstructions = fused;
+    const RunResult result = RunScript(machine, script);
+    return {result, host.messages, machine.ExecutedCount, host.dispatchedAfter, host.finalItems};
+}
+
+void ExpectSameRun(const std::string& script, int stopAtDispatch = 0) {
+    const Outcome plain = RunWith(false, script, stopAtDispatch);
+    const Outcome fused = RunWith(true, script, stopAtDispatch);
+    EXPECT_EQ(fused.result.outcome, plain.result.outcome);
+    EXPECT_EQ(fused.result.line, plain.result.line);
+    EXPECT_EQ(fused.messages, plain.messages);
+    EXPECT_EQ(fused.executed, plain.executed);
+    EXPECT_EQ(fused.dispatchedAfter, plain.dispatchedAfter);
+    ASSERT_EQ(fused.items.size(), plain.items.size());
+    for (size_t i = 0; i < plain.items.size(); ++i)
+        EXPECT_TRUE(fused.items[i] == plain.items[i]) << "Item " << i << " " << plain.items[i].name;
+}
+
+std::string Lines(std::initializer_list<const char*> lines) {
+    std::string text;
+    for (const char* line : lines) text += std::string(line) + "\r\n";
+    return text;
+}
+
+const std::string kSumLoop = Lines({"float i,s,t", "For i=1 to 3000", "s=s+i", "t=s*2-i/3",
+                                    "Next i", "DspMes(i,\" \",s,\" \",t)"});
+
+TEST(FusedCodeTest, LoopGivesTheSameValuesAndDispatchesAfterTheSameInstructions) {
+    const Outcome fused = RunWith(true, kSumLoop);
+    ASSERT_FALSE(fused.dispatchedAfter.empty());
+    // Events go after the 1025th instruction, then after every 4097th.
+    for (size_t k = 0; k < fused.dispatchedAfter.size(); ++k)
+        EXPECT_EQ(fused.dispatchedAfter[k], 1025 + 4097 * k);
+    ExpectSameRun(kSumLoop);
+}
+
+TEST(FusedCodeTest, StopRequestedWhileEventsAreDispatchedLeavesTheSameLoopState) {
+    // The stop lands after the dispatch: in the middle of a pass, wherever the
+    // count falls, with the loop variable and temporaries as they were then.
+    for (int stopAt = 1; stopAt <= 3; ++stopAt) ExpectSameRun(kSumLoop, stopAt);
+}
+
+TEST(FusedCodeTest, ErrorInTheMiddleOfAPassLeavesTheSameLoopState) {
+    ExpectSameRun(Lines({"float i,s,t", "For i=1 to 100", "s=s+i", "if(i=37)", "t=i%0", "endif",
+                         "s=s*1.5", "Next i"}));
+    // A non-numeric operand in a fused pattern: the instructions run one by one.
+    ExpectSameRun(Lines({"float i,s", "string a", "For i=1 to 10", "s=s+i", "if(i=4)", "s=s+a",
+                         "endif", "Next i"}));
+    // A run of plain assignments with one that has no rule: nothing of the run
+    // is done ahead of it.
+    ExpectSameRun(Lines({"float a,b", "string s", "RGB c", "b=2", "a=b", "c.Red=a", "c.Blue=c.Red",
+                         "b=s", "a=7", "c.Green=a"}));
+}
+
+TEST(FusedCodeTest, LoopWithStepLimitChangedAndFloatRounding) {
+    ExpectSameRun(Lines({"float i,n,s", "n=10", "For i=0.1 to n step 0.7", "s=s+i*i", "n=n-0.25",
+                         "Next i", "For i=5 to 1 step -1", "s=s/i", "Next i", "DspMes(s)"}));
+}
+
+TEST(FusedCodeTest, ArrayElementsAndMemberLoopVariablesRunAsBefore) {
+    // IndexArray redirects the instruction after it on every pass.
+    ExpectSameRun(Lines({"float a[4],b[4],i,s", "For i=0 to 3", "a[i]=i*3", "b[i]=a[i]", "s=b[i]+s",
+                         "s=a[3-i]*s", "Next i", "DspMes(s)"}));
+    // NEXT over a member makes the member a float.
+    ExpectSameRun(Lines(
+        {"RGB pix", "float s", "For pix.Red=1 to 5", "s=s+pix.Red", "Next pix.Red", "DspMes(s)"}));
+}
+
+TEST(FusedCodeTest, PixelCopyOfEveryDepthGivesTheSameImages) {
+    for (const char* bits : {"1", "4", "8", "24"}) {
+        const std::string script = Lines({"DevCon a,b", "RGB pix", "HBS h", "float x,y,k", ""}) +
+                                   "a=CreateImage(7,5," + bits + ")\r\nb=CreateImage(7,5," + bits +
+                                   ")\r\n" +
+                                   Lines({"For k=0 to 255",
+                                          "pix.Red=k*7",
+                                          "pix.Green=k*13",
+                                          "pix.Blue=255-k",
+                                          "SetPalette(a,k,pix)",
+                                          "SetPalette(b,255-k,pix)",
+                                          "Next k",
+                                          "For y=0 to 4",
+                                          "For x=0 to 6",
+                                          "pix.Red=x*40",
+                                          "pix.Green=y*60",
+                                          "pix.Blue=x*y",
+                                          "SetPixel(a,x,y,pix)",
+                                          "Next x",
+                                          "Next y",
+                                          "For y=-1 to 5",
+                                          "For x=-2 to 8",
+                                          "pix=GetPixel(a,x,y)",
+                                          "pix.Red=pix.Green",
+                                          "pix.Lum=pix.Blue",
+                                          "SetPixel(b,x,y,pix)",
+                                          "h=GetPixel(b,x,y)",
+                                          "h.Hue=h.Sat",
+                                          "Next x",
+                                          "Next y"});
+        ExpectSameRun(script);
+    }
+}
+
+TEST(FusedCodeTest, PixelCallsWithoutAnImageOrWithNonNumbersRunAsBefore) {
+    ExpectSameRun(Lines({"DevCon a", "RGB pix", "float x", "For x=0 to 3", "pix=GetPixel(a,x,x)",
+                         "SetPixel(a,x,x,pix)", "Next x"}));
+    ExpectSameRun(Lines({"DevCon a", "RGB pix", "string s", "float x", "a=CreateImage(4,4,24)",
+                         "For x=0 to 3", "SetPixel(a,x,s,pix)", "Next x"}));
+}
+
+// SETPIXEL remembers the nearest colour-table entry by colour; a SETPALETTE in
+// between must give the entry the new table gives.
+TEST(FusedCodeTest, NearestEntryFollowsTheColourTableAfterSetPalette) {
+    testing::FakeHost host;
+    Machine machine(&host);
+    RunScript(machine, Lines({"DevCon a", "RGB red,near,black", "red.Red=255", "near.Red=200",
+                              "a=CreateImage(4,1,8)", "SetPalette(a,0,red)", "SetPalette(a,1,near)",
+                              "SetPixel(a,0,0,red)", "SetPalette(a,0,black)", "SetPixel(a,1,0,red)",
+                              "SetPalette(a,1,black)", "SetPalette(a,2,red)", "SetPixel(a,2,0,red)",
+                              "DspMes(GetPixelVal(a,0,0),GetPixelVal(a,1,0),GetPixelVal(a,2,0))"}));
+    EXPECT_EQ(host.scriptMessages, std::vector<std::string>{"012"});
+}
+
+TEST(FusedCodeTest, OnlyTheKnownSequencesAreFused) {
+    testing::FakeHost host;
+    Machine machine(&host);
+    machine.EmitCount = 0;
+    Item* a = CreateItem(machine.VariableTable, kTypeFloat, nullptr, 4, "a");
+    EmitInstruction(machine, PushOperand, a);
+    EmitInstruction(machine, PushOperand, a);
+    EmitInstruction(machine, OpMod, a);  // not among the fused operators
+    EmitInstruction(machine, Assign, a);
+    EmitInstruction(machine, PushOperand, a);
+    EmitInstruction(machine, Assign, a);
+    FuseCode(machine);
+    EXPECT_EQ(machine.FusedTable[0].handler, nullptr);
+    EXPECT_EQ(machine.FusedTable[2].handler, nullptr);
+    EXPECT_EQ(machine.FusedTable[4].handler, &FusedPushAssign);
+    EXPECT_EQ(machine.FusedTable[4].span, 2u);
+    EXPECT_EQ(machine.FusedTable[6].handler, nullptr);  // past the code
+}
+
+}  // namespace
+}  // namespace tarvil
