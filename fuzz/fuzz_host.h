@@ -19,7 +19,7 @@ public:
     // Event rounds (message dispatches, progress updates, debug stops and
     // clipboard waits) a run may take before it is asked to stop. A dispatch
     // comes every 4097 instructions, so this bounds the work of one input.
-    static constexpr int kEventBudget = 8;
+    static constexpr int kEventBudget = 2;
 
     explicit FuzzHost(int eventBudget = kEventBudget) : m_eventBudget(eventBudget) {}
     void Attach(Machine& machine) { m_machine = &machine; }
