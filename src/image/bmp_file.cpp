@@ -25,6 +25,12 @@ void WriteFileHeader(std::span<uint8_t> out, uint64_t fileSize, uint64_t pixelDa
     WriteLe32(out, kBfOffBits, static_cast<uint32_t>(pixelDataOffset));
 }
 
+// The colour table as the file stores it: the bytes behind the headers, as far
+// as the file reaches (a table longer than the bit count's may run into the rows).
+std::span<const uint8_t> StoredTable(std::span<const uint8_t> file, const DibGeometry& geometry) {
+    return file.subspan(kHeadersBytes, std::min(geometry.tableBytes, file.size() - kHeadersBytes));
+}
+
 }  // namespace
 
 std::optional<BmpFileLayout> CheckBmpFile(std::span<const uint8_t> file) {
@@ -35,7 +41,12 @@ std::optional<BmpFileLayout> CheckBmpFile(std::span<const uint8_t> file) {
     if (!geometry) return std::nullopt;
     layout.geometry = *geometry;
     layout.pixelDataOffset = ReadLe32(file, kBfOffBits);
-    if (layout.pixelDataOffset < kFileHeaderBytes + geometry->pixelsOffset) return std::nullopt;
+    // The rows lie behind the colour table of the bit count. A longer table that
+    // biClrUsed announces may run into the rows: SAVEIMAGE writes such files,
+    // as it always writes the table of the bit count.
+    const size_t tableBeforeRows =
+        std::min(geometry->tableBytes, FullTableBytes(geometry->bitCount));
+    if (layout.pixelDataOffset < kHeadersBytes + tableBeforeRows) return std::nullopt;
     if (layout.pixelDataOffset > file.size()) return std::nullopt;
     // A truncated file would leave rows of undefined content.
     if (file.size() - layout.pixelDataOffset < geometry->pixelBytes) return std::nullopt;
@@ -55,7 +66,7 @@ BmpLoadStatus ParseBmpFile(std::span<const uint8_t> file, Image& image) {
     }
     const auto header = file.subspan(kFileHeaderBytes, bih::kHeaderBytes);
     std::copy(header.begin(), header.end(), block.begin());
-    const auto table = file.subspan(kHeadersBytes, geometry.tableBytes);
+    const auto table = StoredTable(file, geometry);
     std::copy(table.begin(), table.end(), block.begin() + bih::kHeaderBytes);
     const auto rows = file.subspan(layout->pixelDataOffset, geometry.pixelBytes);
     std::copy(rows.begin(), rows.end(), block.begin() + geometry.pixelsOffset);
@@ -109,15 +120,18 @@ std::optional<std::vector<uint8_t>> PackedDibFromBmpFile(std::span<const uint8_t
     const DibGeometry& geometry = layout->geometry;
     // Header and colour table, then everything from bfOffBits on: a gap some
     // writers leave between the two is dropped.
-    const auto table = file.subspan(kFileHeaderBytes, geometry.pixelsOffset);
+    const auto header = file.subspan(kFileHeaderBytes, bih::kHeaderBytes);
+    const auto table = StoredTable(file, geometry);
     const auto rows = file.subspan(layout->pixelDataOffset);
     std::vector<uint8_t> dib;
     try {
-        dib.reserve(table.size() + rows.size());
+        dib.reserve(geometry.pixelsOffset + rows.size());
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
+    dib.insert(dib.end(), header.begin(), header.end());
     dib.insert(dib.end(), table.begin(), table.end());
+    dib.resize(geometry.pixelsOffset, 0);  // entries past the end of the file read as 0
     dib.insert(dib.end(), rows.begin(), rows.end());
     return dib;
 }

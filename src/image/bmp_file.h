@@ -23,8 +23,9 @@ struct BmpFileLayout {
 
 // Checks, in order, before anything is allocated: the file holds both headers
 // and starts with "BM"; the info header lies inside the model (CheckDibHeader);
-// bfOffBits lies behind the colour table and inside the file; the file holds
-// every pixel row. nullopt when any check fails.
+// bfOffBits lies behind the colour table (of the bit count's size at most, as
+// SAVEIMAGE writes it) and inside the file; the file holds every pixel row.
+// nullopt when any check fails.
 std::optional<BmpFileLayout> CheckBmpFile(std::span<const uint8_t> file);
 
 enum class BmpLoadStatus { Ok, Malformed, NoMemory };
@@ -32,7 +33,8 @@ enum class BmpLoadStatus { Ok, Malformed, NoMemory };
 // Builds `image` from the bytes of a BMP file: a block of height × stride +
 // 40 + 2048 bytes holding the header (with biClrImportant cleared), the stored
 // colour table and the pixel rows, placed behind biClrUsed entries when the
-// header gives that count. `image` is unchanged unless the result is Ok.
+// header gives that count (table bytes past the end of the file read as 0).
+// `image` is unchanged unless the result is Ok.
 BmpLoadStatus ParseBmpFile(std::span<const uint8_t> file, Image& image);
 
 // The BMP file of an image: file header, the 40 header bytes as they are, the

@@ -147,6 +147,47 @@ TEST(BmpFile, ColourCountOfTheHeaderPlacesThePixelsAndSurvivesASave) {
               (std::vector<uint8_t>{1, 2, 3, 0, 4, 5, 6, 0}));
 }
 
+// The file SAVEIMAGE writes carries the colour table of the bit count only, so
+// a header that counts more entries than that (biClrUsed on 24 bits, or 16 on
+// 1 bit) gives a file whose table runs into the rows. Such a file loads again
+// with the same header and pixels.
+TEST(BmpFile, ColourCountBeyondTheBitCountsTableSurvivesASaveAndALoad) {
+    struct Case {
+        uint16_t bits;
+        uint32_t clrUsed;
+        std::vector<uint8_t> rows;  // 1 × 3 pixels, bottom row first
+    };
+    const Case cases[] = {
+        {24, 2, {1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0}},
+        {1, 16, {0x80, 0, 0, 0, 0x00, 0, 0, 0, 0x80, 0, 0, 0}},
+        {4, 256, {0x30, 0, 0, 0, 0x70, 0, 0, 0, 0xF0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        ImageRig rig;
+        ScratchFolder folder;
+        WriteBytes(folder.File("a.bmp"), HandMadeBmp(1, 3, c.bits, c.clrUsed, c.clrUsed, c.rows));
+        Item* loaded = rig.Load(folder.File("a.bmp"));
+        ASSERT_TRUE(rig.m.StopList.empty()) << LastStop(rig.m) << " bits " << c.bits;
+        rig.Save(loaded, folder.File("b.bmp"));
+        ASSERT_TRUE(rig.m.StopList.empty()) << LastStop(rig.m);
+        EXPECT_EQ(Le32(ReadBytes(folder.File("b.bmp")), 46), c.clrUsed);
+
+        Item* reloaded = rig.Load(folder.File("b.bmp"));
+        ASSERT_TRUE(rig.m.StopList.empty()) << LastStop(rig.m) << " bits " << c.bits;
+        const Image& first = *loaded->image;
+        const Image& second = *reloaded->image;
+        EXPECT_EQ(second.pixelsOffset, first.pixelsOffset) << c.bits;
+        for (int y = 0; y < 3; ++y) {
+            EXPECT_EQ(rig.GetPixelVal(reloaded, 0, y), rig.GetPixelVal(loaded, 0, y)) << c.bits;
+        }
+        // The clipboard form of the saved file holds the same rows too.
+        const auto dib = PackedDibFromBmpFile(ReadBytes(folder.File("b.bmp")));
+        ASSERT_TRUE(dib.has_value()) << c.bits;
+        ASSERT_EQ(dib->size(), first.pixelsOffset + c.rows.size());
+        EXPECT_EQ(std::vector<uint8_t>(dib->begin() + first.pixelsOffset, dib->end()), c.rows);
+    }
+}
+
 TEST(BmpFile, LoadingClearsImportantColoursAndIgnoresTheImageSizeField) {
     ImageRig rig;
     ScratchFolder folder;
