@@ -43,7 +43,7 @@ void Patch(Machine& machine, uint32_t index, uint32_t target) {
 }
 
 void RemoveNewestBranch(Machine& machine) {
-    if (machine.BranchList.head) machine.BranchList.head = std::move(machine.BranchList.head->next);
+    RemoveFirstItem(machine.BranchList);
 }
 
 }  // namespace

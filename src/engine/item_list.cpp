@@ -32,6 +32,14 @@ Item* CreateItem(ItemList& list, TypeCode typeCode, const void* source, uint32_t
         return nullptr;
     }
     item->typeCode = typeCode;
+    if (item->name) {
+        try {
+            list.byName[*item->name].push_back(item.get());
+        } catch (const std::bad_alloc&) {
+            if (host != nullptr) host->ShowMessage("Memoria insufficiente", MessageKind::System);
+            return nullptr;
+        }
+    }
     item->next = std::move(list.head);
     list.head = std::move(item);
     return list.head.get();
@@ -46,21 +54,59 @@ bool Matches(const Item& item, TypeCode typeCode, const std::string_view* name) 
 }
 
 Item* Find(const ItemList& list, TypeCode typeCode, const std::string_view* name) {
+    if (name != nullptr) {
+        // Newest first, as along the chain.
+        const auto named = list.byName.find(std::string(*name));
+        if (named == list.byName.end()) return nullptr;
+        for (auto it = named->second.rbegin(); it != named->second.rend(); ++it) {
+            if (Matches(**it, typeCode, name)) return *it;
+        }
+        return nullptr;
+    }
     for (Item* item = list.head.get(); item != nullptr; item = item->next.get()) {
         if (Matches(*item, typeCode, name)) return item;
     }
     return nullptr;
 }
 
+void Unindex(ItemList& list, const Item& item) {
+    if (!item.name) return;
+    const auto named = list.byName.find(*item.name);
+    if (named == list.byName.end()) return;
+    std::vector<Item*>& items = named->second;
+    for (auto it = items.rbegin(); it != items.rend(); ++it) {
+        if (*it == &item) {
+            items.erase(std::next(it).base());
+            break;
+        }
+    }
+    if (items.empty()) list.byName.erase(named);
+}
+
+void Unlink(ItemList& list, std::unique_ptr<Item>& link) {
+    Unindex(list, *link);
+    std::unique_ptr<Item> removed = std::move(link);
+    link = std::move(removed->next);
+}
+
 bool Remove(ItemList& list, TypeCode typeCode, const std::string_view* name) {
-    std::unique_ptr<Item>* link = &list.head;
-    while (*link) {
+    if (name != nullptr) {
+        // The index names the Item; the chain is walked only to unlink it.
+        Item* target = Find(list, typeCode, name);
+        if (target == nullptr) return false;
+        for (std::unique_ptr<Item>* link = &list.head; *link; link = &(*link)->next) {
+            if (link->get() == target) {
+                Unlink(list, *link);
+                return true;
+            }
+        }
+        return false;
+    }
+    for (std::unique_ptr<Item>* link = &list.head; *link; link = &(*link)->next) {
         if (Matches(**link, typeCode, name)) {
-            std::unique_ptr<Item> removed = std::move(*link);
-            *link = std::move(removed->next);
+            Unlink(list, *link);
             return true;
         }
-        link = &(*link)->next;
     }
     return false;
 }
@@ -92,7 +138,12 @@ bool RemoveItem(ItemList& list, TypeCode typeCode) {
     return Remove(list, typeCode, nullptr);
 }
 
+void RemoveFirstItem(ItemList& list) {
+    if (list.head) Unlink(list, list.head);
+}
+
 void ClearList(ItemList& list) {
+    list.byName.clear();
     while (list.head) list.head = std::move(list.head->next);
 }
 

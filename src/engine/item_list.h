@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "engine/type_codes.h"
 
@@ -49,8 +51,14 @@ struct ItemList {
     ItemList& operator=(const ItemList&) = delete;
     ~ItemList() { ClearList(*this); }
 
+    // The chain: change it only through CreateItem, RemoveItem, RemoveFirstItem
+    // and ClearList, which keep the name index in step.
     std::unique_ptr<Item> head;
     bool empty() const { return head == nullptr; }
+
+    // The named Items of the list by name, oldest first, so a name is found
+    // without walking the chain: arrays make lists of a million Items.
+    std::unordered_map<std::string, std::vector<Item*>> byName;
 
     friend void ClearList(ItemList& list);
 };
@@ -76,6 +84,9 @@ Item* ItemAt(const ItemList& list, size_t position);
 // Returns true when one was removed. Value blocks of other Items are untouched.
 bool RemoveItem(ItemList& list, TypeCode typeCode, std::string_view name);
 bool RemoveItem(ItemList& list, TypeCode typeCode);
+
+// Unlinks and frees the Item at the front, if any.
+void RemoveFirstItem(ItemList& list);
 
 void ClearList(ItemList& list);
 

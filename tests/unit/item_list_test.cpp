@@ -89,5 +89,53 @@ TEST(FormatTest, LinePrefixAndCut) {
     EXPECT_EQ(Format("%s", longName.c_str()).size(), 255u);
 }
 
+// Names are found through an index; it must give what a walk along the chain
+// gives, through creations, removals and clearing.
+TEST(ItemListTest, NameIndexFollowsTheChain) {
+    ItemList list;
+    Item* oldest = CreateItem(list, 3, nullptr, 4, "a");
+    Item* other = CreateItem(list, 2, nullptr, 4, "b");
+    Item* middle = CreateItem(list, 2, nullptr, 4, "a");
+    Item* newest = CreateItem(list, 3, nullptr, 4, "a");
+    CreateItem(list, 5, nullptr, 0, std::nullopt);
+    EXPECT_EQ(FindItem(list, 0, "a"), newest);
+    EXPECT_EQ(FindItem(list, 2, "a"), middle);  // the newest with that TypeCode
+    EXPECT_EQ(FindItem(list, 4, "a"), nullptr);
+    EXPECT_EQ(FindItem(list, 0, "A"), nullptr);  // names match exactly
+    EXPECT_EQ(FindItem(list, 0, "b"), other);
+
+    EXPECT_TRUE(RemoveItem(list, 2, "a"));
+    EXPECT_EQ(FindItem(list, 2, "a"), nullptr);
+    EXPECT_EQ(FindItem(list, 0, "a"), newest);
+    EXPECT_TRUE(RemoveItem(list, 0, "a"));
+    EXPECT_EQ(FindItem(list, 0, "a"), oldest);
+
+    RemoveFirstItem(list);  // the unnamed one
+    RemoveFirstItem(list);  // "b"
+    EXPECT_EQ(FindItem(list, 0, "b"), nullptr);
+    EXPECT_EQ(FindItem(list, 0, "a"), oldest);
+    EXPECT_EQ(ItemAt(list, 0), oldest);
+    EXPECT_TRUE(RemoveItem(list, 3));  // by TypeCode alone
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(FindItem(list, 0, "a"), nullptr);
+    EXPECT_TRUE(list.byName.empty());
+
+    CreateItem(list, 3, nullptr, 4, "c");
+    ClearList(list);
+    EXPECT_EQ(FindItem(list, 0, "c"), nullptr);
+    EXPECT_TRUE(list.byName.empty());
+}
+
+// A million array elements share one name; other names are still found at once,
+// and the array's name gives its newest element.
+TEST(ItemListTest, LargeArraysDoNotSlowOtherNames) {
+    ItemList list;
+    Item* before = CreateItem(list, 3, nullptr, 4, "x");
+    Item* last = nullptr;
+    for (int i = 0; i < 1'048'576; ++i) last = CreateItem(list, 3, nullptr, 4, "big");
+    for (int i = 0; i < 100'000; ++i) ASSERT_EQ(FindItem(list, 0, "x"), before);
+    EXPECT_EQ(FindItem(list, 0, "big"), last);
+}
+
 }  // namespace
 }  // namespace tarvil
