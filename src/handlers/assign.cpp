@@ -301,20 +301,20 @@ bool PairNeverStops(const Instruction* pair) {
 }  // namespace
 
 // PushOperand source; Assign target.
-bool FusedPushAssign(Machine& m) {
+uint32_t FusedPushAssign(Machine& m, uint32_t /*budget*/) {
     const uint32_t pc = m.ProgramCounter;
     const Instruction* code = &m.CodeTable[pc];
-    if (m.StackTop >= Machine::kOperandStackSize) return false;
+    if (m.StackTop >= Machine::kOperandStackSize) return 0;
     if (IsComponentCopy(code[1].item, code[0].item)) {
         CopyComponent(*code[1].item, *code[0].item);
     } else if (PairNeverStops(code)) {
         AssignItem(m, *code[1].item, *code[0].item);
     } else {
-        return false;
+        return 0;
     }
     m.OperandStack[m.StackTop] = code[0].item;
     m.ProgramCounter = pc + 1;
-    return true;
+    return 2;
 }
 
 // Consecutive PushOperand/Assign pairs (pix.Red=... / pix.Green=... / ...): every
@@ -324,11 +324,11 @@ namespace {
 // `blocksChecked`: FuseCode has found a colour's block at every Item of the
 // run, so only the TypeCodes are left to look at.
 template <bool blocksChecked>
-bool RunOfPushAssign(Machine& m) {
+uint32_t RunOfPushAssign(Machine& m) {
     const uint32_t pc = m.ProgramCounter;
     const Instruction* code = &m.CodeTable[pc];
     const uint32_t span = m.FusedTable[pc].span;
-    if (m.StackTop >= Machine::kOperandStackSize) return false;
+    if (m.StackTop >= Machine::kOperandStackSize) return 0;
     bool allComponents = true;
     for (uint32_t k = 0; k < span && allComponents; k += 2) {
         if constexpr (blocksChecked) {
@@ -342,22 +342,22 @@ bool RunOfPushAssign(Machine& m) {
         for (uint32_t k = 0; k < span; k += 2) CopyComponent(*code[k + 1].item, *code[k].item);
     } else {
         for (uint32_t k = 0; k < span; k += 2) {
-            if (!PairNeverStops(code + k)) return false;
+            if (!PairNeverStops(code + k)) return 0;
         }
         for (uint32_t k = 0; k < span; k += 2) AssignItem(m, *code[k + 1].item, *code[k].item);
     }
     m.OperandStack[m.StackTop] = code[span - 2].item;
     m.ProgramCounter = pc + span - 1;
-    return true;
+    return span;
 }
 
 }  // namespace
 
-bool FusedPushAssignRun(Machine& m) {
+uint32_t FusedPushAssignRun(Machine& m, uint32_t /*budget*/) {
     return RunOfPushAssign<false>(m);
 }
 
-bool FusedColourAssignRun(Machine& m) {
+uint32_t FusedColourAssignRun(Machine& m, uint32_t /*budget*/) {
     return RunOfPushAssign<true>(m);
 }
 

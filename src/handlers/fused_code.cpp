@@ -66,49 +66,104 @@ double Arithmetic(Handler handler, double left, double right) {
 
 }  // namespace
 
-// NEXT: variable := step + variable; repeat while variable <= limit.
-bool FusedForNext(Machine& m) {
-    const uint32_t pc = m.ProgramCounter;
-    const Instruction* code = &m.CodeTable[pc];
+namespace {
+
+// The work of NEXT's six instructions at `code` on Items FusedForNext has
+// checked; true when the loop goes on.
+bool StepForNext(const Instruction* code) {
     Item* step = code[0].item;
     Item* variable = code[1].item;
     Item* sum = code[2].item;
     Item* limit = code[3].item;
     Item* truth = code[4].item;
-    if (!IsFloat(step) || !IsFloat(variable) || !IsFloat(limit) || !StackHasRoom(m, 2)) {
-        return false;
-    }
     // OpAdd pops the variable (rounded to single precision), then the step.
     const float right = Load(*variable);
     Store(*sum, Load(*step) + static_cast<double>(right));
     // OpLe pops the limit, then the sum (a float now, whatever it was).
     const float bound = Load(*limit);
     Store(*truth, Load(*sum) <= bound ? 1.0 : 0.0);
-    m.OperandStack[m.StackTop] = truth;
-    m.OperandStack[m.StackTop + 1] = limit;
-    m.ProgramCounter = Condition(*truth) ? code[5].number : pc + 5;
-    return true;
+    return Condition(*truth);
 }
 
-// target = a op b with + - * /.
-bool FusedArithmeticAssign(Machine& m) {
-    const uint32_t pc = m.ProgramCounter;
-    const Instruction* code = &m.CodeTable[pc];
+bool ForNextOperandsFit(const Machine& m, const Instruction* code) {
+    return IsFloat(code[0].item) && IsFloat(code[1].item) && IsFloat(code[3].item) &&
+           StackHasRoom(m, 2);
+}
+
+// The work of target = a op b at `code` on Items FusedArithmeticAssign has checked.
+void StepArithmeticAssign(const Instruction* code) {
     Item* left = code[0].item;
     Item* right = code[1].item;
     Item* result = code[2].item;
     Item* target = code[3].item;
-    if (!IsFloat(left) || !IsFloat(right) || !IsFloat(target) || !StackHasRoom(m, 2)) {
-        return false;
-    }
     const float r = Load(*right);
     Store(*result, Arithmetic(code[2].handler, Load(*left), r));
     // Assign: a float from a float, converted through double as AssignFloat does.
     Store(*target, Load(*result));
-    m.OperandStack[m.StackTop] = result;
-    m.OperandStack[m.StackTop + 1] = right;
+}
+
+bool ArithmeticOperandsFit(const Machine& m, const Instruction* code) {
+    return IsFloat(code[0].item) && IsFloat(code[1].item) && IsFloat(code[3].item) &&
+           StackHasRoom(m, 2);
+}
+
+}  // namespace
+
+// NEXT: variable := step + variable; repeat while variable <= limit.
+uint32_t FusedForNext(Machine& m, uint32_t /*budget*/) {
+    const uint32_t pc = m.ProgramCounter;
+    const Instruction* code = &m.CodeTable[pc];
+    if (!ForNextOperandsFit(m, code)) return 0;
+    const bool again = StepForNext(code);
+    m.OperandStack[m.StackTop] = code[4].item;
+    m.OperandStack[m.StackTop + 1] = code[3].item;
+    m.ProgramCounter = again ? code[5].number : pc + 5;
+    return 6;
+}
+
+// target = a op b with + - * /.
+uint32_t FusedArithmeticAssign(Machine& m, uint32_t /*budget*/) {
+    const uint32_t pc = m.ProgramCounter;
+    const Instruction* code = &m.CodeTable[pc];
+    if (!ArithmeticOperandsFit(m, code)) return 0;
+    StepArithmeticAssign(code);
+    m.OperandStack[m.StackTop] = code[2].item;
+    m.OperandStack[m.StackTop + 1] = code[1].item;
     m.ProgramCounter = pc + 3;
-    return true;
+    return 4;
+}
+
+// The NEXT of a loop whose body is nothing but target = a op b assignments
+// (FuseCode has found each fusable): after NEXT itself, whole passes of body
+// and NEXT run here while the budget holds one. The operands are checked once:
+// every Item a pass writes becomes a float and the others keep their TypeCodes,
+// so a pass that starts with them fitting leaves them fitting. Each pass leaves
+// the operand stack slots as the first NEXT did, and the budget's remainder
+// goes to the pass-by-pass path, so events are dispatched as before.
+uint32_t FusedArithmeticLoop(Machine& m, uint32_t budget) {
+    const uint32_t next = m.ProgramCounter;
+    const uint32_t done = FusedForNext(m, budget);
+    if (done == 0) return 0;
+    const Instruction* code = &m.CodeTable[next];
+    const uint32_t loopBack = code[5].number;
+    if (m.ProgramCounter != loopBack) return done;
+    const uint32_t first = loopBack + 1;
+    const Instruction* body = &m.CodeTable[first];
+    const uint32_t assignments = (next - first) / 4;
+    for (uint32_t k = 0; k < assignments; ++k) {
+        if (!ArithmeticOperandsFit(m, body + 4 * k)) return done;
+    }
+    const uint32_t passSpan = next - first + 6;
+    uint32_t total = done;
+    while (budget - total >= passSpan) {
+        for (uint32_t k = 0; k < assignments; ++k) StepArithmeticAssign(body + 4 * k);
+        total += passSpan;
+        if (!StepForNext(code)) {
+            m.ProgramCounter = next + 5;
+            break;
+        }
+    }
+    return total;
 }
 
 // A longer run of assignments is fused in pieces.
@@ -174,11 +229,26 @@ FusedInstruction FuseAt(const Machine& m, uint32_t pc) {
     return {};
 }
 
+// A NEXT that jumps back to a body made of one or more fused target = a op b
+// assignments, one after the other up to the NEXT, with no other instruction.
+bool IsArithmeticLoop(const Machine& m, uint32_t pc) {
+    if (m.FusedTable[pc].handler != FusedForNext) return false;
+    const uint32_t first = m.CodeTable[pc + 5].number + 1;
+    if (first >= pc || (pc - first) % 4 != 0) return false;
+    for (uint32_t at = first; at < pc; at += 4) {
+        if (m.FusedTable[at].handler != FusedArithmeticAssign) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void FuseCode(Machine& m) {
     for (uint32_t pc = 0; pc < Machine::kCodeTableSize; ++pc)
         m.FusedTable[pc] = pc < m.EmitCount ? FuseAt(m, pc) : FusedInstruction{};
+    for (uint32_t pc = 0; pc < m.EmitCount; ++pc) {
+        if (IsArithmeticLoop(m, pc)) m.FusedTable[pc].handler = FusedArithmeticLoop;
+    }
 }
 
 }  // namespace tarvil

@@ -313,7 +313,7 @@ void StmtSetPixel(Machine& m) {
 }
 
 // colour = GetPixel(image, x, y) with float coordinates and an RGB or HBS target.
-bool FusedGetPixelAssign(Machine& m) {
+uint32_t FusedGetPixelAssign(Machine& m, uint32_t /*budget*/) {
     const uint32_t pc = m.ProgramCounter;
     const Instruction* code = &m.CodeTable[pc];
     Item* imageItem = code[0].item;
@@ -325,7 +325,7 @@ bool FusedGetPixelAssign(Machine& m) {
     // their blocks and that the target is not the result.
     if (!IsFloat(xItem) || !IsFloat(yItem) ||
         (target->typeCode != kTypeRgb && target->typeCode != kTypeHbs) || !StackHasRoomFor(m, 3)) {
-        return false;
+        return 0;
     }
     const int32_t y = ToInt32(CoordinateValue(*yItem));
     const int32_t x = ToInt32(CoordinateValue(*xItem));
@@ -347,18 +347,18 @@ bool FusedGetPixelAssign(Machine& m) {
         AssignItem(m, *target, *result);
     }
     m.ProgramCounter = pc + 4;
-    return true;
+    return 5;
 }
 
 // SetPixel(image, x, y, colour) with float coordinates.
-bool FusedSetPixel(Machine& m) {
+uint32_t FusedSetPixel(Machine& m, uint32_t /*budget*/) {
     const uint32_t pc = m.ProgramCounter;
     const Instruction* code = &m.CodeTable[pc];
     Item* imageItem = code[0].item;
     Item* xItem = code[1].item;
     Item* yItem = code[2].item;
     Item* colourItem = code[3].item;
-    if (!IsFloat(xItem) || !IsFloat(yItem) || !StackHasRoomFor(m, 4)) return false;
+    if (!IsFloat(xItem) || !IsFloat(yItem) || !StackHasRoomFor(m, 4)) return 0;
     const Rgb colour = ColourOperand(colourItem);
     const int32_t y = ToInt32(CoordinateValue(*yItem));
     const int32_t x = ToInt32(CoordinateValue(*xItem));
@@ -377,7 +377,7 @@ bool FusedSetPixel(Machine& m) {
     m.OperandStack[m.StackTop + 2] = yItem;
     m.OperandStack[m.StackTop + 3] = colourItem;
     m.ProgramCounter = pc + 4;
-    return true;
+    return 5;
 }
 
 // Pops y, x; replaces the image with the stored value (FLOAT).

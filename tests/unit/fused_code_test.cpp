@@ -196,6 +196,55 @@ TEST(FusedCodeTest, NearestEntryFollowsTheColourTableAfterSetPalette) {
     EXPECT_EQ(host.scriptMessages, std::vector<std::string>{"012"});
 }
 
+// Loops whose bodies are only target = a op b assignments run whole passes in
+// their NEXT; the count left before a dispatch goes pass by pass as before.
+const std::string kArithmeticLoop = Lines({"float i,s,t", "For i=1 to 3000", "s=s+i", "t=s*i",
+                                           "t=t/3", "Next i", "DspMes(i,\" \",s,\" \",t)"});
+
+TEST(FusedCodeTest, ArithmeticLoopDispatchesAfterTheSameInstructionsAndStopsInTheSamePlace) {
+    const Outcome fused = RunWith(true, kArithmeticLoop);
+    ASSERT_GE(fused.dispatchedAfter.size(), 3u);
+    for (size_t k = 0; k < fused.dispatchedAfter.size(); ++k)
+        EXPECT_EQ(fused.dispatchedAfter[k], 1025 + 4097 * k);
+    ExpectSameRun(kArithmeticLoop);
+    for (int stopAt = 1; stopAt <= 4; ++stopAt) ExpectSameRun(kArithmeticLoop, stopAt);
+}
+
+TEST(FusedCodeTest, ArithmeticLoopsWithAliasesRoundingAndOtherOperandsRunAsBefore) {
+    // The loop variable written by the body, a body reading what it writes.
+    ExpectSameRun(
+        Lines({"float i,s", "For i=1 to 9000", "i=i+0.5", "s=s-i", "Next i", "DspMes(s)"}));
+    ExpectSameRun(Lines(
+        {"float i,s", "s=1", "For i=1 to 5000", "s=s*1.0001", "s=s/s", "Next i", "DspMes(s)"}));
+    // Single-precision storage of large sums; a limit the body moves.
+    ExpectSameRun(Lines({"float i,s,n", "n=100000", "For i=0.5 to n step 0.25", "s=s+i", "n=n-0.5",
+                         "Next i", "DspMes(s,\" \",n)"}));
+    // A string operand: the body runs instruction by instruction.
+    ExpectSameRun(Lines({"float i", "string a", "For i=1 to 2000", "a=a+i", "Next i"}));
+    // An empty body and a body that is not only arithmetic.
+    ExpectSameRun(Lines({"float i", "For i=1 to 6000", "Next i", "DspMes(i)"}));
+    ExpectSameRun(Lines({"float i,s", "For i=1 to 6000", "s=s+i", "s=i", "Next i", "DspMes(s)"}));
+}
+
+TEST(FusedCodeTest, OnlyNextAfterArithmeticBodiesRunsWholePasses) {
+    for (const bool onlyArithmetic : {true, false}) {
+        testing::FakeHost host;
+        Machine machine(&host);
+        const std::string script =
+            onlyArithmetic ? Lines({"float i,s", "For i=1 to 3", "s=s+i", "s=s*2", "Next i"})
+                           : Lines({"float i,s", "For i=1 to 3", "s=s+i", "s=2", "Next i"});
+        ASSERT_EQ(RunScript(machine, script).outcome, RunOutcome::Normal);
+        uint32_t loops = 0;
+        uint32_t nexts = 0;
+        for (uint32_t pc = 0; pc < machine.EmitCount; ++pc) {
+            if (machine.FusedTable[pc].handler == &FusedArithmeticLoop) ++loops;
+            if (machine.FusedTable[pc].handler == &FusedForNext) ++nexts;
+        }
+        EXPECT_EQ(loops, onlyArithmetic ? 1u : 0u);
+        EXPECT_EQ(nexts, onlyArithmetic ? 0u : 1u);
+    }
+}
+
 TEST(FusedCodeTest, OnlyTheKnownSequencesAreFused) {
     testing::FakeHost host;
     Machine machine(&host);
