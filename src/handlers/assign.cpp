@@ -3,6 +3,7 @@
 // "Error: Unknown assignment" and leaves the target as it was (an image target
 // has given up its old image by then).
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "engine/image_record.h"
@@ -329,17 +330,36 @@ uint32_t RunOfPushAssign(Machine& m) {
     const Instruction* code = &m.CodeTable[pc];
     const uint32_t span = m.FusedTable[pc].span;
     if (m.StackTop >= Machine::kOperandStackSize) return 0;
-    bool allComponents = true;
-    for (uint32_t k = 0; k < span && allComponents; k += 2) {
+    // The bytes each pair copies, found while the pairs are checked: the copies
+    // then need no second look at the Items, whose blocks they may write.
+    struct ComponentCopy {
+        std::byte* target;
+        const std::byte* source;
+        std::byte* reserved;
+    };
+    std::array<ComponentCopy, kMostPairsInARun> copies;
+    const uint32_t pairs = span / 2;
+    bool allComponents = pairs <= copies.size();
+    for (uint32_t k = 0; k < pairs && allComponents; ++k) {
+        Item* target = code[2 * k + 1].item;
+        const Item* source = code[2 * k].item;
         if constexpr (blocksChecked) {
-            allComponents = IsPlainRgbComponent(code[k + 1].item->typeCode) &&
-                            IsPlainRgbComponent(code[k].item->typeCode);
+            allComponents =
+                IsPlainRgbComponent(target->typeCode) && IsPlainRgbComponent(source->typeCode);
         } else {
-            allComponents = IsComponentCopy(code[k + 1].item, code[k].item);
+            allComponents = IsComponentCopy(target, source);
+        }
+        if (allComponents) {
+            copies[k] = {target->value + (target->typeCode - kMemberRed),
+                         source->value + (source->typeCode - kMemberRed), target->value + 3};
         }
     }
     if (allComponents) {
-        for (uint32_t k = 0; k < span; k += 2) CopyComponent(*code[k + 1].item, *code[k].item);
+        // What CopyComponent does, pair after pair.
+        for (uint32_t k = 0; k < pairs; ++k) {
+            *copies[k].target = *copies[k].source;
+            *copies[k].reserved = std::byte{0};
+        }
     } else {
         for (uint32_t k = 0; k < span; k += 2) {
             if (!PairNeverStops(code + k)) return 0;

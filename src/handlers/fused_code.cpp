@@ -166,9 +166,6 @@ uint32_t FusedArithmeticLoop(Machine& m, uint32_t budget) {
     return total;
 }
 
-// A longer run of assignments is fused in pieces.
-constexpr uint32_t kMostPairsInARun = 8;
-
 namespace {
 
 // The Items of instructions pc + offsets: all of them with a float's block.

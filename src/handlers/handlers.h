@@ -89,7 +89,9 @@ uint32_t FusedArithmeticAssign(Machine& m, uint32_t budget);
 uint32_t FusedArithmeticLoop(Machine& m,
                              uint32_t budget);  // FusedForNext, then whole passes  // PushOperand
                                                 // a, b; OpAdd/Sub/Mul/Div; Assign
-uint32_t FusedPushAssign(Machine& m, uint32_t budget);     // PushOperand source; Assign
+uint32_t FusedPushAssign(Machine& m, uint32_t budget);  // PushOperand source; Assign
+// A longer run of PushOperand/Assign pairs is fused in pieces of this many.
+inline constexpr uint32_t kMostPairsInARun = 8;
 uint32_t FusedPushAssignRun(Machine& m, uint32_t budget);  // 2 to 8 such pairs in a row
 uint32_t FusedColourAssignRun(Machine& m,
                               uint32_t budget);  // the same, every Item with a colour's block

@@ -139,6 +139,10 @@ void WriteRaw(Image& image, PixelSpot spot, uint32_t value) {
 
 // The colour operand's value bytes, whatever its type.
 Rgb ColourOperand(const Item* item) {
+    if (item != nullptr && item->value != nullptr && item->size >= 3) {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(item->value);
+        return {bytes[0], bytes[1], bytes[2]};
+    }
     auto byte = [item](uint32_t i) -> uint8_t {
         if (item == nullptr || item->value == nullptr || i >= item->size) return 0;
         return static_cast<uint8_t>(item->value[i]);
@@ -285,7 +289,9 @@ float CoordinateValue(const Item& item) {
 
 // The first byte of a 24-bit pixel whose coordinates lie inside the image, and
 // its stored row; null for every other case, which Locate's path handles.
-uint8_t* TrueColourPixel(Image* image, int32_t x, int32_t y, uint32_t& storedRow) {
+// Inline: it is the whole of the pixel work in the fused pixel handlers.
+[[gnu::always_inline]] inline uint8_t* TrueColourPixel(Image* image, int32_t x, int32_t y,
+                                                       uint32_t& storedRow) {
     if (image == nullptr || !image->hasPixels || image->BitCount() != 24) return nullptr;
     const int32_t width = image->Width();
     const int32_t height = image->Height();

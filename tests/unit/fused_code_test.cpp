@@ -226,6 +226,30 @@ TEST(FusedCodeTest, ArithmeticLoopsWithAliasesRoundingAndOtherOperandsRunAsBefor
     ExpectSameRun(Lines({"float i,s", "For i=1 to 6000", "s=s+i", "s=i", "Next i", "DspMes(s)"}));
 }
 
+TEST(FusedCodeTest, ChainedColourComponentsAreCopiedPairAfterPair) {
+    // Each copy sees the ones before it in the run; a float and a string as colours.
+    ExpectSameRun(Lines({"RGB a,b",
+                         "float f",
+                         "string t",
+                         "a.Red=10",
+                         "a.Green=20",
+                         "a.Blue=30",
+                         "a.Red=a.Green",
+                         "a.Green=a.Blue",
+                         "a.Blue=a.Red",
+                         "b.Red=a.Blue",
+                         "b.Green=b.Red",
+                         "b.Blue=a.Green",
+                         "f=1.5",
+                         "t=\"xyz\"",
+                         "DevCon img",
+                         "img=CreateImage(4,1,24)",
+                         "SetPixel(img,0,0,a)",
+                         "SetPixel(img,1,0,b)",
+                         "SetPixel(img,2,0,f)",
+                         "SetPixel(img,3,0,t)"}));
+}
+
 TEST(FusedCodeTest, OnlyNextAfterArithmeticBodiesRunsWholePasses) {
     for (const bool onlyArithmetic : {true, false}) {
         testing::FakeHost host;
