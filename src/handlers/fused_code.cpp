@@ -166,6 +166,41 @@ uint32_t FusedArithmeticLoop(Machine& m, uint32_t budget) {
     return total;
 }
 
+// The NEXT of a loop whose body is made of fused instructions that never jump
+// (FuseCode has found them): after NEXT itself, the body's handlers and NEXT
+// run here one after the other, as the execution loop would run them, while
+// the budget holds each one's span. Where one cannot run (the budget, or
+// operands it does not handle), ProgramCounter is left just before it, as
+// after the instruction before it, and the execution loop goes on from there.
+uint32_t FusedLoop(Machine& m, uint32_t budget) {
+    const uint32_t next = m.ProgramCounter;
+    uint32_t total = FusedForNext(m, budget);
+    if (total == 0) return 0;
+    const uint32_t jump = m.CodeTable[next + 5].number;  // the instruction before the body
+    for (;;) {
+        if (m.ProgramCounter != jump) return total;  // the loop has ended
+        for (uint32_t at = jump + 1; at < next;) {
+            const FusedInstruction& fused = m.FusedTable[at];
+            m.ProgramCounter = at;
+            const uint32_t done =
+                fused.span <= budget - total ? fused.handler(m, budget - total) : 0;
+            if (done == 0) {
+                m.ProgramCounter = at - 1;
+                return total;
+            }
+            total += done;
+            at += fused.span;
+        }
+        m.ProgramCounter = next;
+        const uint32_t done = 6 <= budget - total ? FusedForNext(m, budget - total) : 0;
+        if (done == 0) {
+            m.ProgramCounter = next - 1;
+            return total;
+        }
+        total += done;
+    }
+}
+
 namespace {
 
 // The Items of instructions pc + offsets: all of them with a float's block.
@@ -226,6 +261,28 @@ FusedInstruction FuseAt(const Machine& m, uint32_t pc) {
     return {};
 }
 
+// Fused instructions that never jump: each leaves ProgramCounter on its own last instruction.
+bool RunsStraightOn(FusedHandler handler) {
+    return handler == FusedArithmeticAssign || handler == FusedPushAssign ||
+           handler == FusedPushAssignRun || handler == FusedColourAssignRun ||
+           handler == FusedGetPixelAssign || handler == FusedSetPixel;
+}
+
+// A NEXT that jumps back to a body covered, one after the other up to the
+// NEXT, by fused instructions that never jump.
+bool IsFusedLoop(const Machine& m, uint32_t pc) {
+    if (m.FusedTable[pc].handler != FusedForNext) return false;
+    const uint32_t first = m.CodeTable[pc + 5].number + 1;
+    if (first >= pc) return false;
+    uint32_t at = first;
+    while (at < pc) {
+        const FusedInstruction& fused = m.FusedTable[at];
+        if (!RunsStraightOn(fused.handler)) return false;
+        at += fused.span;
+    }
+    return at == pc;
+}
+
 // A NEXT that jumps back to a body made of one or more fused target = a op b
 // assignments, one after the other up to the NEXT, with no other instruction.
 bool IsArithmeticLoop(const Machine& m, uint32_t pc) {
@@ -244,7 +301,11 @@ void FuseCode(Machine& m) {
     for (uint32_t pc = 0; pc < Machine::kCodeTableSize; ++pc)
         m.FusedTable[pc] = pc < m.EmitCount ? FuseAt(m, pc) : FusedInstruction{};
     for (uint32_t pc = 0; pc < m.EmitCount; ++pc) {
-        if (IsArithmeticLoop(m, pc)) m.FusedTable[pc].handler = FusedArithmeticLoop;
+        if (IsArithmeticLoop(m, pc)) {
+            m.FusedTable[pc].handler = FusedArithmeticLoop;
+        } else if (IsFusedLoop(m, pc)) {
+            m.FusedTable[pc].handler = FusedLoop;
+        }
     }
 }
 

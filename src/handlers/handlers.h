@@ -82,21 +82,25 @@ void StmtPreview(Machine& m);      // pops height, width, y, x, title, image
 
 // Fused instructions (see FusedInstruction): built by FuseCode before a run.
 void FuseCode(Machine& m);
-uint32_t FusedForNext(
-    Machine& m,
-    uint32_t budget);  // PushOperand step, v; OpAdd v; PushOperand limit; OpLe; JumpIfTrue
+// PushOperand step, v; OpAdd v; PushOperand limit; OpLe; JumpIfTrue
+uint32_t FusedForNext(Machine& m, uint32_t budget);
+// PushOperand a, b; OpAdd/Sub/Mul/Div; Assign
 uint32_t FusedArithmeticAssign(Machine& m, uint32_t budget);
-uint32_t FusedArithmeticLoop(Machine& m,
-                             uint32_t budget);  // FusedForNext, then whole passes  // PushOperand
-                                                // a, b; OpAdd/Sub/Mul/Div; Assign
-uint32_t FusedPushAssign(Machine& m, uint32_t budget);  // PushOperand source; Assign
+// NEXT, then whole passes of a body of arithmetic assignments
+uint32_t FusedArithmeticLoop(Machine& m, uint32_t budget);
+// NEXT, then the body's fused instructions and NEXT again, pass after pass
+uint32_t FusedLoop(Machine& m, uint32_t budget);
+// PushOperand source; Assign
+uint32_t FusedPushAssign(Machine& m, uint32_t budget);
 // A longer run of PushOperand/Assign pairs is fused in pieces of this many.
 inline constexpr uint32_t kMostPairsInARun = 8;
-uint32_t FusedPushAssignRun(Machine& m, uint32_t budget);  // 2 to 8 such pairs in a row
-uint32_t FusedColourAssignRun(Machine& m,
-                              uint32_t budget);  // the same, every Item with a colour's block
-uint32_t FusedGetPixelAssign(Machine& m,
-                             uint32_t budget);        // PushOperand image, x, y; GetPixel; Assign
-uint32_t FusedSetPixel(Machine& m, uint32_t budget);  // PushOperand image, x, y, colour; SetPixel
+// 2 to 8 such pairs in a row
+uint32_t FusedPushAssignRun(Machine& m, uint32_t budget);
+// the same, every Item with a colour's block
+uint32_t FusedColourAssignRun(Machine& m, uint32_t budget);
+// PushOperand image, x, y; GetPixel; Assign
+uint32_t FusedGetPixelAssign(Machine& m, uint32_t budget);
+// PushOperand image, x, y, colour; SetPixel
+uint32_t FusedSetPixel(Machine& m, uint32_t budget);
 
 }  // namespace tarvil

@@ -183,6 +183,38 @@ TEST(FusedCodeTest, PixelCallsWithoutAnImageOrWithNonNumbersRunAsBefore) {
                          "For x=0 to 3", "SetPixel(a,x,s,pix)", "Next x"}));
 }
 
+// A pixel loop whose body is all fused runs its passes in its NEXT; stops at
+// the dispatches land in the middle of passes.
+std::string PixelLoop(const char* bits, const char* lastLine) {
+    return Lines({"DevCon a,b", "RGB pix", "float x,y,k", "string s"}) + "a=CreateImage(64,40," +
+           bits + ")\r\nb=CreateImage(64,40," + bits + ")\r\n" +
+           Lines({"For y=0 to 39", "For x=0 to 63", "pix.Red=x*4", "pix.Green=y*6", "pix.Blue=x+y",
+                  "SetPixel(a,x,y,pix)", "Next x", "Next y", "For y=0 to 39", "For x=0 to 63",
+                  "pix=GetPixel(a,x,y)", "pix.Red=pix.Green", "pix.Green=pix.Blue",
+                  "SetPixel(b,x,y,pix)", lastLine, "Next x", "Next y"});
+}
+
+TEST(FusedCodeTest, PixelLoopsRunInTheirNextAndStopInTheSamePlace) {
+    for (const char* bits : {"8", "24"}) {
+        const std::string script = PixelLoop(bits, "k=x");
+        const Outcome fused = RunWith(true, script);
+        ASSERT_GE(fused.dispatchedAfter.size(), 4u);
+        for (size_t k = 0; k < fused.dispatchedAfter.size(); ++k)
+            EXPECT_EQ(fused.dispatchedAfter[k], 1025 + 4097 * k);
+        ExpectSameRun(script);
+        for (int stopAt = 1; stopAt <= 4; ++stopAt) ExpectSameRun(script, stopAt);
+        // A body instruction that the fused handlers leave to the plain ones.
+        ExpectSameRun(PixelLoop(bits, "k=s"));
+    }
+    testing::FakeHost host;
+    Machine machine(&host);
+    ASSERT_EQ(RunScript(machine, PixelLoop("24", "k=x")).outcome, RunOutcome::Normal);
+    uint32_t loops = 0;
+    for (uint32_t pc = 0; pc < machine.EmitCount; ++pc)
+        loops += machine.FusedTable[pc].handler == &FusedLoop ? 1 : 0;
+    EXPECT_EQ(loops, 2u);  // the two NEXT x; NEXT y has a FOR in its body
+}
+
 // SETPIXEL remembers the nearest colour-table entry by colour; a SETPALETTE in
 // between must give the entry the new table gives.
 TEST(FusedCodeTest, NearestEntryFollowsTheColourTableAfterSetPalette) {
@@ -250,22 +282,30 @@ TEST(FusedCodeTest, ChainedColourComponentsAreCopiedPairAfterPair) {
                          "SetPixel(img,3,0,t)"}));
 }
 
-TEST(FusedCodeTest, OnlyNextAfterArithmeticBodiesRunsWholePasses) {
-    for (const bool onlyArithmetic : {true, false}) {
+TEST(FusedCodeTest, EachNextGetsTheLoopFormItsBodyAllows) {
+    const struct {
+        const char* body;
+        FusedHandler next;
+    } cases[] = {
+        {"s=s*2", &FusedArithmeticLoop},  // arithmetic assignments only
+        {"s=2", &FusedLoop},              // fused instructions that never jump
+        {"s=s*2-i", &FusedForNext},       // an expression that is not fused
+    };
+    for (const auto& c : cases) {
         testing::FakeHost host;
         Machine machine(&host);
-        const std::string script =
-            onlyArithmetic ? Lines({"float i,s", "For i=1 to 3", "s=s+i", "s=s*2", "Next i"})
-                           : Lines({"float i,s", "For i=1 to 3", "s=s+i", "s=2", "Next i"});
-        ASSERT_EQ(RunScript(machine, script).outcome, RunOutcome::Normal);
-        uint32_t loops = 0;
-        uint32_t nexts = 0;
+        const std::string script = Lines({"float i,s", "For i=1 to 3", "s=s+i", c.body, "Next i"});
+        ASSERT_EQ(RunScript(machine, script).outcome, RunOutcome::Normal) << c.body;
+        uint32_t matching = 0;
         for (uint32_t pc = 0; pc < machine.EmitCount; ++pc) {
-            if (machine.FusedTable[pc].handler == &FusedArithmeticLoop) ++loops;
-            if (machine.FusedTable[pc].handler == &FusedForNext) ++nexts;
+            const FusedHandler handler = machine.FusedTable[pc].handler;
+            if (handler == &FusedForNext || handler == &FusedArithmeticLoop ||
+                handler == &FusedLoop) {
+                EXPECT_EQ(handler, c.next) << c.body;
+                ++matching;
+            }
         }
-        EXPECT_EQ(loops, onlyArithmetic ? 1u : 0u);
-        EXPECT_EQ(nexts, onlyArithmetic ? 0u : 1u);
+        EXPECT_EQ(matching, 1u) << c.body;
     }
 }
 
