@@ -5,6 +5,7 @@
 // reads and writes the same Items, in the same order, as the instructions
 // would, and leaves the stack slots as they would. Otherwise it returns false
 // and the instructions run one by one.
+#include <array>
 #include <cstring>
 #include <initializer_list>
 
@@ -36,6 +37,16 @@ void Store(Item& item, double value) {
     item.typeCode = kTypeFloat;
     const auto single = static_cast<float>(value);
     std::memcpy(item.value, &single, sizeof single);
+}
+
+float LoadBytes(const std::byte* value) {
+    float result;
+    std::memcpy(&result, value, sizeof result);
+    return result;
+}
+
+void StoreBytes(std::byte* value, float single) {
+    std::memcpy(value, &single, sizeof single);
 }
 
 bool StackHasRoom(const Machine& m, uint32_t count) {
@@ -154,11 +165,47 @@ uint32_t FusedArithmeticLoop(Machine& m, uint32_t budget) {
         if (!ArithmeticOperandsFit(m, body + 4 * k)) return done;
     }
     const uint32_t passSpan = next - first + 6;
+    if (budget - done < passSpan) return done;
+    // The passes work on the value blocks directly: the TypeCodes they would set
+    // are set here (sum and truth by the NEXT just done), before the first
+    // pass, which would set them before anything could look. Loads and stores
+    // go in the instructions' order, so Items shared between them read what was
+    // written.
+    struct Assignment {
+        std::byte* left;
+        std::byte* right;
+        std::byte* result;
+        std::byte* target;
+        Handler op;
+    };
+    std::array<Assignment, kMostArithmeticInALoop> steps;
+    for (uint32_t k = 0; k < assignments; ++k) {
+        const Instruction* at = body + 4 * k;
+        steps[k] = {at[0].item->value, at[1].item->value, at[2].item->value, at[3].item->value,
+                    at[2].handler};
+        at[2].item->typeCode = kTypeFloat;
+    }
+    std::byte* const step = code[0].item->value;
+    std::byte* const variable = code[1].item->value;
+    std::byte* const sum = code[2].item->value;
+    std::byte* const limit = code[3].item->value;
+    std::byte* const truth = code[4].item->value;
     uint32_t total = done;
     while (budget - total >= passSpan) {
-        for (uint32_t k = 0; k < assignments; ++k) StepArithmeticAssign(body + 4 * k);
+        for (uint32_t k = 0; k < assignments; ++k) {
+            const Assignment& a = steps[k];
+            const float r = LoadBytes(a.right);
+            const auto value = static_cast<float>(Arithmetic(a.op, LoadBytes(a.left), r));
+            StoreBytes(a.result, value);
+            StoreBytes(a.target, LoadBytes(a.result));
+        }
         total += passSpan;
-        if (!StepForNext(code)) {
+        const float right = LoadBytes(variable);
+        StoreBytes(sum, static_cast<float>(LoadBytes(step) + static_cast<double>(right)));
+        const float bound = LoadBytes(limit);
+        const bool again = LoadBytes(sum) <= bound;
+        StoreBytes(truth, again ? 1.0f : 0.0f);  // what JumpIfTrue looks at
+        if (!again) {
             m.ProgramCounter = next + 5;
             break;
         }
@@ -289,6 +336,7 @@ bool IsArithmeticLoop(const Machine& m, uint32_t pc) {
     if (m.FusedTable[pc].handler != FusedForNext) return false;
     const uint32_t first = m.CodeTable[pc + 5].number + 1;
     if (first >= pc || (pc - first) % 4 != 0) return false;
+    if ((pc - first) / 4 > kMostArithmeticInALoop) return false;
     for (uint32_t at = first; at < pc; at += 4) {
         if (m.FusedTable[at].handler != FusedArithmeticAssign) return false;
     }

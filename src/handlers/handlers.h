@@ -86,7 +86,8 @@ void FuseCode(Machine& m);
 uint32_t FusedForNext(Machine& m, uint32_t budget);
 // PushOperand a, b; OpAdd/Sub/Mul/Div; Assign
 uint32_t FusedArithmeticAssign(Machine& m, uint32_t budget);
-// NEXT, then whole passes of a body of arithmetic assignments
+// NEXT, then whole passes of a body of at most 16 arithmetic assignments
+inline constexpr uint32_t kMostArithmeticInALoop = 16;
 uint32_t FusedArithmeticLoop(Machine& m, uint32_t budget);
 // NEXT, then the body's fused instructions and NEXT again, pass after pass
 uint32_t FusedLoop(Machine& m, uint32_t budget);
