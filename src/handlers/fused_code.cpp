@@ -144,6 +144,56 @@ uint32_t FusedArithmeticAssign(Machine& m, uint32_t /*budget*/) {
     return 4;
 }
 
+namespace {
+
+// The value blocks the passes of an arithmetic loop work on.
+struct BlockAssignment {
+    std::byte* left;
+    std::byte* right;
+    std::byte* result;
+    std::byte* target;
+    Handler op;
+};
+
+struct LoopBlocks {
+    std::byte* step;
+    std::byte* variable;
+    std::byte* sum;
+    std::byte* limit;
+    std::byte* truth;
+};
+
+// Whole passes while `room` holds one; returns the instructions done.
+// `ended`: the last NEXT did not jump back.
+template <bool singleAdd>
+uint32_t ArithmeticPasses(const BlockAssignment* steps, uint32_t assignments,
+                          const LoopBlocks& loop, uint32_t passSpan, uint32_t room, bool& ended) {
+    uint32_t done = 0;
+    while (room - done >= passSpan) {
+        for (uint32_t k = 0; k < (singleAdd ? 1 : assignments); ++k) {
+            const BlockAssignment& a = steps[k];
+            const float r = LoadBytes(a.right);
+            const double left = LoadBytes(a.left);
+            const auto value = static_cast<float>(singleAdd ? left + r : Arithmetic(a.op, left, r));
+            StoreBytes(a.result, value);
+            StoreBytes(a.target, LoadBytes(a.result));
+        }
+        done += passSpan;
+        const float right = LoadBytes(loop.variable);
+        StoreBytes(loop.sum, static_cast<float>(LoadBytes(loop.step) + static_cast<double>(right)));
+        const float bound = LoadBytes(loop.limit);
+        const bool again = LoadBytes(loop.sum) <= bound;
+        StoreBytes(loop.truth, again ? 1.0f : 0.0f);  // what JumpIfTrue looks at
+        if (!again) {
+            ended = true;
+            break;
+        }
+    }
+    return done;
+}
+
+}  // namespace
+
 // The NEXT of a loop whose body is nothing but target = a op b assignments
 // (FuseCode has found each fusable): after NEXT itself, whole passes of body
 // and NEXT run here while the budget holds one. The operands are checked once:
@@ -171,45 +221,24 @@ uint32_t FusedArithmeticLoop(Machine& m, uint32_t budget) {
     // pass, which would set them before anything could look. Loads and stores
     // go in the instructions' order, so Items shared between them read what was
     // written.
-    struct Assignment {
-        std::byte* left;
-        std::byte* right;
-        std::byte* result;
-        std::byte* target;
-        Handler op;
-    };
-    std::array<Assignment, kMostArithmeticInALoop> steps;
+    std::array<BlockAssignment, kMostArithmeticInALoop> steps;
     for (uint32_t k = 0; k < assignments; ++k) {
         const Instruction* at = body + 4 * k;
         steps[k] = {at[0].item->value, at[1].item->value, at[2].item->value, at[3].item->value,
                     at[2].handler};
         at[2].item->typeCode = kTypeFloat;
     }
-    std::byte* const step = code[0].item->value;
-    std::byte* const variable = code[1].item->value;
-    std::byte* const sum = code[2].item->value;
-    std::byte* const limit = code[3].item->value;
-    std::byte* const truth = code[4].item->value;
-    uint32_t total = done;
-    while (budget - total >= passSpan) {
-        for (uint32_t k = 0; k < assignments; ++k) {
-            const Assignment& a = steps[k];
-            const float r = LoadBytes(a.right);
-            const auto value = static_cast<float>(Arithmetic(a.op, LoadBytes(a.left), r));
-            StoreBytes(a.result, value);
-            StoreBytes(a.target, LoadBytes(a.result));
-        }
-        total += passSpan;
-        const float right = LoadBytes(variable);
-        StoreBytes(sum, static_cast<float>(LoadBytes(step) + static_cast<double>(right)));
-        const float bound = LoadBytes(limit);
-        const bool again = LoadBytes(sum) <= bound;
-        StoreBytes(truth, again ? 1.0f : 0.0f);  // what JumpIfTrue looks at
-        if (!again) {
-            m.ProgramCounter = next + 5;
-            break;
-        }
-    }
+    const LoopBlocks blocks{code[0].item->value, code[1].item->value, code[2].item->value,
+                            code[3].item->value, code[4].item->value};
+    bool ended = false;
+    // s = s + x, the commonest body, with its operator known to the compiler.
+    const bool singleAdd = assignments == 1 && steps[0].op == OpAdd;
+    const uint32_t total =
+        done +
+        (singleAdd ? ArithmeticPasses<true>(steps.data(), 1, blocks, passSpan, budget - done, ended)
+                   : ArithmeticPasses<false>(steps.data(), assignments, blocks, passSpan,
+                                             budget - done, ended));
+    if (ended) m.ProgramCounter = next + 5;
     return total;
 }
 

@@ -251,6 +251,13 @@ TEST(FusedCodeTest, ArithmeticLoopsWithAliasesRoundingAndOtherOperandsRunAsBefor
     // Single-precision storage of large sums; a limit the body moves.
     ExpectSameRun(Lines({"float i,s,n", "n=100000", "For i=0.5 to n step 0.25", "s=s+i", "n=n-0.5",
                          "Next i", "DspMes(s,\" \",n)"}));
+    // A single addition, the form with its operator known ahead; stops in its passes.
+    const std::string singleAdd =
+        Lines({"float i,s", "For i=1 to 20000", "s=s+i", "Next i", "DspMes(s)"});
+    for (int stopAt = 0; stopAt <= 3; ++stopAt) ExpectSameRun(singleAdd, stopAt);
+    ExpectSameRun(
+        Lines({"float i,s", "For i=1 to 1000000", "i=i+i", "s=i+s", "Next i", "DspMes(s)"}));
+    ExpectSameRun(Lines({"float i", "For i=1 to 1e30", "i=i+i", "Next i", "DspMes(i)"}));
     // A string operand: the body runs instruction by instruction.
     ExpectSameRun(Lines({"float i", "string a", "For i=1 to 2000", "a=a+i", "Next i"}));
     // An empty body and a body that is not only arithmetic.
