@@ -35,11 +35,14 @@ struct Instruction {
 // A fused instruction: one handler doing the work of `span` consecutive
 // instructions of the CodeTable, starting at its own index. It reads its
 // operands from the CodeTable when it runs (IndexArray patches them), and
-// returns false, having changed nothing, when its operands are not of the kinds
-// it handles; the instructions then run one by one. When it returns true it has
-// done exactly what the instructions would have done, none of them stopping the
-// run, and left ProgramCounter where the last of them would have.
-using FusedHandler = bool (*)(Machine&);
+// returns 0, having changed nothing, when its operands are not of the kinds
+// it handles; the instructions then run one by one. Otherwise it has done
+// exactly what the instructions would have done, none of them stopping the
+// run, left ProgramCounter where the last of them would have, and returns how
+// many instructions that was: `span`, or for a loop's NEXT that goes on with
+// whole passes of its loop, more, but never more than `budget` (the
+// instructions left before the next dispatch of events).
+using FusedHandler = uint32_t (*)(Machine&, uint32_t budget);
 struct FusedInstruction {
     FusedHandler handler = nullptr;
     uint32_t span = 0;

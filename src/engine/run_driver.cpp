@@ -60,11 +60,13 @@ void ExecuteCode(Machine& machine) {
         // A fused instruction runs only when no dispatch falls inside its span,
         // so events are dispatched after exactly the same instructions.
         const FusedInstruction& fused = machine.FusedTable[machine.ProgramCounter];
-        if (fused.handler != nullptr && fused.span <= countdown && fused.handler(machine)) {
-            machine.ExecutedCount += fused.span;
-            countdown -= fused.span;
-            ++machine.ProgramCounter;
-            continue;
+        if (fused.handler != nullptr && fused.span <= countdown) {
+            if (const uint32_t done = fused.handler(machine, countdown)) {
+                machine.ExecutedCount += done;
+                countdown -= done;
+                ++machine.ProgramCounter;
+                continue;
+            }
         }
         const Instruction& instruction = machine.CodeTable[machine.ProgramCounter];
         instruction.handler(machine);

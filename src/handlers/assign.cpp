@@ -3,6 +3,7 @@
 // "Error: Unknown assignment" and leaves the target as it was (an image target
 // has given up its old image by then).
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "engine/image_record.h"
@@ -301,20 +302,20 @@ bool PairNeverStops(const Instruction* pair) {
 }  // namespace
 
 // PushOperand source; Assign target.
-bool FusedPushAssign(Machine& m) {
+uint32_t FusedPushAssign(Machine& m, uint32_t /*budget*/) {
     const uint32_t pc = m.ProgramCounter;
     const Instruction* code = &m.CodeTable[pc];
-    if (m.StackTop >= Machine::kOperandStackSize) return false;
+    if (m.StackTop >= Machine::kOperandStackSize) return 0;
     if (IsComponentCopy(code[1].item, code[0].item)) {
         CopyComponent(*code[1].item, *code[0].item);
     } else if (PairNeverStops(code)) {
         AssignItem(m, *code[1].item, *code[0].item);
     } else {
-        return false;
+        return 0;
     }
     m.OperandStack[m.StackTop] = code[0].item;
     m.ProgramCounter = pc + 1;
-    return true;
+    return 2;
 }
 
 // Consecutive PushOperand/Assign pairs (pix.Red=... / pix.Green=... / ...): every
@@ -324,40 +325,59 @@ namespace {
 // `blocksChecked`: FuseCode has found a colour's block at every Item of the
 // run, so only the TypeCodes are left to look at.
 template <bool blocksChecked>
-bool RunOfPushAssign(Machine& m) {
+uint32_t RunOfPushAssign(Machine& m) {
     const uint32_t pc = m.ProgramCounter;
     const Instruction* code = &m.CodeTable[pc];
     const uint32_t span = m.FusedTable[pc].span;
-    if (m.StackTop >= Machine::kOperandStackSize) return false;
-    bool allComponents = true;
-    for (uint32_t k = 0; k < span && allComponents; k += 2) {
+    if (m.StackTop >= Machine::kOperandStackSize) return 0;
+    // The bytes each pair copies, found while the pairs are checked: the copies
+    // then need no second look at the Items, whose blocks they may write.
+    struct ComponentCopy {
+        std::byte* target;
+        const std::byte* source;
+        std::byte* reserved;
+    };
+    std::array<ComponentCopy, kMostPairsInARun> copies;
+    const uint32_t pairs = span / 2;
+    bool allComponents = pairs <= copies.size();
+    for (uint32_t k = 0; k < pairs && allComponents; ++k) {
+        Item* target = code[2 * k + 1].item;
+        const Item* source = code[2 * k].item;
         if constexpr (blocksChecked) {
-            allComponents = IsPlainRgbComponent(code[k + 1].item->typeCode) &&
-                            IsPlainRgbComponent(code[k].item->typeCode);
+            allComponents =
+                IsPlainRgbComponent(target->typeCode) && IsPlainRgbComponent(source->typeCode);
         } else {
-            allComponents = IsComponentCopy(code[k + 1].item, code[k].item);
+            allComponents = IsComponentCopy(target, source);
+        }
+        if (allComponents) {
+            copies[k] = {target->value + (target->typeCode - kMemberRed),
+                         source->value + (source->typeCode - kMemberRed), target->value + 3};
         }
     }
     if (allComponents) {
-        for (uint32_t k = 0; k < span; k += 2) CopyComponent(*code[k + 1].item, *code[k].item);
+        // What CopyComponent does, pair after pair.
+        for (uint32_t k = 0; k < pairs; ++k) {
+            *copies[k].target = *copies[k].source;
+            *copies[k].reserved = std::byte{0};
+        }
     } else {
         for (uint32_t k = 0; k < span; k += 2) {
-            if (!PairNeverStops(code + k)) return false;
+            if (!PairNeverStops(code + k)) return 0;
         }
         for (uint32_t k = 0; k < span; k += 2) AssignItem(m, *code[k + 1].item, *code[k].item);
     }
     m.OperandStack[m.StackTop] = code[span - 2].item;
     m.ProgramCounter = pc + span - 1;
-    return true;
+    return span;
 }
 
 }  // namespace
 
-bool FusedPushAssignRun(Machine& m) {
+uint32_t FusedPushAssignRun(Machine& m, uint32_t /*budget*/) {
     return RunOfPushAssign<false>(m);
 }
 
-bool FusedColourAssignRun(Machine& m) {
+uint32_t FusedColourAssignRun(Machine& m, uint32_t /*budget*/) {
     return RunOfPushAssign<true>(m);
 }
 

@@ -5,6 +5,7 @@
 // reads and writes the same Items, in the same order, as the instructions
 // would, and leaves the stack slots as they would. Otherwise it returns false
 // and the instructions run one by one.
+#include <array>
 #include <cstring>
 #include <initializer_list>
 
@@ -38,6 +39,16 @@ void Store(Item& item, double value) {
     std::memcpy(item.value, &single, sizeof single);
 }
 
+float LoadBytes(const std::byte* value) {
+    float result;
+    std::memcpy(&result, value, sizeof result);
+    return result;
+}
+
+void StoreBytes(std::byte* value, float single) {
+    std::memcpy(value, &single, sizeof single);
+}
+
 bool StackHasRoom(const Machine& m, uint32_t count) {
     return m.StackTop + count <= Machine::kOperandStackSize;
 }
@@ -66,53 +77,205 @@ double Arithmetic(Handler handler, double left, double right) {
 
 }  // namespace
 
-// NEXT: variable := step + variable; repeat while variable <= limit.
-bool FusedForNext(Machine& m) {
-    const uint32_t pc = m.ProgramCounter;
-    const Instruction* code = &m.CodeTable[pc];
+namespace {
+
+// The work of NEXT's six instructions at `code` on Items FusedForNext has
+// checked; true when the loop goes on.
+bool StepForNext(const Instruction* code) {
     Item* step = code[0].item;
     Item* variable = code[1].item;
     Item* sum = code[2].item;
     Item* limit = code[3].item;
     Item* truth = code[4].item;
-    if (!IsFloat(step) || !IsFloat(variable) || !IsFloat(limit) || !StackHasRoom(m, 2)) {
-        return false;
-    }
     // OpAdd pops the variable (rounded to single precision), then the step.
     const float right = Load(*variable);
     Store(*sum, Load(*step) + static_cast<double>(right));
     // OpLe pops the limit, then the sum (a float now, whatever it was).
     const float bound = Load(*limit);
     Store(*truth, Load(*sum) <= bound ? 1.0 : 0.0);
-    m.OperandStack[m.StackTop] = truth;
-    m.OperandStack[m.StackTop + 1] = limit;
-    m.ProgramCounter = Condition(*truth) ? code[5].number : pc + 5;
-    return true;
+    return Condition(*truth);
 }
 
-// target = a op b with + - * /.
-bool FusedArithmeticAssign(Machine& m) {
-    const uint32_t pc = m.ProgramCounter;
-    const Instruction* code = &m.CodeTable[pc];
+bool ForNextOperandsFit(const Machine& m, const Instruction* code) {
+    return IsFloat(code[0].item) && IsFloat(code[1].item) && IsFloat(code[3].item) &&
+           StackHasRoom(m, 2);
+}
+
+// The work of target = a op b at `code` on Items FusedArithmeticAssign has checked.
+void StepArithmeticAssign(const Instruction* code) {
     Item* left = code[0].item;
     Item* right = code[1].item;
     Item* result = code[2].item;
     Item* target = code[3].item;
-    if (!IsFloat(left) || !IsFloat(right) || !IsFloat(target) || !StackHasRoom(m, 2)) {
-        return false;
-    }
     const float r = Load(*right);
     Store(*result, Arithmetic(code[2].handler, Load(*left), r));
     // Assign: a float from a float, converted through double as AssignFloat does.
     Store(*target, Load(*result));
-    m.OperandStack[m.StackTop] = result;
-    m.OperandStack[m.StackTop + 1] = right;
-    m.ProgramCounter = pc + 3;
-    return true;
 }
 
-// A longer run of assignments is fused in pieces.
-constexpr uint32_t kMostPairsInARun = 8;
+bool ArithmeticOperandsFit(const Machine& m, const Instruction* code) {
+    return IsFloat(code[0].item) && IsFloat(code[1].item) && IsFloat(code[3].item) &&
+           StackHasRoom(m, 2);
+}
+
+}  // namespace
+
+// NEXT: variable := step + variable; repeat while variable <= limit.
+uint32_t FusedForNext(Machine& m, uint32_t /*budget*/) {
+    const uint32_t pc = m.ProgramCounter;
+    const Instruction* code = &m.CodeTable[pc];
+    if (!ForNextOperandsFit(m, code)) return 0;
+    const bool again = StepForNext(code);
+    m.OperandStack[m.StackTop] = code[4].item;
+    m.OperandStack[m.StackTop + 1] = code[3].item;
+    m.ProgramCounter = again ? code[5].number : pc + 5;
+    return 6;
+}
+
+// target = a op b with + - * /.
+uint32_t FusedArithmeticAssign(Machine& m, uint32_t /*budget*/) {
+    const uint32_t pc = m.ProgramCounter;
+    const Instruction* code = &m.CodeTable[pc];
+    if (!ArithmeticOperandsFit(m, code)) return 0;
+    StepArithmeticAssign(code);
+    m.OperandStack[m.StackTop] = code[2].item;
+    m.OperandStack[m.StackTop + 1] = code[1].item;
+    m.ProgramCounter = pc + 3;
+    return 4;
+}
+
+namespace {
+
+// The value blocks the passes of an arithmetic loop work on.
+struct BlockAssignment {
+    std::byte* left;
+    std::byte* right;
+    std::byte* result;
+    std::byte* target;
+    Handler op;
+};
+
+struct LoopBlocks {
+    std::byte* step;
+    std::byte* variable;
+    std::byte* sum;
+    std::byte* limit;
+    std::byte* truth;
+};
+
+// Whole passes while `room` holds one; returns the instructions done.
+// `ended`: the last NEXT did not jump back.
+template <bool singleAdd>
+uint32_t ArithmeticPasses(const BlockAssignment* steps, uint32_t assignments,
+                          const LoopBlocks& loop, uint32_t passSpan, uint32_t room, bool& ended) {
+    uint32_t done = 0;
+    while (room - done >= passSpan) {
+        for (uint32_t k = 0; k < (singleAdd ? 1 : assignments); ++k) {
+            const BlockAssignment& a = steps[k];
+            const float r = LoadBytes(a.right);
+            const double left = LoadBytes(a.left);
+            const auto value = static_cast<float>(singleAdd ? left + r : Arithmetic(a.op, left, r));
+            StoreBytes(a.result, value);
+            StoreBytes(a.target, LoadBytes(a.result));
+        }
+        done += passSpan;
+        const float right = LoadBytes(loop.variable);
+        StoreBytes(loop.sum, static_cast<float>(LoadBytes(loop.step) + static_cast<double>(right)));
+        const float bound = LoadBytes(loop.limit);
+        const bool again = LoadBytes(loop.sum) <= bound;
+        StoreBytes(loop.truth, again ? 1.0f : 0.0f);  // what JumpIfTrue looks at
+        if (!again) {
+            ended = true;
+            break;
+        }
+    }
+    return done;
+}
+
+}  // namespace
+
+// The NEXT of a loop whose body is nothing but target = a op b assignments
+// (FuseCode has found each fusable): after NEXT itself, whole passes of body
+// and NEXT run here while the budget holds one. The operands are checked once:
+// every Item a pass writes becomes a float and the others keep their TypeCodes,
+// so a pass that starts with them fitting leaves them fitting. Each pass leaves
+// the operand stack slots as the first NEXT did, and the budget's remainder
+// goes to the pass-by-pass path, so events are dispatched as before.
+uint32_t FusedArithmeticLoop(Machine& m, uint32_t budget) {
+    const uint32_t next = m.ProgramCounter;
+    const uint32_t done = FusedForNext(m, budget);
+    if (done == 0) return 0;
+    const Instruction* code = &m.CodeTable[next];
+    const uint32_t loopBack = code[5].number;
+    if (m.ProgramCounter != loopBack) return done;
+    const uint32_t first = loopBack + 1;
+    const Instruction* body = &m.CodeTable[first];
+    const uint32_t assignments = (next - first) / 4;
+    for (uint32_t k = 0; k < assignments; ++k) {
+        if (!ArithmeticOperandsFit(m, body + 4 * k)) return done;
+    }
+    const uint32_t passSpan = next - first + 6;
+    if (budget - done < passSpan) return done;
+    // The passes work on the value blocks directly: the TypeCodes they would set
+    // are set here (sum and truth by the NEXT just done), before the first
+    // pass, which would set them before anything could look. Loads and stores
+    // go in the instructions' order, so Items shared between them read what was
+    // written.
+    std::array<BlockAssignment, kMostArithmeticInALoop> steps;
+    for (uint32_t k = 0; k < assignments; ++k) {
+        const Instruction* at = body + 4 * k;
+        steps[k] = {at[0].item->value, at[1].item->value, at[2].item->value, at[3].item->value,
+                    at[2].handler};
+        at[2].item->typeCode = kTypeFloat;
+    }
+    const LoopBlocks blocks{code[0].item->value, code[1].item->value, code[2].item->value,
+                            code[3].item->value, code[4].item->value};
+    bool ended = false;
+    // s = s + x, the commonest body, with its operator known to the compiler.
+    const bool singleAdd = assignments == 1 && steps[0].op == OpAdd;
+    const uint32_t total =
+        done +
+        (singleAdd ? ArithmeticPasses<true>(steps.data(), 1, blocks, passSpan, budget - done, ended)
+                   : ArithmeticPasses<false>(steps.data(), assignments, blocks, passSpan,
+                                             budget - done, ended));
+    if (ended) m.ProgramCounter = next + 5;
+    return total;
+}
+
+// The NEXT of a loop whose body is made of fused instructions that never jump
+// (FuseCode has found them): after NEXT itself, the body's handlers and NEXT
+// run here one after the other, as the execution loop would run them, while
+// the budget holds each one's span. Where one cannot run (the budget, or
+// operands it does not handle), ProgramCounter is left just before it, as
+// after the instruction before it, and the execution loop goes on from there.
+uint32_t FusedLoop(Machine& m, uint32_t budget) {
+    const uint32_t next = m.ProgramCounter;
+    uint32_t total = FusedForNext(m, budget);
+    if (total == 0) return 0;
+    const uint32_t jump = m.CodeTable[next + 5].number;  // the instruction before the body
+    for (;;) {
+        if (m.ProgramCounter != jump) return total;  // the loop has ended
+        for (uint32_t at = jump + 1; at < next;) {
+            const FusedInstruction& fused = m.FusedTable[at];
+            m.ProgramCounter = at;
+            const uint32_t done =
+                fused.span <= budget - total ? fused.handler(m, budget - total) : 0;
+            if (done == 0) {
+                m.ProgramCounter = at - 1;
+                return total;
+            }
+            total += done;
+            at += fused.span;
+        }
+        m.ProgramCounter = next;
+        const uint32_t done = 6 <= budget - total ? FusedForNext(m, budget - total) : 0;
+        if (done == 0) {
+            m.ProgramCounter = next - 1;
+            return total;
+        }
+        total += done;
+    }
+}
 
 namespace {
 
@@ -174,11 +337,53 @@ FusedInstruction FuseAt(const Machine& m, uint32_t pc) {
     return {};
 }
 
+// Fused instructions that never jump: each leaves ProgramCounter on its own last instruction.
+bool RunsStraightOn(FusedHandler handler) {
+    return handler == FusedArithmeticAssign || handler == FusedPushAssign ||
+           handler == FusedPushAssignRun || handler == FusedColourAssignRun ||
+           handler == FusedGetPixelAssign || handler == FusedSetPixel;
+}
+
+// A NEXT that jumps back to a body covered, one after the other up to the
+// NEXT, by fused instructions that never jump.
+bool IsFusedLoop(const Machine& m, uint32_t pc) {
+    if (m.FusedTable[pc].handler != FusedForNext) return false;
+    const uint32_t first = m.CodeTable[pc + 5].number + 1;
+    if (first >= pc) return false;
+    uint32_t at = first;
+    while (at < pc) {
+        const FusedInstruction& fused = m.FusedTable[at];
+        if (!RunsStraightOn(fused.handler)) return false;
+        at += fused.span;
+    }
+    return at == pc;
+}
+
+// A NEXT that jumps back to a body made of one or more fused target = a op b
+// assignments, one after the other up to the NEXT, with no other instruction.
+bool IsArithmeticLoop(const Machine& m, uint32_t pc) {
+    if (m.FusedTable[pc].handler != FusedForNext) return false;
+    const uint32_t first = m.CodeTable[pc + 5].number + 1;
+    if (first >= pc || (pc - first) % 4 != 0) return false;
+    if ((pc - first) / 4 > kMostArithmeticInALoop) return false;
+    for (uint32_t at = first; at < pc; at += 4) {
+        if (m.FusedTable[at].handler != FusedArithmeticAssign) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void FuseCode(Machine& m) {
     for (uint32_t pc = 0; pc < Machine::kCodeTableSize; ++pc)
         m.FusedTable[pc] = pc < m.EmitCount ? FuseAt(m, pc) : FusedInstruction{};
+    for (uint32_t pc = 0; pc < m.EmitCount; ++pc) {
+        if (IsArithmeticLoop(m, pc)) {
+            m.FusedTable[pc].handler = FusedArithmeticLoop;
+        } else if (IsFusedLoop(m, pc)) {
+            m.FusedTable[pc].handler = FusedLoop;
+        }
+    }
 }
 
 }  // namespace tarvil

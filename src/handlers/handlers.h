@@ -82,12 +82,26 @@ void StmtPreview(Machine& m);      // pops height, width, y, x, title, image
 
 // Fused instructions (see FusedInstruction): built by FuseCode before a run.
 void FuseCode(Machine& m);
-bool FusedForNext(Machine& m);  // PushOperand step, v; OpAdd v; PushOperand limit; OpLe; JumpIfTrue
-bool FusedArithmeticAssign(Machine& m);  // PushOperand a, b; OpAdd/Sub/Mul/Div; Assign
-bool FusedPushAssign(Machine& m);        // PushOperand source; Assign
-bool FusedPushAssignRun(Machine& m);     // 2 to 8 such pairs in a row
-bool FusedColourAssignRun(Machine& m);   // the same, every Item with a colour's block
-bool FusedGetPixelAssign(Machine& m);    // PushOperand image, x, y; GetPixel; Assign
-bool FusedSetPixel(Machine& m);          // PushOperand image, x, y, colour; SetPixel
+// PushOperand step, v; OpAdd v; PushOperand limit; OpLe; JumpIfTrue
+uint32_t FusedForNext(Machine& m, uint32_t budget);
+// PushOperand a, b; OpAdd/Sub/Mul/Div; Assign
+uint32_t FusedArithmeticAssign(Machine& m, uint32_t budget);
+// NEXT, then whole passes of a body of at most 16 arithmetic assignments
+inline constexpr uint32_t kMostArithmeticInALoop = 16;
+uint32_t FusedArithmeticLoop(Machine& m, uint32_t budget);
+// NEXT, then the body's fused instructions and NEXT again, pass after pass
+uint32_t FusedLoop(Machine& m, uint32_t budget);
+// PushOperand source; Assign
+uint32_t FusedPushAssign(Machine& m, uint32_t budget);
+// A longer run of PushOperand/Assign pairs is fused in pieces of this many.
+inline constexpr uint32_t kMostPairsInARun = 8;
+// 2 to 8 such pairs in a row
+uint32_t FusedPushAssignRun(Machine& m, uint32_t budget);
+// the same, every Item with a colour's block
+uint32_t FusedColourAssignRun(Machine& m, uint32_t budget);
+// PushOperand image, x, y; GetPixel; Assign
+uint32_t FusedGetPixelAssign(Machine& m, uint32_t budget);
+// PushOperand image, x, y, colour; SetPixel
+uint32_t FusedSetPixel(Machine& m, uint32_t budget);
 
 }  // namespace tarvil

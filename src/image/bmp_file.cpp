@@ -1,6 +1,7 @@
 #include "image/bmp_file.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "engine/image_record.h"
@@ -75,6 +76,29 @@ BmpLoadStatus ParseBmpFile(std::span<const uint8_t> file, Image& image) {
     return BmpLoadStatus::Ok;
 }
 
+BmpLoadStatus ParseBmpFileInPlace(std::vector<uint8_t>&& file, Image& image) {
+    const auto layout = CheckBmpFile(file);
+    if (!layout) return BmpLoadStatus::Malformed;
+    const DibGeometry& geometry = layout->geometry;
+    if (layout->pixelDataOffset != kFileHeaderBytes + geometry.pixelsOffset) {
+        return ParseBmpFile(file, image);  // a gap before the rows: copied as usual
+    }
+    // CheckBmpFile has found header, table and rows inside the file.
+    // The block's size does not depend on the colour table: it takes its bytes from the spare ones.
+    const size_t used = geometry.pixelsOffset + geometry.pixelBytes;
+    const size_t blockSize = geometry.pixelBytes + bih::kHeaderBytes + kLoadedSpareBytes;
+    if (used > blockSize) return ParseBmpFile(file, image);
+    std::memmove(file.data(), file.data() + kFileHeaderBytes, used);
+    try {
+        file.resize(used);  // trailing bytes go, the spare bytes are zeros
+        file.resize(blockSize);
+    } catch (const std::bad_alloc&) {
+        return BmpLoadStatus::NoMemory;
+    }
+    InstallPackedBitmap(image, std::move(file), geometry);
+    return BmpLoadStatus::Ok;
+}
+
 std::optional<std::vector<uint8_t>> SerializeBmp(const Image& image) {
     if (!image.hasPixels || !image.hasMemory()) return std::nullopt;
     const int32_t height = image.Height();
@@ -102,6 +126,35 @@ std::optional<std::vector<uint8_t>> SerializeBmp(const Image& image) {
     std::copy_n(block.begin() + image.pixelsOffset, pixelBytes,
                 file.begin() + kHeadersBytes + tableBytes);
     return file;
+}
+
+std::optional<BmpFilePieces> SplitBmpFile(const Image& image) {
+    if (!image.hasPixels || !image.hasMemory()) return std::nullopt;
+    const int32_t height = image.Height();
+    if (height <= 0) return std::nullopt;
+    const uint64_t pixelBytes = static_cast<uint64_t>(height) * image.RowStride;
+    if (image.pixelsOffset > image.block.size() ||
+        pixelBytes > image.block.size() - image.pixelsOffset) {
+        return std::nullopt;
+    }
+    const size_t tableBytes = FullTableBytes(image.BitCount());
+    const uint64_t fileSize = kHeadersBytes + tableBytes + pixelBytes;
+    if (fileSize > UINT32_MAX) return std::nullopt;
+
+    BmpFilePieces pieces;
+    try {
+        pieces.head.resize(kHeadersBytes + tableBytes);  // table bytes past the block stay 0
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    WriteFileHeader(pieces.head, fileSize, kHeadersBytes + tableBytes);
+    const auto block = std::span<const uint8_t>(image.block);
+    std::copy_n(block.begin(), bih::kHeaderBytes, pieces.head.begin() + kFileHeaderBytes);
+    const size_t tableInBlock = std::min(tableBytes, block.size() - Image::kPaletteOffset);
+    std::copy_n(block.begin() + Image::kPaletteOffset, tableInBlock,
+                pieces.head.begin() + kHeadersBytes);
+    pieces.rows = block.subspan(image.pixelsOffset, pixelBytes);
+    return pieces;
 }
 
 std::vector<uint8_t> BmpFileFromPackedDib(std::span<const uint8_t> packedDib) {

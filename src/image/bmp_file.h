@@ -37,10 +37,25 @@ enum class BmpLoadStatus { Ok, Malformed, NoMemory };
 // `image` is unchanged unless the result is Ok.
 BmpLoadStatus ParseBmpFile(std::span<const uint8_t> file, Image& image);
 
+// The same image, made from the file's own bytes when the rows follow the
+// colour table directly (as in every file we write): they are moved down over
+// the file header in place instead of copied into a new block. Give `file` the
+// capacity for kLoadedSpareBytes more to spare a reallocation.
+BmpLoadStatus ParseBmpFileInPlace(std::vector<uint8_t>&& file, Image& image);
+
 // The BMP file of an image: file header, the 40 header bytes as they are, the
 // full colour table for the bit count (bytes past the block's end written as 0)
 // and the pixel rows. nullopt when the image has no pixels.
 std::optional<std::vector<uint8_t>> SerializeBmp(const Image& image);
+
+// The same file in two pieces, so that SAVEIMAGE writes the rows straight from
+// the image's block: the headers and colour table, then the rows, which
+// point into `image` and are valid while its block is unchanged.
+struct BmpFilePieces {
+    std::vector<uint8_t> head;
+    std::span<const uint8_t> rows;
+};
+std::optional<BmpFilePieces> SplitBmpFile(const Image& image);
 
 // The clipboard's image/bmp form of a packed bitmap (file header added) and back.
 std::vector<uint8_t> BmpFileFromPackedDib(std::span<const uint8_t> packedDib);

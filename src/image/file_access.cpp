@@ -108,7 +108,7 @@ int FileSystemCalls::Unlink(const char* path) {
     return unlink(path);
 }
 
-FileRead ReadFileBytes(const std::string& path) {
+FileRead ReadFileBytes(const std::string& path, size_t spareCapacity) {
     FileRead result;
     // Non-blocking, so that opening a FIFO does not wait for a writer.
     FdCloser file{open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
@@ -117,6 +117,7 @@ FileRead ReadFileBytes(const std::string& path) {
     if (fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return result;
     if (static_cast<uint64_t>(info.st_size) > kMaxReadBytes) return result;
     try {
+        result.bytes.reserve(static_cast<size_t>(info.st_size) + spareCapacity);
         result.bytes.resize(static_cast<size_t>(info.st_size));
     } catch (const std::bad_alloc&) {
         result.status = FileRead::Status::NoMemory;
@@ -136,6 +137,11 @@ FileRead ReadFileBytes(const std::string& path) {
 }
 
 int ReplaceFile(const std::string& path, std::span<const uint8_t> bytes, FileSystemCalls& calls) {
+    const std::span<const uint8_t> pieces[] = {bytes};
+    return ReplaceFile(path, FilePieces(pieces), calls);
+}
+
+int ReplaceFile(const std::string& path, FilePieces pieces, FileSystemCalls& calls) {
     if (path.empty()) return ENOENT;
     std::string target;
     if (!ResolveTarget(path, target)) return LastError();
@@ -152,7 +158,9 @@ int ReplaceFile(const std::string& path, std::span<const uint8_t> bytes, FileSys
     // The first failure is the one reported; the clean-up keeps its errno.
     int failure = 0;
     if (exists && calls.Fchmod(fd, info.st_mode & 07777) != 0) failure = LastError();
-    if (failure == 0 && !WriteAll(calls, fd, bytes)) failure = LastError();
+    for (const auto piece : pieces) {
+        if (failure == 0 && !WriteAll(calls, fd, piece)) failure = LastError();
+    }
     if (failure == 0 && calls.Fsync(fd) != 0) failure = LastError();
     // The descriptor is gone after close, whatever it returns.
     if (calls.Close(fd) != 0 && failure == 0) failure = LastError();
@@ -164,6 +172,11 @@ int ReplaceFile(const std::string& path, std::span<const uint8_t> bytes, FileSys
 bool WriteFileReplacing(const std::string& path, std::span<const uint8_t> bytes) {
     FileSystemCalls system;
     return ReplaceFile(path, bytes, system) == 0;
+}
+
+bool WriteFileReplacing(const std::string& path, FilePieces pieces) {
+    FileSystemCalls system;
+    return ReplaceFile(path, pieces, system) == 0;
 }
 
 }  // namespace tarvil

@@ -19,7 +19,9 @@ struct FileRead {
 // Reads a regular file opened read-only (read-only files load). Anything else
 // (a directory, a FIFO, a device) and files beyond 4 GiB, which no BMP file
 // reaches, are Unreadable.
-FileRead ReadFileBytes(const std::string& path);
+// `spareCapacity` more bytes are reserved behind the file's, for a caller that
+// grows the bytes in place.
+FileRead ReadFileBytes(const std::string& path, size_t spareCapacity = 0);
 
 // The calls a replacing write makes that change or check the file system. The
 // base class makes the real system calls; a test derives from it to make any
@@ -45,7 +47,13 @@ public:
 // of the failure (EISDIR for a target that is not a regular file).
 int ReplaceFile(const std::string& path, std::span<const uint8_t> bytes, FileSystemCalls& calls);
 
+// The same with the file's bytes given in pieces, written one after the other,
+// so that a caller need not copy them into one buffer first.
+using FilePieces = std::span<const std::span<const uint8_t>>;
+int ReplaceFile(const std::string& path, FilePieces pieces, FileSystemCalls& calls);
+
 // ReplaceFile with the real system calls; true when the file was replaced.
 bool WriteFileReplacing(const std::string& path, std::span<const uint8_t> bytes);
+bool WriteFileReplacing(const std::string& path, FilePieces pieces);
 
 }  // namespace tarvil

@@ -65,7 +65,7 @@ ClipboardLoad LoadFromClipboard(Machine& m, Image& image) {
 }
 
 void LoadFromFile(Machine& m, const std::string& name, Image& image) {
-    FileRead file = ReadFileBytes(Latin1ToUtf8(name));
+    FileRead file = ReadFileBytes(Latin1ToUtf8(name), kLoadedSpareBytes);
     switch (file.status) {
         case FileRead::Status::Unreadable:
             PushStop(m, LoadFailure(name));
@@ -76,7 +76,7 @@ void LoadFromFile(Machine& m, const std::string& name, Image& image) {
         case FileRead::Status::Ok:
             break;
     }
-    switch (ParseBmpFile(file.bytes, image)) {
+    switch (ParseBmpFileInPlace(std::move(file.bytes), image)) {
         case BmpLoadStatus::Ok:
             return;
         case BmpLoadStatus::Malformed:
@@ -133,8 +133,13 @@ void StmtSaveImage(Machine& m) {
         host->SetClipboardChangeCount(0);
         return;
     }
-    const auto file = SerializeBmp(*image);
-    if (!file || !WriteFileReplacing(Latin1ToUtf8(name), *file)) PushStop(m, failure);
+    const auto file = SplitBmpFile(*image);
+    if (!file) {
+        PushStop(m, failure);
+        return;
+    }
+    const std::span<const uint8_t> pieces[] = {file->head, file->rows};
+    if (!WriteFileReplacing(Latin1ToUtf8(name), FilePieces(pieces))) PushStop(m, failure);
 }
 
 // Pops the title; pushes the chosen path, cut to fit the result, or "". Like

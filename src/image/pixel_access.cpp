@@ -139,6 +139,10 @@ void WriteRaw(Image& image, PixelSpot spot, uint32_t value) {
 
 // The colour operand's value bytes, whatever its type.
 Rgb ColourOperand(const Item* item) {
+    if (item != nullptr && item->value != nullptr && item->size >= 3) {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(item->value);
+        return {bytes[0], bytes[1], bytes[2]};
+    }
     auto byte = [item](uint32_t i) -> uint8_t {
         if (item == nullptr || item->value == nullptr || i >= item->size) return 0;
         return static_cast<uint8_t>(item->value[i]);
@@ -285,7 +289,9 @@ float CoordinateValue(const Item& item) {
 
 // The first byte of a 24-bit pixel whose coordinates lie inside the image, and
 // its stored row; null for every other case, which Locate's path handles.
-uint8_t* TrueColourPixel(Image* image, int32_t x, int32_t y, uint32_t& storedRow) {
+// Inline: it is the whole of the pixel work in the fused pixel handlers.
+[[gnu::always_inline]] inline uint8_t* TrueColourPixel(Image* image, int32_t x, int32_t y,
+                                                       uint32_t& storedRow) {
     if (image == nullptr || !image->hasPixels || image->BitCount() != 24) return nullptr;
     const int32_t width = image->Width();
     const int32_t height = image->Height();
@@ -313,7 +319,7 @@ void StmtSetPixel(Machine& m) {
 }
 
 // colour = GetPixel(image, x, y) with float coordinates and an RGB or HBS target.
-bool FusedGetPixelAssign(Machine& m) {
+uint32_t FusedGetPixelAssign(Machine& m, uint32_t /*budget*/) {
     const uint32_t pc = m.ProgramCounter;
     const Instruction* code = &m.CodeTable[pc];
     Item* imageItem = code[0].item;
@@ -325,7 +331,7 @@ bool FusedGetPixelAssign(Machine& m) {
     // their blocks and that the target is not the result.
     if (!IsFloat(xItem) || !IsFloat(yItem) ||
         (target->typeCode != kTypeRgb && target->typeCode != kTypeHbs) || !StackHasRoomFor(m, 3)) {
-        return false;
+        return 0;
     }
     const int32_t y = ToInt32(CoordinateValue(*yItem));
     const int32_t x = ToInt32(CoordinateValue(*xItem));
@@ -347,18 +353,18 @@ bool FusedGetPixelAssign(Machine& m) {
         AssignItem(m, *target, *result);
     }
     m.ProgramCounter = pc + 4;
-    return true;
+    return 5;
 }
 
 // SetPixel(image, x, y, colour) with float coordinates.
-bool FusedSetPixel(Machine& m) {
+uint32_t FusedSetPixel(Machine& m, uint32_t /*budget*/) {
     const uint32_t pc = m.ProgramCounter;
     const Instruction* code = &m.CodeTable[pc];
     Item* imageItem = code[0].item;
     Item* xItem = code[1].item;
     Item* yItem = code[2].item;
     Item* colourItem = code[3].item;
-    if (!IsFloat(xItem) || !IsFloat(yItem) || !StackHasRoomFor(m, 4)) return false;
+    if (!IsFloat(xItem) || !IsFloat(yItem) || !StackHasRoomFor(m, 4)) return 0;
     const Rgb colour = ColourOperand(colourItem);
     const int32_t y = ToInt32(CoordinateValue(*yItem));
     const int32_t x = ToInt32(CoordinateValue(*xItem));
@@ -377,7 +383,7 @@ bool FusedSetPixel(Machine& m) {
     m.OperandStack[m.StackTop + 2] = yItem;
     m.OperandStack[m.StackTop + 3] = colourItem;
     m.ProgramCounter = pc + 4;
-    return true;
+    return 5;
 }
 
 // Pops y, x; replaces the image with the stored value (FLOAT).

@@ -51,6 +51,11 @@ TEST_P(RoundTripTest, SavedAndLoadedImageKeepsPixelsTableAndHeader) {
     ASSERT_TRUE(rig.m.StopList.empty()) << LastStop(rig.m);
 
     const std::vector<uint8_t> file = ReadBytes(path);
+    // SAVEIMAGE writes the rows straight from the block: the same bytes as the
+    // file built in one buffer.
+    const auto serialized = SerializeBmp(*original->image);
+    ASSERT_TRUE(serialized.has_value());
+    EXPECT_EQ(file, *serialized);
     const size_t table = bits == 24 ? 0 : 4u << bits;
     const size_t stride = original->image->RowStride;
     ASSERT_EQ(file.size(), 54 + table + stride * height);
@@ -511,6 +516,41 @@ TEST(BmpLoad, GapBeforeThePixelDataAndTrailingBytesAreAllowed) {
     ASSERT_EQ(ParseBmpFile(file, image), BmpLoadStatus::Ok);
     EXPECT_EQ(image.block[image.pixelsOffset], 1);
     EXPECT_EQ(image.block[image.pixelsOffset + 2], 3);
+}
+
+TEST(BmpLoad, InPlaceLoadingMakesTheSameImageAsCopying) {
+    const auto plain = HandMadeBmp(3, 2, 8, 4, 4, {10, 11, 12, 0, 20, 21, 22, 0});
+    auto trailing = plain;
+    for (uint8_t b : {7, 7, 7, 7, 7}) trailing.push_back(b);  // must not reach the spare bytes
+    auto gap = HandMadeBmp(1, 1, 24, 0, 0, {});
+    gap.resize(70, 0xEE);
+    PutLe32(gap, 10, 70);
+    for (uint8_t b : {1, 2, 3, 0}) gap.push_back(b);
+    auto truncated = plain;
+    truncated.pop_back();
+    auto headerCut = plain;
+    headerCut.resize(40);
+    const struct {
+        const char* label;
+        std::vector<uint8_t> file;
+    } cases[] = {{"rows after the table", plain},
+                 {"24 bits", HandMadeBmp(2, 1, 24, 0, 0, {1, 2, 3, 4, 5, 6, 0, 0})},
+                 {"trailing bytes", trailing},
+                 {"gap before the rows", gap},
+                 {"a row byte missing", truncated},
+                 {"header cut", headerCut}};
+    for (const auto& c : cases) {
+        Image copied;
+        Image inPlace;
+        const BmpLoadStatus expected = ParseBmpFile(c.file, copied);
+        auto bytes = c.file;
+        EXPECT_EQ(ParseBmpFileInPlace(std::move(bytes), inPlace), expected) << c.label;
+        EXPECT_EQ(inPlace.block, copied.block) << c.label;
+        EXPECT_EQ(inPlace.hasPixels, copied.hasPixels) << c.label;
+        EXPECT_EQ(inPlace.pixelsOffset, copied.pixelsOffset) << c.label;
+        EXPECT_EQ(inPlace.RowStride, copied.RowStride) << c.label;
+        EXPECT_EQ(inPlace.PaletteCount, copied.PaletteCount) << c.label;
+    }
 }
 
 // ---- The clipboard form of a packed bitmap.

@@ -183,6 +183,38 @@ TEST(FusedCodeTest, PixelCallsWithoutAnImageOrWithNonNumbersRunAsBefore) {
                          "For x=0 to 3", "SetPixel(a,x,s,pix)", "Next x"}));
 }
 
+// A pixel loop whose body is all fused runs its passes in its NEXT; stops at
+// the dispatches land in the middle of passes.
+std::string PixelLoop(const char* bits, const char* lastLine) {
+    return Lines({"DevCon a,b", "RGB pix", "float x,y,k", "string s"}) + "a=CreateImage(64,40," +
+           bits + ")\r\nb=CreateImage(64,40," + bits + ")\r\n" +
+           Lines({"For y=0 to 39", "For x=0 to 63", "pix.Red=x*4", "pix.Green=y*6", "pix.Blue=x+y",
+                  "SetPixel(a,x,y,pix)", "Next x", "Next y", "For y=0 to 39", "For x=0 to 63",
+                  "pix=GetPixel(a,x,y)", "pix.Red=pix.Green", "pix.Green=pix.Blue",
+                  "SetPixel(b,x,y,pix)", lastLine, "Next x", "Next y"});
+}
+
+TEST(FusedCodeTest, PixelLoopsRunInTheirNextAndStopInTheSamePlace) {
+    for (const char* bits : {"8", "24"}) {
+        const std::string script = PixelLoop(bits, "k=x");
+        const Outcome fused = RunWith(true, script);
+        ASSERT_GE(fused.dispatchedAfter.size(), 4u);
+        for (size_t k = 0; k < fused.dispatchedAfter.size(); ++k)
+            EXPECT_EQ(fused.dispatchedAfter[k], 1025 + 4097 * k);
+        ExpectSameRun(script);
+        for (int stopAt = 1; stopAt <= 4; ++stopAt) ExpectSameRun(script, stopAt);
+        // A body instruction that the fused handlers leave to the plain ones.
+        ExpectSameRun(PixelLoop(bits, "k=s"));
+    }
+    testing::FakeHost host;
+    Machine machine(&host);
+    ASSERT_EQ(RunScript(machine, PixelLoop("24", "k=x")).outcome, RunOutcome::Normal);
+    uint32_t loops = 0;
+    for (uint32_t pc = 0; pc < machine.EmitCount; ++pc)
+        loops += machine.FusedTable[pc].handler == &FusedLoop ? 1 : 0;
+    EXPECT_EQ(loops, 2u);  // the two NEXT x; NEXT y has a FOR in its body
+}
+
 // SETPIXEL remembers the nearest colour-table entry by colour; a SETPALETTE in
 // between must give the entry the new table gives.
 TEST(FusedCodeTest, NearestEntryFollowsTheColourTableAfterSetPalette) {
@@ -194,6 +226,94 @@ TEST(FusedCodeTest, NearestEntryFollowsTheColourTableAfterSetPalette) {
                               "SetPalette(a,1,black)", "SetPalette(a,2,red)", "SetPixel(a,2,0,red)",
                               "DspMes(GetPixelVal(a,0,0),GetPixelVal(a,1,0),GetPixelVal(a,2,0))"}));
     EXPECT_EQ(host.scriptMessages, std::vector<std::string>{"012"});
+}
+
+// Loops whose bodies are only target = a op b assignments run whole passes in
+// their NEXT; the count left before a dispatch goes pass by pass as before.
+const std::string kArithmeticLoop = Lines({"float i,s,t", "For i=1 to 3000", "s=s+i", "t=s*i",
+                                           "t=t/3", "Next i", "DspMes(i,\" \",s,\" \",t)"});
+
+TEST(FusedCodeTest, ArithmeticLoopDispatchesAfterTheSameInstructionsAndStopsInTheSamePlace) {
+    const Outcome fused = RunWith(true, kArithmeticLoop);
+    ASSERT_GE(fused.dispatchedAfter.size(), 3u);
+    for (size_t k = 0; k < fused.dispatchedAfter.size(); ++k)
+        EXPECT_EQ(fused.dispatchedAfter[k], 1025 + 4097 * k);
+    ExpectSameRun(kArithmeticLoop);
+    for (int stopAt = 1; stopAt <= 4; ++stopAt) ExpectSameRun(kArithmeticLoop, stopAt);
+}
+
+TEST(FusedCodeTest, ArithmeticLoopsWithAliasesRoundingAndOtherOperandsRunAsBefore) {
+    // The loop variable written by the body, a body reading what it writes.
+    ExpectSameRun(
+        Lines({"float i,s", "For i=1 to 9000", "i=i+0.5", "s=s-i", "Next i", "DspMes(s)"}));
+    ExpectSameRun(Lines(
+        {"float i,s", "s=1", "For i=1 to 5000", "s=s*1.0001", "s=s/s", "Next i", "DspMes(s)"}));
+    // Single-precision storage of large sums; a limit the body moves.
+    ExpectSameRun(Lines({"float i,s,n", "n=100000", "For i=0.5 to n step 0.25", "s=s+i", "n=n-0.5",
+                         "Next i", "DspMes(s,\" \",n)"}));
+    // A single addition, the form with its operator known ahead; stops in its passes.
+    const std::string singleAdd =
+        Lines({"float i,s", "For i=1 to 20000", "s=s+i", "Next i", "DspMes(s)"});
+    for (int stopAt = 0; stopAt <= 3; ++stopAt) ExpectSameRun(singleAdd, stopAt);
+    ExpectSameRun(
+        Lines({"float i,s", "For i=1 to 1000000", "i=i+i", "s=i+s", "Next i", "DspMes(s)"}));
+    ExpectSameRun(Lines({"float i", "For i=1 to 1e30", "i=i+i", "Next i", "DspMes(i)"}));
+    // A string operand: the body runs instruction by instruction.
+    ExpectSameRun(Lines({"float i", "string a", "For i=1 to 2000", "a=a+i", "Next i"}));
+    // An empty body and a body that is not only arithmetic.
+    ExpectSameRun(Lines({"float i", "For i=1 to 6000", "Next i", "DspMes(i)"}));
+    ExpectSameRun(Lines({"float i,s", "For i=1 to 6000", "s=s+i", "s=i", "Next i", "DspMes(s)"}));
+}
+
+TEST(FusedCodeTest, ChainedColourComponentsAreCopiedPairAfterPair) {
+    // Each copy sees the ones before it in the run; a float and a string as colours.
+    ExpectSameRun(Lines({"RGB a,b",
+                         "float f",
+                         "string t",
+                         "a.Red=10",
+                         "a.Green=20",
+                         "a.Blue=30",
+                         "a.Red=a.Green",
+                         "a.Green=a.Blue",
+                         "a.Blue=a.Red",
+                         "b.Red=a.Blue",
+                         "b.Green=b.Red",
+                         "b.Blue=a.Green",
+                         "f=1.5",
+                         "t=\"xyz\"",
+                         "DevCon img",
+                         "img=CreateImage(4,1,24)",
+                         "SetPixel(img,0,0,a)",
+                         "SetPixel(img,1,0,b)",
+                         "SetPixel(img,2,0,f)",
+                         "SetPixel(img,3,0,t)"}));
+}
+
+TEST(FusedCodeTest, EachNextGetsTheLoopFormItsBodyAllows) {
+    const struct {
+        const char* body;
+        FusedHandler next;
+    } cases[] = {
+        {"s=s*2", &FusedArithmeticLoop},  // arithmetic assignments only
+        {"s=2", &FusedLoop},              // fused instructions that never jump
+        {"s=s*2-i", &FusedForNext},       // an expression that is not fused
+    };
+    for (const auto& c : cases) {
+        testing::FakeHost host;
+        Machine machine(&host);
+        const std::string script = Lines({"float i,s", "For i=1 to 3", "s=s+i", c.body, "Next i"});
+        ASSERT_EQ(RunScript(machine, script).outcome, RunOutcome::Normal) << c.body;
+        uint32_t matching = 0;
+        for (uint32_t pc = 0; pc < machine.EmitCount; ++pc) {
+            const FusedHandler handler = machine.FusedTable[pc].handler;
+            if (handler == &FusedForNext || handler == &FusedArithmeticLoop ||
+                handler == &FusedLoop) {
+                EXPECT_EQ(handler, c.next) << c.body;
+                ++matching;
+            }
+        }
+        EXPECT_EQ(matching, 1u) << c.body;
+    }
 }
 
 TEST(FusedCodeTest, OnlyTheKnownSequencesAreFused) {

@@ -101,6 +101,31 @@ TEST(SafeSave, NamedFailuresReportTheirReason) {
     }
 }
 
+TEST(SafeSave, PiecesAreWrittenInOrderAndAFailureInAnyKeepsTheOldFile) {
+    // SAVEIMAGE's headers and rows, an empty piece among them.
+    const std::vector<uint8_t> head = {'B', 'M', 1, 2, 3};
+    const std::vector<uint8_t> rows = NewBytes();
+    const std::span<const uint8_t> pieces[] = {head, {}, rows};
+    std::vector<uint8_t> whole = head;
+    whole.insert(whole.end(), rows.begin(), rows.end());
+    ScratchFolder folder;
+    const std::string path = folder.File("pieces.bmp");
+    WriteBytes(path, kOld);
+    for (int failAt = 1;; ++failAt) {
+        FailingFileSystem calls;
+        calls.failAt = failAt;
+        const int result = ReplaceFile(path, FilePieces(pieces), calls);
+        if (failAt > static_cast<int>(calls.made.size())) {
+            ASSERT_EQ(result, 0) << calls.Trace();
+            EXPECT_EQ(ReadBytes(path), whole);
+            break;
+        }
+        EXPECT_EQ(result, EIO) << calls.Trace();
+        EXPECT_EQ(ReadBytes(path), kOld) << calls.Trace();
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"pieces.bmp"}) << calls.Trace();
+    }
+}
+
 TEST(SafeSave, InterruptedWritesAreRetried) {
     ScratchFolder folder;
     const std::string path = folder.File("retry.bmp");
