@@ -99,35 +99,6 @@ BmpLoadStatus ParseBmpFileInPlace(std::vector<uint8_t>&& file, Image& image) {
     return BmpLoadStatus::Ok;
 }
 
-std::optional<std::vector<uint8_t>> SerializeBmp(const Image& image) {
-    if (!image.hasPixels || !image.hasMemory()) return std::nullopt;
-    const int32_t height = image.Height();
-    if (height <= 0) return std::nullopt;
-    const uint64_t pixelBytes = static_cast<uint64_t>(height) * image.RowStride;
-    if (image.pixelsOffset > image.block.size() ||
-        pixelBytes > image.block.size() - image.pixelsOffset) {
-        return std::nullopt;
-    }
-    const size_t tableBytes = FullTableBytes(image.BitCount());
-    const uint64_t fileSize = kHeadersBytes + tableBytes + pixelBytes;
-    if (fileSize > UINT32_MAX) return std::nullopt;
-
-    std::vector<uint8_t> file;
-    try {
-        file.resize(fileSize);  // zero-filled: colour-table bytes past the block stay 0
-    } catch (const std::bad_alloc&) {
-        return std::nullopt;
-    }
-    WriteFileHeader(file, fileSize, kHeadersBytes + tableBytes);
-    const auto block = std::span<const uint8_t>(image.block);
-    std::copy_n(block.begin(), bih::kHeaderBytes, file.begin() + kFileHeaderBytes);
-    const size_t tableInBlock = std::min(tableBytes, block.size() - Image::kPaletteOffset);
-    std::copy_n(block.begin() + Image::kPaletteOffset, tableInBlock, file.begin() + kHeadersBytes);
-    std::copy_n(block.begin() + image.pixelsOffset, pixelBytes,
-                file.begin() + kHeadersBytes + tableBytes);
-    return file;
-}
-
 std::optional<BmpFilePieces> SplitBmpFile(const Image& image) {
     if (!image.hasPixels || !image.hasMemory()) return std::nullopt;
     const int32_t height = image.Height();
@@ -155,6 +126,20 @@ std::optional<BmpFilePieces> SplitBmpFile(const Image& image) {
                 pieces.head.begin() + kHeadersBytes);
     pieces.rows = block.subspan(image.pixelsOffset, pixelBytes);
     return pieces;
+}
+
+std::optional<std::vector<uint8_t>> SerializeBmp(const Image& image) {
+    const auto pieces = SplitBmpFile(image);
+    if (!pieces) return std::nullopt;
+    std::vector<uint8_t> file;
+    try {
+        file.reserve(pieces->head.size() + pieces->rows.size());
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    file.assign(pieces->head.begin(), pieces->head.end());
+    file.insert(file.end(), pieces->rows.begin(), pieces->rows.end());
+    return file;
 }
 
 std::vector<uint8_t> BmpFileFromPackedDib(std::span<const uint8_t> packedDib) {
