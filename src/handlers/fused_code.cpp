@@ -9,6 +9,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "handlers/fused_steps.h"
 #include "handlers/handlers.h"
 #include "image/pixel_access.h"
 
@@ -39,16 +40,6 @@ void Store(Item& item, double value) {
     std::memcpy(item.value, &single, sizeof single);
 }
 
-float LoadBytes(const std::byte* value) {
-    float result;
-    std::memcpy(&result, value, sizeof result);
-    return result;
-}
-
-void StoreBytes(std::byte* value, float single) {
-    std::memcpy(value, &single, sizeof single);
-}
-
 bool StackHasRoom(const Machine& m, uint32_t count) {
     return m.StackTop + count <= Machine::kOperandStackSize;
 }
@@ -68,14 +59,14 @@ bool IsArithmetic(Handler handler) {
     return handler == OpAdd || handler == OpSub || handler == OpMul || handler == OpDiv;
 }
 
-double Arithmetic(Handler handler, double left, double right) {
+}  // namespace
+
+double FusedArithmetic(Handler handler, double left, double right) {
     if (handler == OpAdd) return left + right;
     if (handler == OpSub) return left - right;
     if (handler == OpMul) return left * right;
     return left / right;
 }
-
-}  // namespace
 
 namespace {
 
@@ -108,7 +99,7 @@ void StepArithmeticAssign(const Instruction* code) {
     Item* result = code[2].item;
     Item* target = code[3].item;
     const float r = Load(*right);
-    Store(*result, Arithmetic(code[2].handler, Load(*left), r));
+    Store(*result, FusedArithmetic(code[2].handler, Load(*left), r));
     // Assign: a float from a float, converted through double as AssignFloat does.
     Store(*target, Load(*result));
 }
@@ -174,7 +165,8 @@ uint32_t ArithmeticPasses(const BlockAssignment* steps, uint32_t assignments,
             const BlockAssignment& a = steps[k];
             const float r = LoadBytes(a.right);
             const double left = LoadBytes(a.left);
-            const auto value = static_cast<float>(singleAdd ? left + r : Arithmetic(a.op, left, r));
+            const auto value =
+                static_cast<float>(singleAdd ? left + r : FusedArithmetic(a.op, left, r));
             StoreBytes(a.result, value);
             StoreBytes(a.target, LoadBytes(a.result));
         }
@@ -243,18 +235,36 @@ uint32_t FusedArithmeticLoop(Machine& m, uint32_t budget) {
 }
 
 // The NEXT of a loop whose body is made of fused instructions that never jump
-// (FuseCode has found them): after NEXT itself, the body's handlers and NEXT
-// run here one after the other, as the execution loop would run them, while
-// the budget holds each one's span. Where one cannot run (the budget, or
-// operands it does not handle), ProgramCounter is left just before it, as
-// after the instruction before it, and the execution loop goes on from there.
+// (FuseCode has found them): after NEXT itself, whole passes run on what they
+// cannot change, checked once (RunWholePixelPasses), where the body allows it;
+// otherwise, and for the budget's remainder, the body's handlers and NEXT run
+// here one after the other, as the execution loop would run them, while the
+// budget holds each one's span. Where one cannot run (the budget, or operands
+// it does not handle), ProgramCounter is left just before it, as after the
+// instruction before it, and the execution loop goes on from there.
 uint32_t FusedLoop(Machine& m, uint32_t budget) {
     const uint32_t next = m.ProgramCounter;
     uint32_t total = FusedForNext(m, budget);
     if (total == 0) return 0;
     const uint32_t jump = m.CodeTable[next + 5].number;  // the instruction before the body
+    // Whole passes are tried at the start and once more after a pass one by
+    // one, which gives the temporaries the TypeCodes the check looks for.
+    int wholePassTries = 2;
     for (;;) {
         if (m.ProgramCounter != jump) return total;  // the loop has ended
+        if (wholePassTries > 0) {
+            --wholePassTries;
+            bool ended = false;
+            const uint32_t done = RunWholePixelPasses(m, next, budget - total, ended);
+            if (done != 0) {
+                total += done;
+                wholePassTries = 0;
+                if (ended) {
+                    m.ProgramCounter = next + 5;
+                    return total;
+                }
+            }
+        }
         for (uint32_t at = jump + 1; at < next;) {
             const FusedInstruction& fused = m.FusedTable[at];
             m.ProgramCounter = at;

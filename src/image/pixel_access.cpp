@@ -20,11 +20,7 @@ namespace tarvil {
 
 namespace {
 
-struct Rgb {
-    uint8_t red = 0;
-    uint8_t green = 0;
-    uint8_t blue = 0;
-};
+using Rgb = RgbBytes;
 
 uint32_t Pack(Rgb colour) {
     return colour.red | (colour.green << 8) | (colour.blue << 16);
@@ -209,6 +205,11 @@ int NearestPaletteIndex(uint8_t red, uint8_t green, uint8_t blue, std::span<cons
 namespace {
 
 constexpr size_t kNearestCacheSlots = 4096;
+// Slots come in buckets of four, so that a few colours of a table falling on
+// one bucket do not keep pushing each other out.
+constexpr size_t kNearestCacheWays = 4;
+constexpr uint32_t kNearestCacheBucketBits = 10;
+static_assert(kNearestCacheSlots == kNearestCacheWays << kNearestCacheBucketBits);
 constexpr uint64_t kNearestCacheValid = uint64_t{1} << 32;
 
 // The nearest colour-table entry for SETPIXEL. The search is remembered by
@@ -220,14 +221,21 @@ int NearestIndexOf(Image& image, Rgb colour) {
     if (image.pixelsOffset < Image::kPaletteOffset + 4 * static_cast<size_t>(count))
         return NearestPaletteIndex(colour.red, colour.green, colour.blue, table, count);
     const uint32_t key = Pack(colour);
-    const size_t slot = (key ^ (key >> 12) ^ (key >> 20)) % kNearestCacheSlots;
+    // Fibonacci hashing: the top bits of the product mix all three components.
+    const size_t bucket =
+        static_cast<uint32_t>(key * 2654435761u) >> (32 - kNearestCacheBucketBits);
     if (image.nearestCache.empty()) image.nearestCache.assign(kNearestCacheSlots, 0);
-    const uint64_t entry = image.nearestCache[slot];
-    if ((entry & kNearestCacheValid) != 0 && ((entry >> 8) & 0xFFFFFF) == key)
-        return static_cast<int>(entry & 0xFF);
+    uint64_t* slots = image.nearestCache.data() + bucket * kNearestCacheWays;
+    size_t way = 0;
+    for (; way < kNearestCacheWays; ++way) {
+        const uint64_t entry = slots[way];
+        if ((entry & kNearestCacheValid) == 0) break;  // buckets fill from their first slot
+        if (((entry >> 8) & 0xFFFFFF) == key) return static_cast<int>(entry & 0xFF);
+    }
     const int index = NearestPaletteIndex(colour.red, colour.green, colour.blue, table, count);
-    image.nearestCache[slot] =
-        kNearestCacheValid | (uint64_t{key} << 8) | static_cast<uint8_t>(index);
+    // A full bucket gives up the slot the colour picks.
+    if (way == kNearestCacheWays) way = key % kNearestCacheWays;
+    slots[way] = kNearestCacheValid | (uint64_t{key} << 8) | static_cast<uint8_t>(index);
     return index;
 }
 
@@ -275,6 +283,22 @@ void PutPixelColour(Image* target, int32_t x, int32_t y, Rgb colour) {
             break;
     }
 }
+
+}  // namespace
+
+int NearestEntryFor(Image& image, RgbBytes colour) {
+    return NearestIndexOf(image, colour);
+}
+
+RgbBytes PixelColourAt(const Image* image, int32_t x, int32_t y) {
+    return PixelColour(image, x, y);
+}
+
+void PutPixelColourAt(Image* image, int32_t x, int32_t y, RgbBytes colour) {
+    PutPixelColour(image, x, y, colour);
+}
+
+namespace {
 
 // A coordinate: FuseCode has checked that it has a float's block.
 bool IsFloat(const Item* item) {

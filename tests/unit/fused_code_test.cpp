@@ -5,13 +5,16 @@
 // temporaries, images) as the run left it at its end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "engine/image_record.h"
 #include "engine/run_driver.h"
 #include "handlers/handlers.h"
+#include "image/pixel_access.h"
 #include "unit/fake_host.h"
 
 namespace tarvil {
@@ -213,6 +216,140 @@ TEST(FusedCodeTest, PixelLoopsRunInTheirNextAndStopInTheSamePlace) {
     for (uint32_t pc = 0; pc < machine.EmitCount; ++pc)
         loops += machine.FusedTable[pc].handler == &FusedLoop ? 1 : 0;
     EXPECT_EQ(loops, 2u);  // the two NEXT x; NEXT y has a FOR in its body
+}
+
+// Two images of one depth with different colour tables and a pattern of
+// pixels, made with instructions that are not fused.
+std::string TwoPatternedImages(const char* bits) {
+    return Lines({"DevCon a,b,none", "RGB pix", "HBS h", "float x,y,k,t,v"}) +
+           "a=CreateImage(37,23," + bits + ")\r\nb=CreateImage(37,23," + bits + ")\r\n" +
+           Lines({"For k=0 to 255", "pix.Red=k*7", "pix.Green=k*13", "pix.Blue=255-k",
+                  "SetPalette(a,k,pix)", "SetPalette(b,255-k,pix)", "Next k", "For y=0 to 22",
+                  "For x=0 to 36", "v=(x*7+y*13)%256", "SetPixelVal(a,x,y,v)",
+                  "SetPixelVal(b,x,y,255-v)", "Next x", "Next y"});
+}
+
+// Loops over more pixels than the images hold, so that coordinates fall on
+// both sides of them, with bodies the whole passes take: plain component
+// copies, an HBS target, arithmetic, an image read where it is written, an
+// image operand without an image, a float as the colour.
+TEST(FusedCodeTest, WholePixelPassesMatchTheInstructionsAtEveryDepth) {
+    const std::vector<std::vector<const char*>> bodies = {
+        {"pix=GetPixel(a,x,y)", "pix.Red=pix.Green", "pix.Green=pix.Blue", "pix.Blue=pix.Red",
+         "SetPixel(b,x,y,pix)"},
+        {"h=GetPixel(a,x,y)", "k=x*y", "SetPixel(a,x,k,h)", "t=k-y"},
+        {"t=x-1", "pix=GetPixel(a,t,y)", "SetPixel(a,x,y,pix)", "pix=GetPixel(b,y,t)",
+         "SetPixel(a,t,x,pix)"},
+        {"pix=GetPixel(none,x,y)", "SetPixel(none,x,y,pix)", "SetPixel(b,x,y,pix)"},
+        {"k=x*1000", "t=k+y", "SetPixel(b,x,y,t)", "pix=GetPixel(b,x,y)", "pix.Blue=pix.Green"},
+    };
+    for (const char* bits : {"1", "4", "8", "24"}) {
+        for (const auto& body : bodies) {
+            std::string loops = "For y=-2 to 25\r\nFor x=-3 to 40\r\n";
+            for (const char* line : body) loops += std::string(line) + "\r\n";
+            loops += "Next x\r\nNext y\r\n";
+            const std::string script = TwoPatternedImages(bits) + loops;
+            SCOPED_TRACE(std::string(bits) + " bits: " + body.front());
+            for (int stopAt = 0; stopAt <= 3; ++stopAt) ExpectSameRun(script, stopAt);
+        }
+    }
+}
+
+// The passes check the images once per call of the loop's NEXT: between two
+// loops over x the script replaces and releases the images they use.
+TEST(FusedCodeTest, WholePixelPassesFollowImagesReplacedBetweenLoops) {
+    // c keeps what every row read, whatever became of a and b.
+    const std::string rows = Lines({"DevCon c",
+                                    "c=CreateImage(37,41,24)",
+                                    "For y=0 to 40",
+                                    "For x=0 to 36",
+                                    "pix=GetPixel(a,x,y)",
+                                    "pix.Red=pix.Blue",
+                                    "SetPixel(b,x,y,pix)",
+                                    "SetPixel(c,x,y,pix)",
+                                    "Next x",
+                                    "if(y=4)",
+                                    "b=CreateImage(9,50,8)",
+                                    "endif",
+                                    "if(y=8)",
+                                    "a=b",
+                                    "endif",
+                                    "if(y=12)",
+                                    "b=CreateImage(61,3,24)",
+                                    "endif",
+                                    "if(y=20)",
+                                    "a=none",
+                                    "endif",
+                                    "if(y=30)",
+                                    "SetPalette(b,3,pix)",
+                                    "endif",
+                                    "Next y"});
+    for (const char* bits : {"8", "24"}) {
+        SCOPED_TRACE(bits);
+        for (int stopAt = 0; stopAt <= 2; ++stopAt)
+            ExpectSameRun(TwoPatternedImages(bits) + rows, stopAt);
+    }
+}
+
+// SETPIXEL on an 8-bit image stores the entry a full search of the table
+// finds, also for more colours than the remembered ones can hold.
+TEST(FusedCodeTest, NearestEntriesAreTheSearchesOwnForManyColours) {
+    const std::string script = Lines({"DevCon a,c",
+                                      "RGB pix",
+                                      "float x,y,k,pass",
+                                      "a=CreateImage(96,80,8)",
+                                      "c=CreateImage(96,80,24)",
+                                      "For k=0 to 255",
+                                      "pix.Red=k*37",
+                                      "pix.Green=k*101",
+                                      "pix.Blue=k*59",
+                                      "SetPalette(a,k,pix)",
+                                      "Next k",
+                                      "For pass=1 to 2",
+                                      "For y=0 to 79",
+                                      "For x=0 to 95",
+                                      "pix.Red=x*8+pass",
+                                      "pix.Green=y*3",
+                                      "pix.Blue=x*y",
+                                      "SetPixel(c,x,y,pix)",
+                                      "Next x",
+                                      "Next y",
+                                      "For y=0 to 79",
+                                      "For x=0 to 95",
+                                      "pix=GetPixel(c,x,y)",
+                                      "SetPixel(a,x,y,pix)",
+                                      "Next x",
+                                      "Next y",
+                                      "Next pass"});
+    const Outcome fused = RunWith(true, script);
+    const std::vector<uint8_t>* indexed = nullptr;
+    const std::vector<uint8_t>* colours = nullptr;
+    for (const ItemState& item : fused.items) {
+        if (item.name == "a") indexed = &item.image;
+        if (item.name == "c") colours = &item.image;
+    }
+    ASSERT_NE(indexed, nullptr);
+    ASSERT_NE(colours, nullptr);
+    // Rows bottom-up; 8-bit rows of 96 bytes after the 256-entry table,
+    // 24-bit rows of 288 bytes right after the header; spare bytes may follow.
+    const size_t tableAt = Image::kPaletteOffset;
+    const size_t indexRows = tableAt + 4 * 256;
+    ASSERT_GE(indexed->size(), indexRows + 96 * 80);
+    ASSERT_GE(colours->size(), tableAt + 288 * 80);
+    const std::span<const uint8_t> table(indexed->data() + tableAt, 4 * 256);
+    std::vector<int> distinctIndices(256, 0);
+    for (size_t row = 0; row < 80; ++row) {
+        for (size_t column = 0; column < 96; ++column) {
+            const uint8_t* bgr = colours->data() + tableAt + row * 288 + 3 * column;
+            const int expected = NearestPaletteIndex(bgr[2], bgr[1], bgr[0], table, 256);
+            const uint8_t stored = (*indexed)[indexRows + row * 96 + column];
+            ASSERT_EQ(stored, expected) << "row " << row << " column " << column;
+            distinctIndices[stored] = 1;
+        }
+    }
+    // The colours reach far more than a handful of entries.
+    EXPECT_GT(std::count(distinctIndices.begin(), distinctIndices.end(), 1), 100);
+    ExpectSameRun(script);
 }
 
 // SETPIXEL remembers the nearest colour-table entry by colour; a SETPALETTE in

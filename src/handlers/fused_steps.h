@@ -1,0 +1,34 @@
+// Pieces shared by the fused handlers that work on value blocks directly.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/machine.h"
+
+namespace tarvil {
+
+inline float LoadBytes(const std::byte* value) {
+    float result;
+    std::memcpy(&result, value, sizeof result);
+    return result;
+}
+
+inline void StoreBytes(std::byte* value, float single) {
+    std::memcpy(value, &single, sizeof single);
+}
+
+// What one of OpAdd, OpSub, OpMul, OpDiv gives for two operands.
+double FusedArithmetic(Handler handler, double left, double right);
+
+// The NEXT at `next` has just jumped back to its body, which FuseCode has
+// found to be fused instructions that never jump. Runs whole passes of body
+// and NEXT while `room` holds one, on what the passes cannot change, checked
+// once here; returns the instructions done, 0 (having changed nothing) when
+// the body's steps or operands are not ones this handles. `ended`: the last
+// NEXT did not jump back. The operand stack slots are left as the passes
+// would leave them; ProgramCounter is the caller's.
+uint32_t RunWholePixelPasses(Machine& m, uint32_t next, uint32_t room, bool& ended);
+
+}  // namespace tarvil

@@ -1,0 +1,387 @@
+// Whole passes of a loop whose body reads and writes pixels: GetPixel into a
+// colour, copies between colour components, SetPixel, and target = a op b.
+//
+// What a pass could need checking on every step is checked once, before the
+// passes: the TypeCodes, the value blocks, the images behind the image
+// operands with their size, depth, row stride and rows, and the room on the
+// operand stack. None of it changes while the passes run:
+// - every write of a pass gives the Item the TypeCode it already has (the
+//   temporaries of GetPixel hold a colour and those of the arithmetic a float
+//   once a first pass has run; the checks insist on it), and no Item's block
+//   or image is replaced;
+// - pixels are written only past the header, so an image keeps its size and
+//   depth; the colour table, which 8-bit rows may overlap, is read anew on
+//   every pixel, and the nearest-entry memory is left to its own function.
+// Each pass then only converts the coordinates and compares them with the
+// size; a pixel outside the image takes the general path, which wraps.
+// Reads and writes go in the instructions' order, so Items sharing a block
+// see what the steps before them wrote.
+#include <array>
+#include <climits>
+#include <initializer_list>
+
+#include "handlers/fused_steps.h"
+#include "handlers/handlers.h"
+#include "image/image_operand.h"
+#include "image/pixel_access.h"
+
+namespace tarvil {
+
+namespace {
+
+constexpr uint32_t kMostStepsInAPixelLoop = 16;
+constexpr uint32_t kMostCopiesInAPixelLoop = 32;
+constexpr uint32_t kColourBytes = 4;
+
+// An 8- or 24-bit image whose rows all lie inside its block, past its header.
+struct PixelGrid {
+    Image* image = nullptr;
+    uint8_t* bottomRow = nullptr;
+    const uint8_t* palette = nullptr;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    size_t stride = 0;
+
+    // The first byte of pixel (x, y), rows counted from the top; null outside.
+    uint8_t* Find(int32_t x, int32_t y, size_t bytesPerPixel, uint32_t& storedRow) const {
+        const auto column = static_cast<uint32_t>(x);
+        const auto row = static_cast<uint32_t>(y);
+        if (column >= width || row >= height) return nullptr;
+        storedRow = height - 1 - row;
+        return bottomRow + storedRow * stride + bytesPerPixel * column;
+    }
+};
+
+bool MakeGrid(Image* image, uint16_t bitCount, PixelGrid& grid) {
+    if (image == nullptr || !image->hasPixels || image->BitCount() != bitCount) return false;
+    const int32_t width = image->Width();
+    const int32_t height = image->Height();
+    const size_t size = image->block.size();
+    if (width <= 0 || height <= 0 || image->pixelsOffset < Image::kPaletteOffset ||
+        image->pixelsOffset > size) {
+        return false;
+    }
+    const uint64_t bytesPerPixel = bitCount / 8;
+    const uint64_t end = image->pixelsOffset +
+                         uint64_t{image->RowStride} * static_cast<uint64_t>(height - 1) +
+                         bytesPerPixel * static_cast<uint64_t>(width);
+    if (end > size) return false;
+    // An 8-bit pixel may name any of the 256 entries.
+    if (bitCount == 8 && Image::kPaletteOffset + 4 * 256 > size) return false;
+    grid = {image,
+            image->block.data() + image->pixelsOffset,
+            image->block.data() + Image::kPaletteOffset,
+            static_cast<uint32_t>(width),
+            static_cast<uint32_t>(height),
+            image->RowStride};
+    return true;
+}
+
+enum class StepKind : uint8_t {
+    GetTrueColour,
+    GetIndexed,
+    GetAnywhere,
+    SetTrueColour,
+    SetIndexed,
+    SetAnywhere,
+    CopyComponents,
+    Arithmetic,
+};
+
+struct ComponentCopy {
+    std::byte* target;
+    const std::byte* source;
+    std::byte* reserved;
+};
+
+struct PassStep {
+    StepKind kind = StepKind::GetAnywhere;
+    PixelGrid grid;
+    Image* image = nullptr;
+    const std::byte* x = nullptr;
+    const std::byte* y = nullptr;
+    // GetPixel's temporary and target; arithmetic's result and target.
+    std::byte* result = nullptr;
+    std::byte* target = nullptr;  // GetPixel: null for an HBS target
+    Item* resultItem = nullptr;
+    Item* targetItem = nullptr;
+    const uint8_t* colour = nullptr;  // SetPixel's colour operand
+    const std::byte* left = nullptr;
+    const std::byte* right = nullptr;
+    Handler op = nullptr;
+    const ComponentCopy* firstCopy = nullptr;
+    const ComponentCopy* endOfCopies = nullptr;
+};
+
+struct PassPlan {
+    std::array<PassStep, kMostStepsInAPixelLoop> steps;
+    uint32_t stepCount = 0;
+    std::array<ComponentCopy, kMostCopiesInAPixelLoop> copies;
+    uint32_t copyCount = 0;
+    // NEXT's blocks.
+    const std::byte* step = nullptr;
+    const std::byte* variable = nullptr;
+    std::byte* sum = nullptr;
+    const std::byte* limit = nullptr;
+    std::byte* truth = nullptr;
+    // The operand stack slots above StackTop as a whole pass leaves them.
+    std::array<Item*, 4> slots{};
+    uint32_t slotCount = 0;
+    uint32_t stackNeeded = 0;
+
+    void Leave(std::initializer_list<Item*> items) {
+        uint32_t k = 0;
+        for (Item* item : items) slots[k++] = item;
+        if (k > slotCount) slotCount = k;
+        if (k > stackNeeded) stackNeeded = k;
+    }
+};
+
+bool IsFloat(const Item* item) {
+    return item->typeCode == kTypeFloat;
+}
+
+bool IsPlainRgbComponent(TypeCode code) {
+    return code >= kMemberRed && code <= kMemberBlue;
+}
+
+bool PlanGetPixel(PassPlan& plan, const Instruction* code) {
+    Item* xItem = code[1].item;
+    Item* yItem = code[2].item;
+    Item* result = code[3].item;
+    Item* target = code[4].item;
+    // FuseCode has found their blocks and a target that is not the temporary.
+    if (!IsFloat(xItem) || !IsFloat(yItem) || result->typeCode != kTypeRgb ||
+        (target->typeCode != kTypeRgb && target->typeCode != kTypeHbs)) {
+        return false;
+    }
+    PassStep& s = plan.steps[plan.stepCount++];
+    s.image = OperandImage(code[0].item);
+    s.kind = MakeGrid(s.image, 24, s.grid)  ? StepKind::GetTrueColour
+             : MakeGrid(s.image, 8, s.grid) ? StepKind::GetIndexed
+                                            : StepKind::GetAnywhere;
+    s.x = xItem->value;
+    s.y = yItem->value;
+    s.result = result->value;
+    s.resultItem = result;
+    s.targetItem = target;
+    s.target = target->typeCode == kTypeRgb ? target->value : nullptr;
+    plan.Leave({result, xItem, yItem});
+    return true;
+}
+
+bool PlanSetPixel(PassPlan& plan, const Instruction* code) {
+    Item* xItem = code[1].item;
+    Item* yItem = code[2].item;
+    Item* colour = code[3].item;
+    if (!IsFloat(xItem) || !IsFloat(yItem) || colour == nullptr || colour->value == nullptr ||
+        colour->size < 3) {
+        return false;
+    }
+    PassStep& s = plan.steps[plan.stepCount++];
+    s.image = OperandImage(code[0].item);
+    s.kind = MakeGrid(s.image, 24, s.grid)  ? StepKind::SetTrueColour
+             : MakeGrid(s.image, 8, s.grid) ? StepKind::SetIndexed
+                                            : StepKind::SetAnywhere;
+    s.x = xItem->value;
+    s.y = yItem->value;
+    s.colour = reinterpret_cast<const uint8_t*>(colour->value);
+    plan.Leave({code[0].item, xItem, yItem, colour});
+    return true;
+}
+
+// PushOperand/Assign pairs that each copy one RGB component to another.
+bool PlanCopies(PassPlan& plan, const Instruction* code, uint32_t span) {
+    const uint32_t pairs = span / 2;
+    if (plan.copyCount + pairs > plan.copies.size()) return false;
+    PassStep& s = plan.steps[plan.stepCount];
+    s.kind = StepKind::CopyComponents;
+    s.firstCopy = &plan.copies[plan.copyCount];
+    s.endOfCopies = s.firstCopy + pairs;
+    for (uint32_t k = 0; k < pairs; ++k) {
+        const Item* source = code[2 * k].item;
+        Item* target = code[2 * k + 1].item;
+        if (source == nullptr || target == nullptr || !IsPlainRgbComponent(source->typeCode) ||
+            !IsPlainRgbComponent(target->typeCode) || source->value == nullptr ||
+            source->size < kColourBytes || target->value == nullptr ||
+            target->size < kColourBytes) {
+            return false;
+        }
+        plan.copies[plan.copyCount + k] = {target->value + (target->typeCode - kMemberRed),
+                                           source->value + (source->typeCode - kMemberRed),
+                                           target->value + 3};
+    }
+    plan.copyCount += pairs;
+    ++plan.stepCount;
+    plan.Leave({code[span - 2].item});
+    return true;
+}
+
+bool PlanArithmetic(PassPlan& plan, const Instruction* code) {
+    if (!IsFloat(code[0].item) || !IsFloat(code[1].item) || !IsFloat(code[2].item) ||
+        !IsFloat(code[3].item)) {
+        return false;
+    }
+    PassStep& s = plan.steps[plan.stepCount++];
+    s.kind = StepKind::Arithmetic;
+    s.left = code[0].item->value;
+    s.right = code[1].item->value;
+    s.result = code[2].item->value;
+    s.op = code[2].handler;
+    s.target = code[3].item->value;
+    plan.Leave({code[2].item, code[1].item});
+    return true;
+}
+
+bool MakePlan(const Machine& m, uint32_t next, PassPlan& plan) {
+    const uint32_t first = m.CodeTable[next + 5].number + 1;
+    for (uint32_t at = first; at < next; at += m.FusedTable[at].span) {
+        if (plan.stepCount == plan.steps.size()) return false;
+        const FusedInstruction& fused = m.FusedTable[at];
+        const Instruction* code = &m.CodeTable[at];
+        bool planned = false;
+        if (fused.handler == FusedGetPixelAssign) {
+            planned = PlanGetPixel(plan, code);
+        } else if (fused.handler == FusedSetPixel) {
+            planned = PlanSetPixel(plan, code);
+        } else if (fused.handler == FusedColourAssignRun || fused.handler == FusedPushAssignRun ||
+                   fused.handler == FusedPushAssign) {
+            planned = PlanCopies(plan, code, fused.span);
+        } else if (fused.handler == FusedArithmeticAssign) {
+            planned = PlanArithmetic(plan, code);
+        }
+        if (!planned) return false;
+    }
+    // NEXT has just run: its sum and truth hold floats, and the rest it has checked.
+    const Instruction* loop = &m.CodeTable[next];
+    plan.step = loop[0].item->value;
+    plan.variable = loop[1].item->value;
+    plan.sum = loop[2].item->value;
+    plan.limit = loop[3].item->value;
+    plan.truth = loop[4].item->value;
+    plan.Leave({loop[4].item, loop[3].item});
+    return m.StackTop + plan.stackNeeded <= Machine::kOperandStackSize;
+}
+
+// ToInt32 of the float: no float lies strictly between -2^31 - 1 and -2^31,
+// so the same range is tested without widening to double.
+int32_t Coordinate(const std::byte* value) {
+    const float single = LoadBytes(value);
+    if (!(single >= -2147483648.0f && single < 2147483648.0f)) return INT32_MIN;
+    return static_cast<int32_t>(single);
+}
+
+// GetPixel's colour into its temporary, then the assignment to the target.
+void DeliverColour(Machine& m, const PassStep& s, RgbBytes colour) {
+    const std::array<std::byte, kColourBytes> bytes{std::byte{colour.red}, std::byte{colour.green},
+                                                    std::byte{colour.blue}, std::byte{0}};
+    std::memcpy(s.result, bytes.data(), kColourBytes);
+    if (s.target != nullptr) {
+        std::memcpy(s.target, s.result, kColourBytes);  // RGB from RGB: the four bytes
+    } else {
+        AssignItem(m, *s.targetItem, *s.resultItem);
+    }
+}
+
+void RunStep(Machine& m, const PassStep& s) {
+    uint32_t storedRow = 0;
+    switch (s.kind) {
+        case StepKind::GetTrueColour: {
+            const int32_t y = Coordinate(s.y);
+            const int32_t x = Coordinate(s.x);
+            if (const uint8_t* p = s.grid.Find(x, y, 3, storedRow)) {
+                DeliverColour(m, s, {p[2], p[1], p[0]});
+            } else {
+                DeliverColour(m, s, PixelColourAt(s.image, x, y));
+            }
+            return;
+        }
+        case StepKind::GetIndexed: {
+            const int32_t y = Coordinate(s.y);
+            const int32_t x = Coordinate(s.x);
+            if (const uint8_t* p = s.grid.Find(x, y, 1, storedRow)) {
+                const uint8_t* entry = s.grid.palette + 4 * size_t{*p};
+                DeliverColour(m, s, {entry[2], entry[1], entry[0]});
+            } else {
+                DeliverColour(m, s, PixelColourAt(s.image, x, y));
+            }
+            return;
+        }
+        case StepKind::GetAnywhere:
+            DeliverColour(m, s, PixelColourAt(s.image, Coordinate(s.x), Coordinate(s.y)));
+            return;
+        case StepKind::SetTrueColour: {
+            const RgbBytes colour{s.colour[0], s.colour[1], s.colour[2]};
+            const int32_t y = Coordinate(s.y);
+            const int32_t x = Coordinate(s.x);
+            if (uint8_t* p = s.grid.Find(x, y, 3, storedRow)) {
+                s.image->MarkRowChanged(storedRow);
+                p[0] = colour.blue;
+                p[1] = colour.green;
+                p[2] = colour.red;
+            } else {
+                PutPixelColourAt(s.image, x, y, colour);
+            }
+            return;
+        }
+        case StepKind::SetIndexed: {
+            const RgbBytes colour{s.colour[0], s.colour[1], s.colour[2]};
+            const int32_t y = Coordinate(s.y);
+            const int32_t x = Coordinate(s.x);
+            if (uint8_t* p = s.grid.Find(x, y, 1, storedRow)) {
+                const int index = NearestEntryFor(*s.image, colour);
+                s.image->MarkRowChanged(storedRow);
+                *p = static_cast<uint8_t>(index);
+            } else {
+                PutPixelColourAt(s.image, x, y, colour);
+            }
+            return;
+        }
+        case StepKind::SetAnywhere:
+            PutPixelColourAt(s.image, Coordinate(s.x), Coordinate(s.y),
+                             {s.colour[0], s.colour[1], s.colour[2]});
+            return;
+        case StepKind::CopyComponents:
+            for (const ComponentCopy* copy = s.firstCopy; copy != s.endOfCopies; ++copy) {
+                *copy->target = *copy->source;
+                *copy->reserved = std::byte{0};
+            }
+            return;
+        case StepKind::Arithmetic: {
+            const float right = LoadBytes(s.right);
+            StoreBytes(s.result,
+                       static_cast<float>(FusedArithmetic(s.op, LoadBytes(s.left), right)));
+            StoreBytes(s.target, LoadBytes(s.result));
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+uint32_t RunWholePixelPasses(Machine& m, uint32_t next, uint32_t room, bool& ended) {
+    const uint32_t passSpan = next - m.CodeTable[next + 5].number + 5;
+    if (room < passSpan) return 0;
+    PassPlan plan;
+    if (!MakePlan(m, next, plan)) return 0;
+    const PassStep* steps = plan.steps.data();
+    const PassStep* endOfSteps = steps + plan.stepCount;
+    uint32_t done = 0;
+    while (room - done >= passSpan) {
+        for (const PassStep* s = steps; s != endOfSteps; ++s) RunStep(m, *s);
+        done += passSpan;
+        const float right = LoadBytes(plan.variable);
+        StoreBytes(plan.sum, static_cast<float>(LoadBytes(plan.step) + static_cast<double>(right)));
+        const float bound = LoadBytes(plan.limit);
+        const bool again = LoadBytes(plan.sum) <= bound;
+        StoreBytes(plan.truth, again ? 1.0f : 0.0f);  // what JumpIfTrue looks at
+        if (!again) {
+            ended = true;
+            break;
+        }
+    }
+    for (uint32_t k = 0; k < plan.slotCount; ++k) m.OperandStack[m.StackTop + k] = plan.slots[k];
+    return done;
+}
+
+}  // namespace tarvil
