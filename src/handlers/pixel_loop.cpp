@@ -35,12 +35,12 @@ constexpr uint32_t kColourBytes = 4;
 
 // An 8- or 24-bit image whose rows all lie inside its block, past its header.
 struct PixelGrid {
-    Image* image = nullptr;
-    uint8_t* bottomRow = nullptr;
-    const uint8_t* palette = nullptr;
-    uint32_t width = 0;
-    uint32_t height = 0;
-    size_t stride = 0;
+    Image* image;
+    uint8_t* bottomRow;
+    const uint8_t* palette;
+    uint32_t width;
+    uint32_t height;
+    size_t stride;
 
     // The first byte of pixel (x, y), rows counted from the top; null outside.
     uint8_t* Find(int32_t x, int32_t y, size_t bytesPerPixel, uint32_t& storedRow) const {
@@ -94,23 +94,25 @@ struct ComponentCopy {
     std::byte* reserved;
 };
 
+// No member initializers: a plan's sixteen steps are not cleared ahead, each
+// step is cleared when it is planned (PassStep{}).
 struct PassStep {
-    StepKind kind = StepKind::GetAnywhere;
+    StepKind kind;
     PixelGrid grid;
-    Image* image = nullptr;
-    const std::byte* x = nullptr;
-    const std::byte* y = nullptr;
+    Image* image;
+    const std::byte* x;
+    const std::byte* y;
     // GetPixel's temporary and target; arithmetic's result and target.
-    std::byte* result = nullptr;
-    std::byte* target = nullptr;  // GetPixel: null for an HBS target
-    Item* resultItem = nullptr;
-    Item* targetItem = nullptr;
-    const uint8_t* colour = nullptr;  // SetPixel's colour operand
-    const std::byte* left = nullptr;
-    const std::byte* right = nullptr;
-    Handler op = nullptr;
-    const ComponentCopy* firstCopy = nullptr;
-    const ComponentCopy* endOfCopies = nullptr;
+    std::byte* result;
+    std::byte* target;  // GetPixel: null for an HBS target
+    Item* resultItem;
+    Item* targetItem;
+    const uint8_t* colour;  // SetPixel's colour operand
+    const std::byte* left;
+    const std::byte* right;
+    Handler op;
+    const ComponentCopy* firstCopy;
+    const ComponentCopy* endOfCopies;
 };
 
 struct PassPlan {
@@ -156,6 +158,7 @@ bool PlanGetPixel(PassPlan& plan, const Instruction* code) {
         return false;
     }
     PassStep& s = plan.steps[plan.stepCount++];
+    s = PassStep{};
     s.image = OperandImage(code[0].item);
     s.kind = MakeGrid(s.image, 24, s.grid)  ? StepKind::GetTrueColour
              : MakeGrid(s.image, 8, s.grid) ? StepKind::GetIndexed
@@ -179,6 +182,7 @@ bool PlanSetPixel(PassPlan& plan, const Instruction* code) {
         return false;
     }
     PassStep& s = plan.steps[plan.stepCount++];
+    s = PassStep{};
     s.image = OperandImage(code[0].item);
     s.kind = MakeGrid(s.image, 24, s.grid)  ? StepKind::SetTrueColour
              : MakeGrid(s.image, 8, s.grid) ? StepKind::SetIndexed
@@ -195,6 +199,7 @@ bool PlanCopies(PassPlan& plan, const Instruction* code, uint32_t span) {
     const uint32_t pairs = span / 2;
     if (plan.copyCount + pairs > plan.copies.size()) return false;
     PassStep& s = plan.steps[plan.stepCount];
+    s = PassStep{};
     s.kind = StepKind::CopyComponents;
     s.firstCopy = &plan.copies[plan.copyCount];
     s.endOfCopies = s.firstCopy + pairs;
@@ -223,6 +228,7 @@ bool PlanArithmetic(PassPlan& plan, const Instruction* code) {
         return false;
     }
     PassStep& s = plan.steps[plan.stepCount++];
+    s = PassStep{};
     s.kind = StepKind::Arithmetic;
     s.left = code[0].item->value;
     s.right = code[1].item->value;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <span>
 #include <string>
 #include <vector>
@@ -71,20 +72,31 @@ struct Outcome {
     uint64_t executed;
     std::vector<uint64_t> dispatchedAfter;
     std::vector<ItemState> items;
+    std::vector<testing::DebugCall> debugCalls;
 };
 
-Outcome RunWith(bool fused, const std::string& script, int stopAtDispatch = 0) {
+// `debugAnswers`: what the Debug dialogs answer in turn (1 Continue, 2 Stop).
+Outcome RunWith(bool fused, const std::string& script, int stopAtDispatch = 0,
+                std::deque<int> debugAnswers = {}) {
     RecordingHost host(stopAtDispatch);
+    host.debugAnswers = std::move(debugAnswers);
     Machine machine(&host);
     host.machine = &machine;
     machine.FuseInstructions = fused;
     const RunResult result = RunScript(machine, script);
-    return {result, host.messages, machine.ExecutedCount, host.dispatchedAfter, host.finalItems};
+    return {result,          host.messages,  machine.ExecutedCount, host.dispatchedAfter,
+            host.finalItems, host.debugCalls};
 }
 
-void ExpectSameRun(const std::string& script, int stopAtDispatch = 0) {
-    const Outcome plain = RunWith(false, script, stopAtDispatch);
-    const Outcome fused = RunWith(true, script, stopAtDispatch);
+void ExpectSameRun(const std::string& script, int stopAtDispatch = 0,
+                   const std::deque<int>& debugAnswers = {}) {
+    const Outcome plain = RunWith(false, script, stopAtDispatch, debugAnswers);
+    const Outcome fused = RunWith(true, script, stopAtDispatch, debugAnswers);
+    ASSERT_EQ(fused.debugCalls.size(), plain.debugCalls.size());
+    for (size_t i = 0; i < plain.debugCalls.size(); ++i) {
+        EXPECT_EQ(fused.debugCalls[i].line, plain.debugCalls[i].line);
+        EXPECT_EQ(fused.debugCalls[i].variableLines, plain.debugCalls[i].variableLines);
+    }
     EXPECT_EQ(fused.result.outcome, plain.result.outcome);
     EXPECT_EQ(fused.result.line, plain.result.line);
     EXPECT_EQ(fused.messages, plain.messages);
@@ -289,6 +301,22 @@ TEST(FusedCodeTest, WholePixelPassesFollowImagesReplacedBetweenLoops) {
         for (int stopAt = 0; stopAt <= 2; ++stopAt)
             ExpectSameRun(TwoPatternedImages(bits) + rows, stopAt);
     }
+}
+
+// A Debug between two loops over x lists the variables the passes left; its
+// Stop answer, or a stop at a dispatch, ends the run with them as they were.
+TEST(FusedCodeTest, DebugAfterWholePixelPassesListsTheSameVariables) {
+    const std::string script =
+        TwoPatternedImages("24") +
+        Lines({"For y=0 to 30", "For x=-1 to 40", "pix=GetPixel(a,x,y)", "pix.Green=pix.Red",
+               "k=k+x", "SetPixel(b,y,x,pix)", "Next x", "if(y%7=3)", "Debug", "endif", "Next y"});
+    const std::deque<int> continueAll;
+    const std::deque<int> stopAtThird = {1, 1, 2};
+    for (int stopAt = 0; stopAt <= 2; ++stopAt) {
+        ExpectSameRun(script, stopAt, continueAll);
+        ExpectSameRun(script, stopAt, stopAtThird);
+    }
+    EXPECT_EQ(RunWith(true, script, 0, stopAtThird).debugCalls.size(), 3u);
 }
 
 // SETPIXEL on an 8-bit image stores the entry a full search of the table
