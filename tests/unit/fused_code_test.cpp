@@ -319,6 +319,21 @@ TEST(FusedCodeTest, DebugAfterWholePixelPassesListsTheSameVariables) {
     EXPECT_EQ(RunWith(true, script, 0, stopAtThird).debugCalls.size(), 3u);
 }
 
+// A loop over a colour member makes it a float that shares the colour's
+// block: the steps that write the colour overwrite the loop variable.
+TEST(FusedCodeTest, WholePixelPassesOverALoopVariableInsideTheColour) {
+    for (const char* bits : {"8", "24"}) {
+        const std::string script =
+            TwoPatternedImages(bits) +
+            Lines({"For pix.Red=-2 to 40", "pix=GetPixel(a,pix.Red,3)", "pix.Green=pix.Blue",
+                   "SetPixel(b,pix.Green,4,pix)", "Next pix.Red", "For y=0 to 9",
+                   "For pix.Blue=0 to 30", "k=pix.Blue*2", "SetPixel(a,k,y,pix)", "Next pix.Blue",
+                   "Next y"});
+        SCOPED_TRACE(bits);
+        for (int stopAt = 0; stopAt <= 1; ++stopAt) ExpectSameRun(script, stopAt);
+    }
+}
+
 // SETPIXEL on an 8-bit image stores the entry a full search of the table
 // finds, also for more colours than the remembered ones can hold.
 TEST(FusedCodeTest, NearestEntriesAreTheSearchesOwnForManyColours) {
