@@ -289,9 +289,10 @@ void DeliverColour(Machine& m, const PassStep& s, RgbBytes colour) {
     }
 }
 
-void RunStep(Machine& m, const PassStep& s) {
+template <StepKind kind>
+[[gnu::always_inline]] inline void RunKnownStep(Machine& m, const PassStep& s) {
     uint32_t storedRow = 0;
-    switch (s.kind) {
+    switch (kind) {
         case StepKind::GetTrueColour: {
             const int32_t y = Coordinate(s.y);
             const int32_t x = Coordinate(s.x);
@@ -363,18 +364,34 @@ void RunStep(Machine& m, const PassStep& s) {
     }
 }
 
-}  // namespace
+void RunStep(Machine& m, const PassStep& s) {
+    switch (s.kind) {
+        case StepKind::GetTrueColour:
+            return RunKnownStep<StepKind::GetTrueColour>(m, s);
+        case StepKind::GetIndexed:
+            return RunKnownStep<StepKind::GetIndexed>(m, s);
+        case StepKind::GetAnywhere:
+            return RunKnownStep<StepKind::GetAnywhere>(m, s);
+        case StepKind::SetTrueColour:
+            return RunKnownStep<StepKind::SetTrueColour>(m, s);
+        case StepKind::SetIndexed:
+            return RunKnownStep<StepKind::SetIndexed>(m, s);
+        case StepKind::SetAnywhere:
+            return RunKnownStep<StepKind::SetAnywhere>(m, s);
+        case StepKind::CopyComponents:
+            return RunKnownStep<StepKind::CopyComponents>(m, s);
+        case StepKind::Arithmetic:
+            return RunKnownStep<StepKind::Arithmetic>(m, s);
+    }
+}
 
-uint32_t RunWholePixelPasses(Machine& m, uint32_t next, uint32_t room, bool& ended) {
-    const uint32_t passSpan = next - m.CodeTable[next + 5].number + 5;
-    if (room < passSpan) return 0;
-    PassPlan plan;
-    if (!MakePlan(m, next, plan)) return 0;
-    const PassStep* steps = plan.steps.data();
-    const PassStep* endOfSteps = steps + plan.stepCount;
+// Passes while `room` holds one; `body` runs the steps of one pass.
+template <typename Body>
+uint32_t Passes(const PassPlan& plan, uint32_t passSpan, uint32_t room, bool& ended,
+                const Body& body) {
     uint32_t done = 0;
     while (room - done >= passSpan) {
-        for (const PassStep* s = steps; s != endOfSteps; ++s) RunStep(m, *s);
+        body();
         done += passSpan;
         const float right = LoadBytes(plan.variable);
         StoreBytes(plan.sum, static_cast<float>(LoadBytes(plan.step) + static_cast<double>(right)));
@@ -385,6 +402,48 @@ uint32_t RunWholePixelPasses(Machine& m, uint32_t next, uint32_t room, bool& end
             ended = true;
             break;
         }
+    }
+    return done;
+}
+
+// The commonest body, a pixel read, its components rearranged and the pixel
+// written, with the kinds of its steps known to the compiler.
+template <StepKind get, StepKind set>
+uint32_t CopyPasses(Machine& m, const PassPlan& plan, uint32_t passSpan, uint32_t room,
+                    bool& ended) {
+    const PassStep& read = plan.steps[0];
+    const PassStep& copies = plan.steps[1];
+    const PassStep& write = plan.steps[2];
+    return Passes(plan, passSpan, room, ended, [&] {
+        RunKnownStep<get>(m, read);
+        RunKnownStep<StepKind::CopyComponents>(m, copies);
+        RunKnownStep<set>(m, write);
+    });
+}
+
+}  // namespace
+
+uint32_t RunWholePixelPasses(Machine& m, uint32_t next, uint32_t room, bool& ended) {
+    const uint32_t passSpan = next - m.CodeTable[next + 5].number + 5;
+    if (room < passSpan) return 0;
+    PassPlan plan;
+    if (!MakePlan(m, next, plan)) return 0;
+    const PassStep* steps = plan.steps.data();
+    const bool copyBody = plan.stepCount == 3 && steps[1].kind == StepKind::CopyComponents;
+    uint32_t done = 0;
+    if (copyBody && steps[0].kind == StepKind::GetTrueColour &&
+        steps[2].kind == StepKind::SetTrueColour) {
+        done = CopyPasses<StepKind::GetTrueColour, StepKind::SetTrueColour>(m, plan, passSpan, room,
+                                                                            ended);
+    } else if (copyBody && steps[0].kind == StepKind::GetIndexed &&
+               steps[2].kind == StepKind::SetIndexed) {
+        done =
+            CopyPasses<StepKind::GetIndexed, StepKind::SetIndexed>(m, plan, passSpan, room, ended);
+    } else {
+        const PassStep* endOfSteps = steps + plan.stepCount;
+        done = Passes(plan, passSpan, room, ended, [&] {
+            for (const PassStep* s = steps; s != endOfSteps; ++s) RunStep(m, *s);
+        });
     }
     for (uint32_t k = 0; k < plan.slotCount; ++k) m.OperandStack[m.StackTop + k] = plan.slots[k];
     return done;
