@@ -41,24 +41,31 @@ struct PixelGrid {
     uint32_t width;
     uint32_t height;
     size_t stride;
+    // The size as floats, exact: both are at most 2^24.
+    float widthLimit;
+    float heightLimit;
 
-    // The first byte of pixel (x, y), rows counted from the top; null outside.
-    uint8_t* Find(int32_t x, int32_t y, size_t bytesPerPixel, uint32_t& storedRow) const {
-        const auto column = static_cast<uint32_t>(x);
-        const auto row = static_cast<uint32_t>(y);
-        if (column >= width || row >= height) return nullptr;
+    // The first byte of the pixel at the coordinates' values, rows counted
+    // from the top; null outside. A coordinate truncates to 0..width-1
+    // exactly when its value lies strictly between -1 and width.
+    uint8_t* Find(float x, float y, size_t bytesPerPixel, uint32_t& storedRow) const {
+        if (!(x > -1.0f && x < widthLimit && y > -1.0f && y < heightLimit)) return nullptr;
+        const auto column = static_cast<uint32_t>(static_cast<int32_t>(x));
+        const auto row = static_cast<uint32_t>(static_cast<int32_t>(y));
         storedRow = height - 1 - row;
         return bottomRow + storedRow * stride + bytesPerPixel * column;
     }
 };
+
+constexpr int32_t kLargestExactFloat = 1 << 24;
 
 bool MakeGrid(Image* image, uint16_t bitCount, PixelGrid& grid) {
     if (image == nullptr || !image->hasPixels || image->BitCount() != bitCount) return false;
     const int32_t width = image->Width();
     const int32_t height = image->Height();
     const size_t size = image->block.size();
-    if (width <= 0 || height <= 0 || image->pixelsOffset < Image::kPaletteOffset ||
-        image->pixelsOffset > size) {
+    if (width <= 0 || height <= 0 || width > kLargestExactFloat || height > kLargestExactFloat ||
+        image->pixelsOffset < Image::kPaletteOffset || image->pixelsOffset > size) {
         return false;
     }
     const uint64_t bytesPerPixel = bitCount / 8;
@@ -73,7 +80,9 @@ bool MakeGrid(Image* image, uint16_t bitCount, PixelGrid& grid) {
             image->block.data() + Image::kPaletteOffset,
             static_cast<uint32_t>(width),
             static_cast<uint32_t>(height),
-            image->RowStride};
+            image->RowStride,
+            static_cast<float>(width),
+            static_cast<float>(height)};
     return true;
 }
 
@@ -294,23 +303,19 @@ template <StepKind kind>
     uint32_t storedRow = 0;
     switch (kind) {
         case StepKind::GetTrueColour: {
-            const int32_t y = Coordinate(s.y);
-            const int32_t x = Coordinate(s.x);
-            if (const uint8_t* p = s.grid.Find(x, y, 3, storedRow)) {
+            if (const uint8_t* p = s.grid.Find(LoadBytes(s.x), LoadBytes(s.y), 3, storedRow)) {
                 DeliverColour(m, s, {p[2], p[1], p[0]});
             } else {
-                DeliverColour(m, s, PixelColourAt(s.image, x, y));
+                DeliverColour(m, s, PixelColourAt(s.image, Coordinate(s.x), Coordinate(s.y)));
             }
             return;
         }
         case StepKind::GetIndexed: {
-            const int32_t y = Coordinate(s.y);
-            const int32_t x = Coordinate(s.x);
-            if (const uint8_t* p = s.grid.Find(x, y, 1, storedRow)) {
+            if (const uint8_t* p = s.grid.Find(LoadBytes(s.x), LoadBytes(s.y), 1, storedRow)) {
                 const uint8_t* entry = s.grid.palette + 4 * size_t{*p};
                 DeliverColour(m, s, {entry[2], entry[1], entry[0]});
             } else {
-                DeliverColour(m, s, PixelColourAt(s.image, x, y));
+                DeliverColour(m, s, PixelColourAt(s.image, Coordinate(s.x), Coordinate(s.y)));
             }
             return;
         }
@@ -319,28 +324,24 @@ template <StepKind kind>
             return;
         case StepKind::SetTrueColour: {
             const RgbBytes colour{s.colour[0], s.colour[1], s.colour[2]};
-            const int32_t y = Coordinate(s.y);
-            const int32_t x = Coordinate(s.x);
-            if (uint8_t* p = s.grid.Find(x, y, 3, storedRow)) {
+            if (uint8_t* p = s.grid.Find(LoadBytes(s.x), LoadBytes(s.y), 3, storedRow)) {
                 s.image->MarkRowChanged(storedRow);
                 p[0] = colour.blue;
                 p[1] = colour.green;
                 p[2] = colour.red;
             } else {
-                PutPixelColourAt(s.image, x, y, colour);
+                PutPixelColourAt(s.image, Coordinate(s.x), Coordinate(s.y), colour);
             }
             return;
         }
         case StepKind::SetIndexed: {
             const RgbBytes colour{s.colour[0], s.colour[1], s.colour[2]};
-            const int32_t y = Coordinate(s.y);
-            const int32_t x = Coordinate(s.x);
-            if (uint8_t* p = s.grid.Find(x, y, 1, storedRow)) {
+            if (uint8_t* p = s.grid.Find(LoadBytes(s.x), LoadBytes(s.y), 1, storedRow)) {
                 const int index = NearestEntryFor(*s.image, colour);
                 s.image->MarkRowChanged(storedRow);
                 *p = static_cast<uint8_t>(index);
             } else {
-                PutPixelColourAt(s.image, x, y, colour);
+                PutPixelColourAt(s.image, Coordinate(s.x), Coordinate(s.y), colour);
             }
             return;
         }

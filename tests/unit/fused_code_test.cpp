@@ -267,6 +267,27 @@ TEST(FusedCodeTest, WholePixelPassesMatchTheInstructionsAtEveryDepth) {
     }
 }
 
+// Coordinates that truncate onto the image's edges from both sides, and ones
+// far outside that wrap or reach the conversion's limits.
+TEST(FusedCodeTest, WholePixelPassesTruncateCoordinatesAsTheInstructionsDo) {
+    const std::vector<std::vector<const char*>> loops = {
+        {"For y=-1.5 to 24 step 0.5", "For x=-1.75 to 38 step 0.25"},
+        {"For y=-0.999 to 23.001 step 11.5", "For x=36.5 to 37.5 step 0.125"},
+        {"For y=-3e9 to 3e9 step 1.5e9", "For x=-16777300 to -16777100 step 8"},
+        {"For y=2 to 3", "For x=2147482000 to 2147484500 step 256"},
+    };
+    for (const char* bits : {"8", "24"}) {
+        for (const auto& loop : loops) {
+            const std::string script =
+                TwoPatternedImages(bits) +
+                Lines({loop[0], loop[1], "pix=GetPixel(a,x,y)", "pix.Red=pix.Green",
+                       "SetPixel(b,y,x,pix)", "Next x", "Next y"});
+            SCOPED_TRACE(std::string(bits) + " bits: " + loop[1]);
+            for (int stopAt = 0; stopAt <= 1; ++stopAt) ExpectSameRun(script, stopAt);
+        }
+    }
+}
+
 // The passes check the images once per call of the loop's NEXT: between two
 // loops over x the script replaces and releases the images they use.
 TEST(FusedCodeTest, WholePixelPassesFollowImagesReplacedBetweenLoops) {
