@@ -16,8 +16,10 @@
 // size; a pixel outside the image takes the general path, which wraps.
 // Reads and writes go in the instructions' order, so Items sharing a block
 // see what the steps before them wrote.
+#include <algorithm>
 #include <array>
 #include <climits>
+#include <cmath>
 #include <initializer_list>
 
 #include "handlers/fused_steps.h"
@@ -409,17 +411,132 @@ uint32_t Passes(const PassPlan& plan, uint32_t passSpan, uint32_t room, bool& en
 
 // The commonest body, a pixel read, its components rearranged and the pixel
 // written, with the kinds of its steps known to the compiler.
+bool Overlaps(const std::byte* a, size_t aBytes, const std::byte* b, size_t bBytes) {
+    const auto start = reinterpret_cast<uintptr_t>(a);
+    const auto other = reinterpret_cast<uintptr_t>(b);
+    return start < other + bBytes && other < start + aBytes;
+}
+
+// A read-copy-write body that walks along a row: both pixel steps take the
+// loop variable as x and one Item as y, NEXT adds exactly 1 to the variable
+// in place, no byte the body writes is the variable's, y's, the step's or
+// the limit's, and NEXT writes none of y's, the step's or the limit's. Then, while x stays an
+// integer inside both images, every pass reads and writes the next pixel of one row and NEXT only
+// counts.
+bool WalksAlongARow(const PassPlan& plan) {
+    const PassStep& read = plan.steps[0];
+    const PassStep& copies = plan.steps[1];
+    const PassStep& write = plan.steps[2];
+    if (read.target == nullptr || read.x != plan.variable || write.x != plan.variable ||
+        plan.sum != plan.variable || read.y != write.y || LoadBytes(plan.step) != 1.0f) {
+        return false;
+    }
+    // y, the step and the limit stay as they are for the whole call; NEXT
+    // writes the variable (its sum) and its truth.
+    for (const std::byte* block : {read.y, plan.step, plan.limit}) {
+        if (Overlaps(block, sizeof(float), plan.sum, sizeof(float)) ||
+            Overlaps(block, sizeof(float), plan.truth, sizeof(float))) {
+            return false;
+        }
+    }
+    if (Overlaps(plan.variable, sizeof(float), plan.truth, sizeof(float))) return false;
+    const std::array<const std::byte*, 4> steady{plan.variable, read.y, plan.step, plan.limit};
+    for (const std::byte* block : steady) {
+        if (Overlaps(block, sizeof(float), read.result, kColourBytes) ||
+            Overlaps(block, sizeof(float), read.target, kColourBytes)) {
+            return false;
+        }
+        for (const ComponentCopy* copy = copies.firstCopy; copy != copies.endOfCopies; ++copy) {
+            if (Overlaps(block, sizeof(float), copy->target, 1) ||
+                Overlaps(block, sizeof(float), copy->reserved, 1)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The row of a grid at y (counted from the top) when y truncates inside it.
+bool StoredRowAt(const PixelGrid& grid, float y, uint32_t& storedRow) {
+    if (!(y > -1.0f && y < grid.heightLimit)) return false;
+    storedRow = grid.height - 1 - static_cast<uint32_t>(static_cast<int32_t>(y));
+    return true;
+}
+
+// The passes along a row (see WalksAlongARow) that lie wholly inside both
+// images and the budget; the same bytes are written in the same order as
+// pass by pass, and NEXT's variable and truth are left as the last pass
+// leaves them. Returns the instructions done; 0 when no pass qualifies.
+template <StepKind get, StepKind set>
+uint32_t PassesAlongARow(Machine& m, const PassPlan& plan, uint32_t passSpan, uint32_t room,
+                         bool& ended) {
+    const PassStep& read = plan.steps[0];
+    const PassStep& copies = plan.steps[1];
+    const PassStep& write = plan.steps[2];
+    const float first = LoadBytes(plan.variable);
+    uint32_t readRow = 0;
+    uint32_t writeRow = 0;
+    if (!(first >= 0.0f && first < read.grid.widthLimit && first < write.grid.widthLimit) ||
+        first != static_cast<float>(static_cast<int32_t>(first)) ||
+        !StoredRowAt(read.grid, LoadBytes(read.y), readRow) ||
+        !StoredRowAt(write.grid, LoadBytes(write.y), writeRow)) {
+        return 0;
+    }
+    const auto column = static_cast<uint32_t>(first);
+    const float limit = LoadBytes(plan.limit);
+    // The loop goes on while the variable, counted up exactly (it stays below
+    // 2^24, inside the images), is at most the limit; it is now.
+    const double toTheEnd = std::floor(static_cast<double>(limit) - first) + 1;
+    const uint32_t inside = std::min(read.grid.width, write.grid.width) - column;
+    const uint32_t count = static_cast<uint32_t>(
+        std::min({static_cast<double>(room / passSpan), toTheEnd, static_cast<double>(inside)}));
+    if (count == 0) return 0;
+    const uint8_t* source = read.grid.bottomRow + readRow * read.grid.stride;
+    uint8_t* target = write.grid.bottomRow + writeRow * write.grid.stride;
+    for (uint32_t k = column; k < column + count; ++k) {
+        if constexpr (get == StepKind::GetTrueColour) {
+            const uint8_t* p = source + 3 * size_t{k};
+            DeliverColour(m, read, {p[2], p[1], p[0]});
+        } else {
+            const uint8_t* entry = read.grid.palette + 4 * size_t{source[k]};
+            DeliverColour(m, read, {entry[2], entry[1], entry[0]});
+        }
+        RunKnownStep<StepKind::CopyComponents>(m, copies);
+        const RgbBytes colour{write.colour[0], write.colour[1], write.colour[2]};
+        if constexpr (set == StepKind::SetTrueColour) {
+            uint8_t* p = target + 3 * size_t{k};
+            p[0] = colour.blue;
+            p[1] = colour.green;
+            p[2] = colour.red;
+        } else {
+            target[k] = static_cast<uint8_t>(NearestEntryFor(*write.image, colour));
+        }
+    }
+    write.image->MarkRowChanged(writeRow);
+    const auto last = static_cast<float>(column + count);
+    StoreBytes(plan.sum, last);  // the variable itself
+    const bool again = last <= limit;
+    StoreBytes(plan.truth, again ? 1.0f : 0.0f);
+    ended = !again;
+    return count * passSpan;
+}
+
 template <StepKind get, StepKind set>
 uint32_t CopyPasses(Machine& m, const PassPlan& plan, uint32_t passSpan, uint32_t room,
                     bool& ended) {
     const PassStep& read = plan.steps[0];
     const PassStep& copies = plan.steps[1];
     const PassStep& write = plan.steps[2];
-    return Passes(plan, passSpan, room, ended, [&] {
-        RunKnownStep<get>(m, read);
-        RunKnownStep<StepKind::CopyComponents>(m, copies);
-        RunKnownStep<set>(m, write);
-    });
+    uint32_t done = 0;
+    if (WalksAlongARow(plan)) {
+        done = PassesAlongARow<get, set>(m, plan, passSpan, room, ended);
+        if (ended) return done;
+    }
+    return done + Passes(plan, passSpan, room - done, ended, [&] {
+               RunKnownStep<get>(m, read);
+               RunKnownStep<StepKind::CopyComponents>(m, copies);
+               RunKnownStep<set>(m, write);
+           });
 }
 
 }  // namespace

@@ -288,6 +288,41 @@ TEST(FusedCodeTest, WholePixelPassesTruncateCoordinatesAsTheInstructionsDo) {
     }
 }
 
+// Read-copy-write bodies whose x is the loop variable counted up by 1 run
+// along the row while x stays inside both images: rows and limits that end
+// inside, on and past the edges, images of different widths, one image read
+// where it is written, y following x, steps other than 1, stops at dispatches.
+TEST(FusedCodeTest, PassesAlongARowMatchTheInstructions) {
+    struct Case {
+        const char* outer;
+        const char* inner;
+        const char* read;
+        const char* write;
+    };
+    const Case cases[] = {
+        {"For y=0 to 22", "For x=0 to 36", "pix=GetPixel(a,x,y)", "SetPixel(b,x,y,pix)"},
+        {"For y=-1 to 23", "For x=0 to 50", "pix=GetPixel(a,x,y)", "SetPixel(b,x,y,pix)"},
+        {"For y=0 to 22", "For x=3 to 20.5", "pix=GetPixel(a,x,y)", "SetPixel(c,x,y,pix)"},
+        {"For y=0 to 22", "For x=0 to 36", "pix=GetPixel(c,x,y)", "SetPixel(a,x,y,pix)"},
+        {"For y=0 to 22", "For x=0 to 36", "pix=GetPixel(a,x,y)", "SetPixel(a,x,y,pix)"},
+        {"For y=0 to 3", "For x=0 to 30", "pix=GetPixel(a,x,x)", "SetPixel(b,x,x,pix)"},
+        {"For y=0 to 22", "For x=0 to 36 step 2", "pix=GetPixel(a,x,y)", "SetPixel(b,x,y,pix)"},
+        {"For y=0 to 22", "For x=0.5 to 36", "pix=GetPixel(a,x,y)", "SetPixel(b,x,y,pix)"},
+        {"For y=0 to 22", "For x=30 to 2", "pix=GetPixel(a,x,y)", "SetPixel(b,x,y,pix)"},
+        {"For y=0 to 22", "For x=0 to 36", "pix=GetPixel(a,x,y)", "SetPixel(b,y,x,pix)"},
+    };
+    for (const char* bits : {"8", "24"}) {
+        for (const Case& c : cases) {
+            const std::string script = TwoPatternedImages(bits) +
+                                       "DevCon c\r\nc=CreateImage(11,30," + bits + ")\r\n" +
+                                       Lines({c.outer, c.inner, c.read, "pix.Red=pix.Blue",
+                                              "pix.Blue=pix.Green", c.write, "Next x", "Next y"});
+            SCOPED_TRACE(std::string(bits) + " bits: " + c.inner + " " + c.read + " " + c.write);
+            for (int stopAt = 0; stopAt <= 3; ++stopAt) ExpectSameRun(script, stopAt);
+        }
+    }
+}
+
 // The passes check the images once per call of the loop's NEXT: between two
 // loops over x the script replaces and releases the images they use.
 TEST(FusedCodeTest, WholePixelPassesFollowImagesReplacedBetweenLoops) {
