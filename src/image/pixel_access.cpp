@@ -212,19 +212,35 @@ constexpr uint32_t kNearestCacheBucketBits = 10;
 static_assert(kNearestCacheSlots == kNearestCacheWays << kNearestCacheBucketBits);
 constexpr uint64_t kNearestCacheValid = uint64_t{1} << 32;
 
-// The nearest colour-table entry for SETPIXEL. The search is remembered by
-// colour while the table lies wholly before the pixel rows, where only
-// SETPALETTE changes it (and empties the cache); the index is the search's own.
-int NearestIndexOf(Image& image, Rgb colour) {
-    const int count = image.BitCount() == 4 ? 16 : 256;
+// The search of the first `count` entries; what it finds is remembered in
+// `slot` when there is one. Out of line: the remembered colours are the
+// common case, and they need none of the search's registers.
+[[gnu::noinline]] int SearchNearest(const Image& image, Rgb colour, int count, uint64_t* slot) {
     const auto table = std::span<const uint8_t>(image.block).subspan(Image::kPaletteOffset);
+    const int index = NearestPaletteIndex(colour.red, colour.green, colour.blue, table, count);
+    if (slot != nullptr)
+        *slot = kNearestCacheValid | (uint64_t{Pack(colour)} << 8) | static_cast<uint8_t>(index);
+    return index;
+}
+
+[[gnu::noinline]] void MakeNearestCache(Image& image) {
+    image.nearestCache.assign(kNearestCacheSlots, 0);
+}
+
+}  // namespace
+
+// The search is remembered by colour while the table lies wholly before the
+// pixel rows, where only SETPALETTE changes it (and empties the cache); the
+// index is the search's own.
+int NearestEntryFor(Image& image, RgbBytes colour) {
+    const int count = image.BitCount() == 4 ? 16 : 256;
     if (image.pixelsOffset < Image::kPaletteOffset + 4 * static_cast<size_t>(count))
-        return NearestPaletteIndex(colour.red, colour.green, colour.blue, table, count);
+        return SearchNearest(image, colour, count, nullptr);
     const uint32_t key = Pack(colour);
     // Fibonacci hashing: the top bits of the product mix all three components.
     const size_t bucket =
         static_cast<uint32_t>(key * 2654435761u) >> (32 - kNearestCacheBucketBits);
-    if (image.nearestCache.empty()) image.nearestCache.assign(kNearestCacheSlots, 0);
+    if (image.nearestCache.empty()) MakeNearestCache(image);
     uint64_t* slots = image.nearestCache.data() + bucket * kNearestCacheWays;
     size_t way = 0;
     for (; way < kNearestCacheWays; ++way) {
@@ -232,12 +248,12 @@ int NearestIndexOf(Image& image, Rgb colour) {
         if ((entry & kNearestCacheValid) == 0) break;  // buckets fill from their first slot
         if (((entry >> 8) & 0xFFFFFF) == key) return static_cast<int>(entry & 0xFF);
     }
-    const int index = NearestPaletteIndex(colour.red, colour.green, colour.blue, table, count);
     // A full bucket gives up the slot the colour picks.
     if (way == kNearestCacheWays) way = key % kNearestCacheWays;
-    slots[way] = kNearestCacheValid | (uint64_t{key} << 8) | static_cast<uint8_t>(index);
-    return index;
+    return SearchNearest(image, colour, count, &slots[way]);
 }
+
+namespace {
 
 // The colour GETPIXEL gives for one pixel: black without an image or pixel.
 Rgb PixelColour(const Image* source, int32_t x, int32_t y) {
@@ -276,7 +292,7 @@ void PutPixelColour(Image* target, int32_t x, int32_t y, Rgb colour) {
             break;
         case 4:
         case 8:
-            WriteRaw(image, *spot, NearestIndexOf(image, colour));
+            WriteRaw(image, *spot, NearestEntryFor(image, colour));
             break;
         default:
             WriteRaw(image, *spot, Pack(colour));
@@ -285,10 +301,6 @@ void PutPixelColour(Image* target, int32_t x, int32_t y, Rgb colour) {
 }
 
 }  // namespace
-
-int NearestEntryFor(Image& image, RgbBytes colour) {
-    return NearestIndexOf(image, colour);
-}
 
 RgbBytes PixelColourAt(const Image* image, int32_t x, int32_t y) {
     return PixelColour(image, x, y);
