@@ -82,6 +82,13 @@ void FuzzBmpFile(const uint8_t* data, size_t size) {
     Require(status != BmpLoadStatus::NoMemory, "a file of the fuzzer's size fits in memory");
     const bool accepted = CheckBmpFile(file).has_value();
     Require(accepted == (status == BmpLoadStatus::Ok), "loading agrees with the file check");
+    // LOADIMAGE's form: the file header read apart, the rest made the block in place.
+    const size_t headSize = std::min(size, kFileHeaderBytes);
+    Image inPlace;
+    const BmpLoadStatus inPlaceStatus =
+        ParseBmpFileInPlace(file.first(headSize), {file.begin() + headSize, file.end()}, inPlace);
+    Require(inPlaceStatus == status && inPlace.block == image.block,
+            "loading in place gives the same image as copying");
     // The clipboard form of the same file is accepted exactly when the file is.
     const auto dib = PackedDibFromBmpFile(file);
     Require(dib.has_value() == accepted, "the clipboard form agrees with the file check");

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# `cmake --install` puts the program, its desktop entry, icon and MIME type in
-# place, and the entry and the MIME type agree on the script type.
+# `cmake --install` puts the program, its desktop module, desktop entry, icon
+# and MIME type in place, and the entry and the MIME type agree on the script
+# type. The installed program finds its module; a program without one says so.
 # Usage: install_test.sh BUILD_DIR WORK_DIR
 set -euo pipefail
 build="$1"
@@ -23,4 +24,52 @@ grep -q "mime-type type=\"$type\"" "$mime" || fail "the MIME package does not de
 grep -q 'pattern="\*.bas"' "$mime" && grep -q 'pattern="\*.BAS"' "$mime" ||
     fail "the MIME type does not match *.bas and *.BAS"
 head -c 5 "$prefix/share/icons/hicolor/scalable/apps/tarvil.svg" | grep -q '<' || fail "the icon is not SVG"
+
+# The Qt side is a module of its own, which the program loads only when needed.
+module="$(find "$prefix" -name libtarvil_desktop.so)"
+case "$module" in
+    "$prefix"/lib*/tarvil/libtarvil_desktop.so) ;;
+    "") fail "the desktop module is not installed" ;;
+    *) fail "the desktop module lies at ${module#"$prefix"/}" ;;
+esac
+! ldd "$prefix/bin/tarvil" | grep -q 'libQt6' || fail "the program itself links Qt"
+
+work="$2/run"
+rm -rf "$work" && mkdir -p "$work"
+cd "$work"
+printf 'DevCon img
+img=CreateImage(3,2,24)
+SaveImage(img,"CLIPBOARD")
+DspMes("saved")
+' > put.bas
+printf 'DevCon img
+img=LoadImage("CLIPBOARD")
+' > get.bas
+# A script document (count, then the text) that ends the application at once.
+printf '\x06\x00\x00\x00EXIT\r\n' > exit.bas
+unset DISPLAY WAYLAND_DISPLAY
+export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config"
+
+# Batch mode with a display gets the system clipboard from the module.
+out="$("$prefix/bin/tarvil" --batch put.bas 2> err)" || fail "saving to the clipboard failed: $(cat err)"
+[ "$out" = saved ] && [ ! -s err ] || fail "saving to the clipboard: '$out', $(cat err)"
+# The desktop application comes from the module too.
+timeout 60 "$prefix/bin/tarvil" exit.bas > out 2> err || fail "the desktop application failed: $(cat err)"
+
+# The same program without its module.
+mkdir alone && cp "$prefix/bin/tarvil" alone/
+status=0
+timeout 60 alone/tarvil exit.bas > out 2> err || status=$?
+[ $status -eq 1 ] || fail "the desktop application without its module ended with $status"
+grep -qx 'tarvil: cannot start the desktop application: libtarvil_desktop.so is neither in .*' err ||
+    fail "the desktop application without its module said: $(cat err)"
+status=0
+alone/tarvil --batch get.bas > out 2> err || status=$?
+[ $status -eq 1 ] || fail "batch mode without the module ended with $status"
+grep -qx "tarvil: no system clipboard: libtarvil_desktop.so is neither in .*" err &&
+    [ "$(sed -n 2p err)" = "Error: Loading image 'CLIPBOARD'" ] && [ "$(wc -l < err)" -eq 2 ] ||
+    fail "batch mode without the module said: $(cat err)"
+# Without a display there is no clipboard to miss, and nothing to warn about.
+out="$(env -u QT_QPA_PLATFORM alone/tarvil --batch put.bas 2> err)" && fail "no display, yet a clipboard"
+[ "$(cat err)" = "Error: Writing image 'CLIPBOARD'" ] || fail "batch mode without a display said: $(cat err)"
 echo PASS

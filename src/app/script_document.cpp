@@ -6,7 +6,7 @@
 #include <cstring>
 #include <span>
 
-#include "app/script_file.h"
+#include "engine/script_file.h"
 #include "image/file_access.h"
 #include "runtime_ui/latin1_text.h"
 

@@ -1,7 +1,6 @@
 #include "image/bmp_file.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 #include "engine/image_record.h"
@@ -26,76 +25,94 @@ void WriteFileHeader(std::span<uint8_t> out, uint64_t fileSize, uint64_t pixelDa
     WriteLe32(out, kBfOffBits, static_cast<uint32_t>(pixelDataOffset));
 }
 
-// The colour table as the file stores it: the bytes behind the headers, as far
-// as the file reaches (a table longer than the bit count's may run into the rows).
-std::span<const uint8_t> StoredTable(std::span<const uint8_t> file, const DibGeometry& geometry) {
-    return file.subspan(kHeadersBytes, std::min(geometry.tableBytes, file.size() - kHeadersBytes));
+// The colour table as the file stores it: the bytes behind the info header, as
+// far as the file reaches (a table longer than the bit count's may run into the rows).
+std::span<const uint8_t> StoredTable(std::span<const uint8_t> afterFileHeader,
+                                     const DibGeometry& geometry) {
+    return afterFileHeader.subspan(
+        bih::kHeaderBytes,
+        std::min(geometry.tableBytes, afterFileHeader.size() - bih::kHeaderBytes));
 }
 
-}  // namespace
-
-std::optional<BmpFileLayout> CheckBmpFile(std::span<const uint8_t> file) {
-    if (file.size() < kHeadersBytes) return std::nullopt;
-    if (file[0] != 'B' || file[1] != 'M') return std::nullopt;
-    BmpFileLayout layout;
-    const auto geometry = CheckDibHeader(file.subspan(kFileHeaderBytes));
-    if (!geometry) return std::nullopt;
-    layout.geometry = *geometry;
-    layout.pixelDataOffset = ReadLe32(file, kBfOffBits);
-    // The rows lie behind the colour table of the bit count. A longer table that
-    // biClrUsed announces may run into the rows: SAVEIMAGE writes such files,
-    // as it always writes the table of the bit count.
-    const size_t tableBeforeRows =
-        std::min(geometry->tableBytes, FullTableBytes(geometry->bitCount));
-    if (layout.pixelDataOffset < kHeadersBytes + tableBeforeRows) return std::nullopt;
-    if (layout.pixelDataOffset > file.size()) return std::nullopt;
-    // A truncated file would leave rows of undefined content.
-    if (file.size() - layout.pixelDataOffset < geometry->pixelBytes) return std::nullopt;
-    return layout;
-}
-
-BmpLoadStatus ParseBmpFile(std::span<const uint8_t> file, Image& image) {
-    const auto layout = CheckBmpFile(file);
-    if (!layout) return BmpLoadStatus::Malformed;
-    const DibGeometry& geometry = layout->geometry;
-
+// Copies header, stored table and rows of a checked file into a new block.
+BmpLoadStatus CopyIntoNewBlock(std::span<const uint8_t> afterFileHeader,
+                               const BmpFileLayout& layout, Image& image) {
+    const DibGeometry& geometry = layout.geometry;
     std::vector<uint8_t> block;
     try {
         block.resize(geometry.pixelBytes + bih::kHeaderBytes + kLoadedSpareBytes);
     } catch (const std::bad_alloc&) {
         return BmpLoadStatus::NoMemory;
     }
-    const auto header = file.subspan(kFileHeaderBytes, bih::kHeaderBytes);
+    const auto header = afterFileHeader.first(bih::kHeaderBytes);
     std::copy(header.begin(), header.end(), block.begin());
-    const auto table = StoredTable(file, geometry);
+    const auto table = StoredTable(afterFileHeader, geometry);
     std::copy(table.begin(), table.end(), block.begin() + bih::kHeaderBytes);
-    const auto rows = file.subspan(layout->pixelDataOffset, geometry.pixelBytes);
+    const auto rows =
+        afterFileHeader.subspan(layout.pixelDataOffset - kFileHeaderBytes, geometry.pixelBytes);
     std::copy(rows.begin(), rows.end(), block.begin() + geometry.pixelsOffset);
 
     InstallPackedBitmap(image, std::move(block), geometry);
     return BmpLoadStatus::Ok;
 }
 
-BmpLoadStatus ParseBmpFileInPlace(std::vector<uint8_t>&& file, Image& image) {
+}  // namespace
+
+std::optional<BmpFileLayout> CheckBmpFile(std::span<const uint8_t> fileHeader,
+                                          std::span<const uint8_t> afterFileHeader) {
+    if (fileHeader.size() != kFileHeaderBytes || afterFileHeader.size() < bih::kHeaderBytes) {
+        return std::nullopt;
+    }
+    if (fileHeader[0] != 'B' || fileHeader[1] != 'M') return std::nullopt;
+    BmpFileLayout layout;
+    const auto geometry = CheckDibHeader(afterFileHeader);
+    if (!geometry) return std::nullopt;
+    layout.geometry = *geometry;
+    layout.pixelDataOffset = ReadLe32(fileHeader, kBfOffBits);
+    // The rows lie behind the colour table of the bit count. A longer table that
+    // biClrUsed announces may run into the rows: SAVEIMAGE writes such files,
+    // as it always writes the table of the bit count.
+    const size_t tableBeforeRows =
+        std::min(geometry->tableBytes, FullTableBytes(geometry->bitCount));
+    if (layout.pixelDataOffset < kHeadersBytes + tableBeforeRows) return std::nullopt;
+    const size_t fileSize = kFileHeaderBytes + afterFileHeader.size();
+    if (layout.pixelDataOffset > fileSize) return std::nullopt;
+    // A truncated file would leave rows of undefined content.
+    if (fileSize - layout.pixelDataOffset < geometry->pixelBytes) return std::nullopt;
+    return layout;
+}
+
+std::optional<BmpFileLayout> CheckBmpFile(std::span<const uint8_t> file) {
+    if (file.size() < kFileHeaderBytes) return std::nullopt;
+    return CheckBmpFile(file.first(kFileHeaderBytes), file.subspan(kFileHeaderBytes));
+}
+
+BmpLoadStatus ParseBmpFile(std::span<const uint8_t> file, Image& image) {
     const auto layout = CheckBmpFile(file);
+    if (!layout) return BmpLoadStatus::Malformed;
+    return CopyIntoNewBlock(file.subspan(kFileHeaderBytes), *layout, image);
+}
+
+BmpLoadStatus ParseBmpFileInPlace(std::span<const uint8_t> fileHeader,
+                                  std::vector<uint8_t>&& afterFileHeader, Image& image) {
+    const auto layout = CheckBmpFile(fileHeader, afterFileHeader);
     if (!layout) return BmpLoadStatus::Malformed;
     const DibGeometry& geometry = layout->geometry;
     if (layout->pixelDataOffset != kFileHeaderBytes + geometry.pixelsOffset) {
-        return ParseBmpFile(file, image);  // a gap before the rows: copied as usual
+        return CopyIntoNewBlock(afterFileHeader, *layout, image);  // a gap before the rows
     }
     // CheckBmpFile has found header, table and rows inside the file.
     // The block's size does not depend on the colour table: it takes its bytes from the spare ones.
     const size_t used = geometry.pixelsOffset + geometry.pixelBytes;
     const size_t blockSize = geometry.pixelBytes + bih::kHeaderBytes + kLoadedSpareBytes;
-    if (used > blockSize) return ParseBmpFile(file, image);
-    std::memmove(file.data(), file.data() + kFileHeaderBytes, used);
+    if (used > blockSize) return CopyIntoNewBlock(afterFileHeader, *layout, image);
     try {
-        file.resize(used);  // trailing bytes go, the spare bytes are zeros
-        file.resize(blockSize);
+        afterFileHeader.resize(used);  // trailing bytes go, the spare bytes are zeros
+        afterFileHeader.resize(blockSize);
     } catch (const std::bad_alloc&) {
         return BmpLoadStatus::NoMemory;
     }
-    InstallPackedBitmap(image, std::move(file), geometry);
+    InstallPackedBitmap(image, std::move(afterFileHeader), geometry);
     return BmpLoadStatus::Ok;
 }
 
@@ -159,7 +176,7 @@ std::optional<std::vector<uint8_t>> PackedDibFromBmpFile(std::span<const uint8_t
     // Header and colour table, then everything from bfOffBits on: a gap some
     // writers leave between the two is dropped.
     const auto header = file.subspan(kFileHeaderBytes, bih::kHeaderBytes);
-    const auto table = StoredTable(file, geometry);
+    const auto table = StoredTable(file.subspan(kFileHeaderBytes), geometry);
     const auto rows = file.subspan(layout->pixelDataOffset);
     std::vector<uint8_t> dib;
     try {

@@ -37,11 +37,17 @@ enum class BmpLoadStatus { Ok, Malformed, NoMemory };
 // `image` is unchanged unless the result is Ok.
 BmpLoadStatus ParseBmpFile(std::span<const uint8_t> file, Image& image);
 
-// The same image, made from the file's own bytes when the rows follow the
-// colour table directly (as in every file we write): they are moved down over
-// the file header in place instead of copied into a new block. Give `file` the
-// capacity for kLoadedSpareBytes more to spare a reallocation.
-BmpLoadStatus ParseBmpFileInPlace(std::vector<uint8_t>&& file, Image& image);
+// The same checks on a file given in two parts: its 14-byte file header and
+// everything behind it, as LOADIMAGE reads a file.
+std::optional<BmpFileLayout> CheckBmpFile(std::span<const uint8_t> fileHeader,
+                                          std::span<const uint8_t> afterFileHeader);
+
+// ParseBmpFile on a file read in those two parts, made from the second part's
+// own bytes when the rows follow the colour table directly (as in every file we
+// write): it becomes the image's block as it is, with no copy. Give
+// `afterFileHeader` the capacity for kLoadedSpareBytes more to spare a reallocation.
+BmpLoadStatus ParseBmpFileInPlace(std::span<const uint8_t> fileHeader,
+                                  std::vector<uint8_t>&& afterFileHeader, Image& image);
 
 // The BMP file of an image: file header, the 40 header bytes as they are, the
 // full colour table for the bit count (bytes past the block's end written as 0)

@@ -13,15 +13,19 @@ namespace tarvil {
 struct FileRead {
     enum class Status { Ok, Unreadable, NoMemory };
     Status status = Status::Unreadable;
-    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> bytes;  // the file's bytes behind the head
+    size_t headBytes = 0;        // how many of `head` the file filled
 };
 
 // Reads a regular file opened read-only (read-only files load). Anything else
 // (a directory, a FIFO, a device) and files beyond 4 GiB, which no BMP file
 // reaches, are Unreadable.
-// `spareCapacity` more bytes are reserved behind the file's, for a caller that
-// grows the bytes in place.
-FileRead ReadFileBytes(const std::string& path, size_t spareCapacity = 0);
+// The file's first head.size() bytes (fewer when the file is shorter) go to
+// `head`, the rest to `bytes`, so a caller can take a file header apart from
+// what follows it. `spareCapacity` more bytes are reserved behind the file's,
+// for a caller that grows the bytes in place.
+FileRead ReadFileBytes(const std::string& path, size_t spareCapacity = 0,
+                       std::span<uint8_t> head = {});
 
 // The calls a replacing write makes that change or check the file system. The
 // base class makes the real system calls; a test derives from it to make any

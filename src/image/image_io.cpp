@@ -4,6 +4,7 @@
 // File names are Latin-1 in the script and UTF-8 for the operating system;
 // messages quote them as the script wrote them.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -65,7 +66,9 @@ ClipboardLoad LoadFromClipboard(Machine& m, Image& image) {
 }
 
 void LoadFromFile(Machine& m, const std::string& name, Image& image) {
-    FileRead file = ReadFileBytes(Latin1ToUtf8(name), kLoadedSpareBytes);
+    // The file header is read apart, so the rest can become the image's block as it is.
+    std::array<uint8_t, kFileHeaderBytes> fileHeader{};
+    FileRead file = ReadFileBytes(Latin1ToUtf8(name), kLoadedSpareBytes, fileHeader);
     switch (file.status) {
         case FileRead::Status::Unreadable:
             PushStop(m, LoadFailure(name));
@@ -76,7 +79,8 @@ void LoadFromFile(Machine& m, const std::string& name, Image& image) {
         case FileRead::Status::Ok:
             break;
     }
-    switch (ParseBmpFileInPlace(std::move(file.bytes), image)) {
+    const auto header = std::span<const uint8_t>(fileHeader).first(file.headBytes);
+    switch (ParseBmpFileInPlace(header, std::move(file.bytes), image)) {
         case BmpLoadStatus::Ok:
             return;
         case BmpLoadStatus::Malformed:

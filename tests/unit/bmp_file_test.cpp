@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <functional>
 
+#include "image/file_access.h"
 #include "unit/image_test_support.h"
 
 namespace tarvil::testing {
@@ -530,6 +532,14 @@ TEST(BmpLoad, InPlaceLoadingMakesTheSameImageAsCopying) {
     truncated.pop_back();
     auto headerCut = plain;
     headerCut.resize(40);
+    auto fileHeaderCut = plain;
+    fileHeaderCut.resize(9);
+    auto notBm = plain;
+    notBm[1] = 'A';
+    auto offsetInsideTable = plain;
+    PutLe32(offsetInsideTable, 10, 14 + 40 + 4);
+    auto offsetPastTheEnd = plain;
+    PutLe32(offsetPastTheEnd, 10, static_cast<uint32_t>(plain.size() + 1));
     const struct {
         const char* label;
         std::vector<uint8_t> file;
@@ -538,18 +548,56 @@ TEST(BmpLoad, InPlaceLoadingMakesTheSameImageAsCopying) {
                  {"trailing bytes", trailing},
                  {"gap before the rows", gap},
                  {"a row byte missing", truncated},
-                 {"header cut", headerCut}};
+                 {"header cut", headerCut},
+                 {"file header cut", fileHeaderCut},
+                 {"no BM", notBm},
+                 {"rows inside the table", offsetInsideTable},
+                 {"rows past the end", offsetPastTheEnd},
+                 {"empty file", {}}};
     for (const auto& c : cases) {
         Image copied;
         Image inPlace;
         const BmpLoadStatus expected = ParseBmpFile(c.file, copied);
-        auto bytes = c.file;
-        EXPECT_EQ(ParseBmpFileInPlace(std::move(bytes), inPlace), expected) << c.label;
+        // Split as LOADIMAGE reads a file: the file header apart from the rest.
+        const size_t headSize = std::min(c.file.size(), kFileHeaderBytes);
+        const std::span<const uint8_t> head(c.file.data(), headSize);
+        std::vector<uint8_t> rest(c.file.begin() + static_cast<ptrdiff_t>(headSize), c.file.end());
+        EXPECT_EQ(CheckBmpFile(head, rest).has_value(), CheckBmpFile(c.file).has_value())
+            << c.label;
+        EXPECT_EQ(ParseBmpFileInPlace(head, std::move(rest), inPlace), expected) << c.label;
         EXPECT_EQ(inPlace.block, copied.block) << c.label;
         EXPECT_EQ(inPlace.hasPixels, copied.hasPixels) << c.label;
         EXPECT_EQ(inPlace.pixelsOffset, copied.pixelsOffset) << c.label;
         EXPECT_EQ(inPlace.RowStride, copied.RowStride) << c.label;
         EXPECT_EQ(inPlace.PaletteCount, copied.PaletteCount) << c.label;
+    }
+}
+
+TEST(BmpLoad, FilesAreReadWithTheirFileHeaderApart) {
+    // Around the head's size and the size of one read piece (64 KiB).
+    const size_t sizes[] = {0, 1, 13, 14, 15, 54, 14 + 65535, 14 + 65536, 14 + 65537, 200003};
+    for (const size_t size : sizes) {
+        ScratchFolder folder;
+        std::vector<uint8_t> bytes(size);
+        for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 131 + i / 251);
+        WriteBytes(folder.File("f.bin"), bytes);
+        std::array<uint8_t, kFileHeaderBytes> head{};
+        const FileRead read = ReadFileBytes(folder.File("f.bin"), kLoadedSpareBytes, head);
+        ASSERT_EQ(read.status, FileRead::Status::Ok) << size;
+        EXPECT_EQ(read.headBytes, std::min(size, kFileHeaderBytes)) << size;
+        std::vector<uint8_t> joined(head.begin(), head.begin() + read.headBytes);
+        joined.insert(joined.end(), read.bytes.begin(), read.bytes.end());
+        EXPECT_EQ(joined, bytes) << size;
+        EXPECT_GE(read.bytes.capacity(), read.bytes.size() + kLoadedSpareBytes) << size;
+    }
+    ScratchFolder folder;
+    std::array<uint8_t, kFileHeaderBytes> head{};
+    const struct {
+        const char* label;
+        std::string path;
+    } unreadable[] = {{"missing", folder.File("missing.bmp")}, {"folder", folder.File("")}};
+    for (const auto& c : unreadable) {
+        EXPECT_EQ(ReadFileBytes(c.path, 0, head).status, FileRead::Status::Unreadable) << c.label;
     }
 }
 

@@ -102,9 +102,11 @@ int main() {
             }
             XSetSelectionOwner(display, a.clipboard, window, CurrentTime);
             owning = XGetSelectionOwner(display, a.clipboard) == window;
-            Reply(display, request, request.property != None ? request.property : a.saveTargets);
+            // Said before the reply, which lets the application exit: a test that
+            // looks for it once the application has gone must find it.
             std::printf("saved %zu\n", saved.size());
             std::fflush(stdout);
+            Reply(display, request, request.property != None ? request.property : a.saveTargets);
         } else if (request.selection == a.clipboard && owning && request.target == a.targets) {
             const Atom offered[] = {a.targets, a.bmp};
             XChangeProperty(display, request.requestor, request.property, XA_ATOM, 32,

@@ -1,19 +1,17 @@
-#include "app/batch_host.h"
+#include "batch/batch_host.h"
 
+#include <poll.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QSocketNotifier>
-#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 
+#include "batch/desktop_module.h"
 #include "engine/image_record.h"
 #include "engine/machine.h"
 #include "engine/text_encoding.h"
-#include "runtime_ui/system_clipboard.h"
 
 namespace tarvil {
 
@@ -34,22 +32,11 @@ void WriteLine(FILE* stream, std::string_view latin1) {
 
 }  // namespace
 
-BatchHost::BatchHost(Machine& machine, int interruptFd, SystemClipboard* clipboard)
+BatchHost::BatchHost(Machine& machine, int interruptFd, BatchClipboard* clipboard)
     : m_machine(machine),
       m_interruptFd(interruptFd),
       m_clipboard(clipboard),
-      m_stderrIsTerminal(isatty(STDERR_FILENO) == 1) {
-    if (m_interruptFd >= 0) {
-        // Ctrl+C wakes a clipboard wait at once.
-        m_interruptNotifier =
-            std::make_unique<QSocketNotifier>(m_interruptFd, QSocketNotifier::Read);
-        QObject::connect(m_interruptNotifier.get(), &QSocketNotifier::activated,
-                         [this] { CheckInterrupt(); });
-    }
-    // Wakes the wait regularly in case a platform reports a change without an event.
-    m_waitTimer = std::make_unique<QTimer>();
-    m_waitTimer->setInterval(100);
-}
+      m_stderrIsTerminal(isatty(STDERR_FILENO) == 1) {}
 
 BatchHost::~BatchHost() = default;
 
@@ -103,7 +90,7 @@ void BatchHost::CheckInterrupt() {
 
 void BatchHost::DispatchPendingMessages() {
     CheckInterrupt();
-    QCoreApplication::processEvents();
+    if (m_clipboard) m_clipboard->ProcessEvents();
 }
 
 int BatchHost::ShowDebugDialog(unsigned line, std::span<const std::string> variableLines) {
@@ -131,38 +118,43 @@ bool BatchHost::ClipboardAvailable() {
 }
 
 uint16_t BatchHost::ClipboardChangeCount() {
-    return m_clipboard ? m_clipboard->changeCount() : 0;
+    return m_clipboard ? m_clipboard->ChangeCount() : 0;
 }
 
 void BatchHost::SetClipboardChangeCount(uint16_t count) {
-    if (m_clipboard) m_clipboard->setChangeCount(count);
+    if (m_clipboard) m_clipboard->SetChangeCount(count);
 }
 
 ClipboardOffer BatchHost::PeekClipboard() {
-    return m_clipboard ? m_clipboard->offer() : ClipboardOffer{};
+    return m_clipboard ? m_clipboard->Peek() : ClipboardOffer{};
 }
 
 std::optional<std::vector<uint8_t>> BatchHost::TakeClipboardPackedDib() {
     if (!m_clipboard) return std::nullopt;
-    return m_clipboard->takePackedDib();
+    return m_clipboard->TakePackedDib();
 }
 
 std::optional<ClipboardBitmap> BatchHost::TakeClipboardBitmap() {
     if (!m_clipboard) return std::nullopt;
-    return m_clipboard->takeBitmap();
+    return m_clipboard->TakeBitmap();
 }
 
 void BatchHost::EmptyClipboard() {
-    if (m_clipboard) m_clipboard->clear();
+    if (m_clipboard) m_clipboard->Empty();
 }
 
 bool BatchHost::PutClipboardImage(std::span<const uint8_t> packedDib) {
-    return m_clipboard != nullptr && m_clipboard->put(packedDib);
+    return m_clipboard != nullptr && m_clipboard->Put(packedDib);
 }
 
 void BatchHost::WaitForEvents() {
-    if (!m_waitTimer->isActive()) m_waitTimer->start();
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (m_clipboard) {
+        m_clipboard->WaitForEvents();
+    } else {
+        // Nothing but Ctrl+C can arrive: wait for it a while.
+        pollfd interrupt{m_interruptFd, POLLIN, 0};
+        poll(&interrupt, m_interruptFd >= 0 ? 1 : 0, 100);
+    }
     CheckInterrupt();
 }
 

@@ -1,23 +1,19 @@
 // The batch host: runs a script in a terminal, without any window.
 #pragma once
 
-#include <memory>
-
 #include "engine/host.h"
-
-class QSocketNotifier;
-class QTimer;
 
 namespace tarvil {
 
+class BatchClipboard;
 class Machine;
-class SystemClipboard;
 
 class BatchHost : public Host {
 public:
     // `interruptFd` is a signalfd for SIGINT (or -1): Ctrl+C stops the run.
-    // `clipboard` is the system clipboard when a display is available, else null.
-    BatchHost(Machine& machine, int interruptFd, SystemClipboard* clipboard);
+    // `clipboard` is the system clipboard when a display is available, else null;
+    // it also brings the event loop, which a run without it does not need.
+    BatchHost(Machine& machine, int interruptFd, BatchClipboard* clipboard);
     ~BatchHost() override;
 
     void ShowMessage(std::string_view text, MessageKind kind) override;
@@ -46,12 +42,10 @@ private:
 
     Machine& m_machine;
     int m_interruptFd;
-    SystemClipboard* m_clipboard;
+    BatchClipboard* m_clipboard;
     bool m_progressShown = false;
     bool m_stderrIsTerminal;
     long long m_progressStart = 0;
-    std::unique_ptr<QSocketNotifier> m_interruptNotifier;
-    std::unique_ptr<QTimer> m_waitTimer;
 };
 
 }  // namespace tarvil

@@ -1,9 +1,10 @@
 // tarvil: the desktop application, or with --batch a script runner for terminals.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
-#include "app/batch_mode.h"
-#include "app/desktop_app.h"
+#include "batch/batch_mode.h"
+#include "batch/desktop_module_loader.h"
 
 namespace {
 
@@ -47,5 +48,11 @@ int main(int argc, char** argv) {
                      argv[1]);
         return tarvil::kExitBadInvocation;
     }
-    return tarvil::RunDesktop(argc, argv);
+    std::string error;
+    const auto module = tarvil::LoadDesktopModule(error);
+    if (!module) {
+        std::fprintf(stderr, "tarvil: cannot start the desktop application: %s\n", error.c_str());
+        return 1;
+    }
+    return module->runDesktop(argc, argv);
 }

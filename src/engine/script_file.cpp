@@ -1,4 +1,4 @@
-#include "app/script_file.h"
+#include "engine/script_file.h"
 
 #include "image/file_access.h"
 

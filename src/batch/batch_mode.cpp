@@ -1,12 +1,11 @@
-#include "app/batch_mode.h"
+#include "batch/batch_mode.h"
 
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QGuiApplication>
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,12 +13,12 @@
 #include <iterator>
 #include <memory>
 
-#include "app/batch_host.h"
-#include "app/script_file.h"
+#include "batch/batch_host.h"
+#include "batch/desktop_module_loader.h"
 #include "engine/machine.h"
 #include "engine/run_driver.h"
+#include "engine/script_file.h"
 #include "engine/text_encoding.h"
-#include "runtime_ui/system_clipboard.h"
 
 namespace tarvil {
 
@@ -49,8 +48,8 @@ int OpenInterruptFd() {
     return signalfd(-1, &interruptSignals, SFD_NONBLOCK | SFD_CLOEXEC);
 }
 
-// The system clipboard needs a display; without one batch mode runs on a
-// plain core application and the clipboard fails at once.
+// The system clipboard needs a display; without one batch mode runs without
+// Qt and the clipboard fails at once.
 bool DisplayAvailable() {
     for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char* value = std::getenv(variable);
@@ -59,12 +58,16 @@ bool DisplayAvailable() {
     return false;
 }
 
-// Stderr carries the script's messages, which callers parse: Qt's own
-// diagnostics (a missing XDG_RUNTIME_DIR, say) stay out of it, errors stay in.
-void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) {
-        std::fprintf(stderr, "tarvil: %s\n", message.toLocal8Bit().constData());
+// The clipboard from the desktop module; without the module the run goes on
+// without a clipboard, after one warning.
+std::unique_ptr<BatchClipboard> OpenClipboard(int interruptFd) {
+    std::string error;
+    const auto module = LoadDesktopModule(error);
+    if (!module) {
+        std::fprintf(stderr, "tarvil: no system clipboard: %s\n", error.c_str());
+        return nullptr;
     }
+    return std::unique_ptr<BatchClipboard>(module->openBatchClipboard(interruptFd));
 }
 
 }  // namespace
@@ -82,18 +85,12 @@ int RunBatch(int argc, char** argv) {
     }
 
     const int interruptFd = OpenInterruptFd();
-    qInstallMessageHandler(QuietQtMessages);
-    int qtArgc = 1;
-    char programName[] = "tarvil";
-    char* qtArgv[] = {programName, nullptr};
-    std::unique_ptr<QCoreApplication> application;
-    std::unique_ptr<SystemClipboard> clipboard;
-    if (DisplayAvailable()) {
-        application = std::make_unique<QGuiApplication>(qtArgc, qtArgv);
-        clipboard = std::make_unique<SystemClipboard>();
-    } else {
-        application = std::make_unique<QCoreApplication>(qtArgc, qtArgv);
-    }
+    // The user's locale, as a Qt application takes it: number text follows it.
+    std::setlocale(LC_ALL, "");
+    // Declared before the machine and the host, so it outlives them; its end
+    // ends the GUI application, which hands our image to a clipboard manager.
+    std::unique_ptr<BatchClipboard> clipboard;
+    if (DisplayAvailable()) clipboard = OpenClipboard(interruptFd);
 
     Machine machine;
     BatchHost host(machine, interruptFd, clipboard.get());
