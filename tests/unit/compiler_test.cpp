@@ -334,5 +334,38 @@ TEST(CompileScriptTest, ErrorStopsCompilationAfterItsLine) {
     EXPECT_EQ(c.machine.EmitCount, 2u);
 }
 
+// A compilation given less memory: wherever the variable table fills up (a
+// declaration, a constant, a temporary, a member, a loop bound, DSPMES's
+// count), the compilation stops with the memory message.
+TEST(CompileScriptTest, RunningOutOfVariablesAnywhereStopsWithTheMemoryMessage) {
+    for (const char* script :
+         {"float a\r\nstring s[3]\r\nDspMes(s, \"x\", 2)\r\n",
+          "float x\r\nRGB c[40], d\r\nx=c.Red+1\r\nFor x=1 to 3 step 2\r\nIF(x)\r\nELSE\r\n"
+          "ENDIF\r\nNext x\r\n"}) {
+        size_t needed = 0;
+        {
+            testing::FakeHost host;
+            Machine m(&host);
+            ASSERT_TRUE(CompileScript(m, script)) << script;
+            needed = m.VariableTable.count;
+        }
+        for (size_t limit = 0; limit <= needed; ++limit) {
+            testing::FakeHost host;
+            Machine m(&host);
+            m.VariableTable.limit = limit;
+            const bool fits = limit >= needed;
+            EXPECT_EQ(CompileScript(m, script), fits) << script << " limit " << limit;
+            EXPECT_LE(m.VariableTable.count, limit) << script << " limit " << limit;
+            const Item* stop = ItemAt(m.StopList, 0);
+            if (fits) {
+                EXPECT_EQ(stop, nullptr) << script;
+            } else {
+                ASSERT_NE(stop, nullptr) << script << " limit " << limit;
+                EXPECT_EQ(*stop->name, "Memoria insufficiente") << script << " limit " << limit;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tarvil
