@@ -334,6 +334,25 @@ TEST(CompileScriptTest, ErrorStopsCompilationAfterItsLine) {
     EXPECT_EQ(c.machine.EmitCount, 2u);
 }
 
+// Loop records are named "ForNextSteep NAME", cut at 255 characters: a NEXT
+// whose variable differs from the FOR's only past the cut finds the FOR's
+// records but not a variable, and stops instead of closing the loop.
+TEST(CompileScriptTest, NextOfAnUndeclaredNameThatMatchesACutLoopRecordStops) {
+    const std::string loopName(243, 'v');
+    std::string otherName = loopName;
+    otherName.back() = 'w';
+    const std::string script =
+        "float " + loopName + "\r\nFor " + loopName + "=1 to 3\r\nNext " + otherName + "\r\n";
+    Compiled c(script);
+    EXPECT_FALSE(c.ok);
+    // Messages are cut at 255 characters too.
+    EXPECT_EQ(c.Message(), ("[0003] Error: Var not found '" + otherName + "'").substr(0, 255));
+    // The same NEXT with the FOR's own name closes the loop.
+    Compiled same("float " + loopName + "\r\nFor " + loopName + "=1 to 3\r\nNext " + loopName +
+                  "\r\n");
+    EXPECT_TRUE(same.ok) << same.Message();
+}
+
 // A compilation given less memory: wherever the variable table fills up (a
 // declaration, a constant, a temporary, a member, a loop bound, DSPMES's
 // count), the compilation stops with the memory message.
