@@ -14,12 +14,17 @@ public:
 
 }  // namespace
 
-void FuzzHost::CountEvent() {
-    ++m_events;
+void FuzzHost::StopRun() {
     // A Run pressed while a run is in progress stops it after the current instruction.
-    if (m_events > m_eventBudget && m_machine != nullptr && m_machine->RunInProgress) {
-        RunScript(*m_machine, "");
-    }
+    if (m_machine != nullptr && m_machine->RunInProgress) RunScript(*m_machine, "");
+}
+
+void FuzzHost::CountEvent() {
+    if (++m_events > m_eventBudget) StopRun();
+}
+
+void FuzzHost::DispatchPendingMessages() {
+    if (++m_dispatches > m_dispatchBudget) StopRun();
 }
 
 int FuzzHost::UpdateProgress(const char* text, uint16_t) {

@@ -16,17 +16,21 @@ namespace tarvil::fuzz {
 
 class FuzzHost final : public Host {
 public:
-    // Event rounds (message dispatches, progress updates, debug stops and
-    // clipboard waits) a run may take before it is asked to stop. A dispatch
-    // comes every 4097 instructions, so this bounds the work of one input.
+    // Event rounds a script sees (progress updates, debug stops and clipboard
+    // waits) a run may take before it is asked to stop.
     static constexpr int kEventBudget = 2;
+    // Message dispatches a run may take before it is asked to stop. The first
+    // comes after 1025 instructions, the next every 4097, so this bounds the
+    // work of one input: the first one stops it.
+    static constexpr int kDispatchBudget = 0;
 
-    explicit FuzzHost(int eventBudget = kEventBudget) : m_eventBudget(eventBudget) {}
+    explicit FuzzHost(int eventBudget = kEventBudget, int dispatchBudget = kDispatchBudget)
+        : m_eventBudget(eventBudget), m_dispatchBudget(dispatchBudget) {}
     void Attach(Machine& machine) { m_machine = &machine; }
 
     void ShowMessage(std::string_view, MessageKind) override {}
     int UpdateProgress(const char* text, uint16_t percent) override;
-    void DispatchPendingMessages() override { CountEvent(); }
+    void DispatchPendingMessages() override;
     int ShowDebugDialog(unsigned, std::span<const std::string>) override;
     std::string GetFileName(std::string_view) override { return std::string(); }
     void SelectEditorLine(unsigned) override {}
@@ -48,8 +52,11 @@ public:
 
 private:
     void CountEvent();
+    void StopRun();
 
     int m_eventBudget;
+    int m_dispatchBudget;
+    int m_dispatches = 0;
     Machine* m_machine = nullptr;
     int m_events = 0;
     uint16_t m_changeCount = 1;

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -64,8 +65,9 @@ std::vector<Bytes> SavedImages(const fs::path& sourceDir) {
     }
     const fs::path previous = fs::current_path();
     const fs::path scratch = tarvil::fuzz::EnterScratchDirectory();
-    tarvil::fuzz::FuzzHost host(1000000);
+    tarvil::fuzz::FuzzHost host(1000000, 1000000);
     tarvil::Machine machine(&host);
+    machine.FileSystem = std::make_unique<tarvil::fuzz::ScratchFileSystem>();
     host.Attach(machine);
     const tarvil::RunResult result = tarvil::RunScript(machine, text);
     std::vector<Bytes> images;

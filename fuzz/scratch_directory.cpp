@@ -1,9 +1,11 @@
 #include "scratch_directory.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,18 +13,9 @@
 
 namespace tarvil::fuzz {
 
-std::string EnterScratchDirectory() {
-    const char* base = getenv("TMPDIR");
-    std::string pattern =
-        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/tarvil-fuzz-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr || chdir(pattern.c_str()) != 0) {
-        perror("tarvil fuzz: scratch directory");
-        abort();
-    }
-    return pattern;
-}
-
 namespace {
+
+constexpr const char* kScratchPrefix = "tarvil-fuzz-";
 
 // The real path of the directory `path` names a file in; "" when it has none.
 std::string RealDirectoryOf(const char* path) {
@@ -33,28 +26,70 @@ std::string RealDirectoryOf(const char* path) {
     return realpath(directory.c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
 }
 
+std::string CurrentDirectory() {
+    char current[PATH_MAX];
+    return getcwd(current, sizeof current) != nullptr ? std::string(current) : std::string();
+}
+
+// True when `path` names a file in the current directory or below it (never
+// when the current directory is the root).
+bool InsideCurrentDirectory(const char* path) {
+    const std::string current = CurrentDirectory();
+    const std::string directory = RealDirectoryOf(path);
+    if (current.empty() || current == "/" || directory.empty()) return false;
+    return directory == current || directory.rfind(current + "/", 0) == 0;
+}
+
 }  // namespace
 
-}  // namespace tarvil::fuzz
+std::string EnterScratchDirectory() {
+    const char* base = getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/" +
+                          kScratchPrefix + "XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr || chdir(pattern.c_str()) != 0) {
+        perror("tarvil fuzz: scratch directory");
+        abort();
+    }
+    return pattern;
+}
 
-// Saving an image ends in rename(). Linked into the fuzz programs only, this
-// one refuses every target outside the current (scratch) directory, so a
-// fuzzed SAVEIMAGE can create or replace no other file. Everything else about
-// a save runs as usual.
-extern "C" int rename(const char* from, const char* to) noexcept {
-    char current[PATH_MAX];
-    const std::string target = tarvil::fuzz::RealDirectoryOf(to);
-    if (getcwd(current, sizeof current) == nullptr || target.empty() ||
-        std::string(current) == "/" ||
-        (target != current && target.rfind(std::string(current) + "/", 0) != 0)) {
+void EmptyScratchDirectory() {
+    const std::string current = CurrentDirectory();
+    const size_t slash = current.rfind('/');
+    if (slash == std::string::npos ||
+        current.compare(slash + 1, strlen(kScratchPrefix), kScratchPrefix) != 0) {
+        fprintf(stderr, "tarvil fuzz: '%s' is not a scratch directory\n", current.c_str());
+        abort();
+    }
+    DIR* directory = opendir(".");
+    if (directory == nullptr) return;
+    // Saves make plain files only, so nothing here is a directory.
+    while (const dirent* entry = readdir(directory)) {
+        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0) {
+            unlinkat(dirfd(directory), entry->d_name, 0);
+        }
+    }
+    closedir(directory);
+}
+
+int ScratchFileSystem::Open(const char* path, int flags, mode_t mode) {
+    if ((flags & O_CREAT) != 0 && !InsideCurrentDirectory(path)) {
         errno = EACCES;
         return -1;
     }
-    return renameat(AT_FDCWD, from, AT_FDCWD, to);
+    return FileSystemCalls::Open(path, flags, mode);
 }
 
-// Scratch files need no durability, and a flush to disk per save would make
-// fuzzing scripts that save images a hundred times slower.
-extern "C" int fsync(int fd) {
+int ScratchFileSystem::Fsync(int fd) {
     return fcntl(fd, F_GETFD) == -1 ? -1 : 0;
 }
+
+int ScratchFileSystem::Rename(const char* from, const char* to) {
+    if (!InsideCurrentDirectory(to)) {
+        errno = EACCES;
+        return -1;
+    }
+    return FileSystemCalls::Rename(from, to);
+}
+
+}  // namespace tarvil::fuzz

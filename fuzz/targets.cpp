@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "image/bmp_file.h"
 #include "image/dib_header.h"
 #include "image/packed_dib.h"
+#include "scratch_directory.h"
 
 namespace tarvil::fuzz {
 
@@ -72,6 +74,11 @@ private:
 // More pixels than this are not handed over (the picture is then refused as
 // inconsistent), which keeps each input fast.
 constexpr size_t kMaxPictureBytes = size_t{1} << 12;
+
+// Variables (array elements, constants, temporaries) a fuzzed script may make:
+// past them it runs out of memory as on a smaller machine. Arrays of a million
+// elements otherwise make one input take seconds (a DEBUG line lists them all).
+constexpr size_t kScriptVariableLimit = 2000;
 
 }  // namespace
 
@@ -218,8 +225,12 @@ void FuzzClipboardBitmap(const uint8_t* data, size_t size) {
 }
 
 void FuzzScript(const uint8_t* data, size_t size) {
+    // What an earlier input saved would make this one's run depend on it.
+    EmptyScratchDirectory();
     FuzzHost host;
     Machine machine(&host);
+    machine.FileSystem = std::make_unique<ScratchFileSystem>();
+    machine.VariableTable.limit = kScriptVariableLimit;
     host.Attach(machine);
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     RunScript(machine, text);

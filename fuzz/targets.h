@@ -23,7 +23,7 @@ void FuzzPackedDib(const uint8_t* data, size_t size);
 void FuzzClipboardBitmap(const uint8_t* data, size_t size);
 
 // Script text compiled and run. Files the script names are relative to the
-// current directory, which must be a scratch directory.
+// current directory, which must be a scratch directory; it is emptied first.
 void FuzzScript(const uint8_t* data, size_t size);
 
 using FuzzTarget = void (*)(const uint8_t*, size_t);

@@ -83,8 +83,8 @@ void CompileParameterStatement(Machine& machine, int32_t code, std::string_view 
         // DSPMES takes exactly the values its list leaves, so MIN(a,b) in it
         // is one value, not two.
         const float count = static_cast<float>(machine.ParamCount - machine.ParamCountExcess);
-        Item* countItem = CreateItem(machine.VariableTable, kTypeFloat, &count, sizeof count,
-                                     "Num param", machine.host);
+        Item* countItem = CreateCompilerItem(machine, machine.VariableTable, kTypeFloat, &count,
+                                             sizeof count, "Num param");
         if (countItem == nullptr) return;
         EmitInstruction(machine, PushOperand, countItem);
     } else if (code == kw::kPreview && machine.ParamCount == 4) {

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -51,6 +53,12 @@ ExpressionEnd FindExpressionEnd(std::string_view text, size_t start);
 // The decimal number at `cursor`, rounded to single precision; `cursor` ends on
 // the last character of the run of digits and points.
 float ReadNumber(std::string_view text, size_t& cursor);
+
+// CreateItem for the compiler: when memory runs out the compilation stops
+// with "Memoria insufficiente" (after the host has shown it), so that no
+// program runs with a piece of a line left out.
+Item* CreateCompilerItem(Machine& machine, ItemList& list, TypeCode typeCode, const void* source,
+                         uint32_t size, std::optional<std::string_view> name);
 
 // Resolves a variable, member or array reference at the start of `text`
 // (emitting the index code and IndexArray for an array reference). Null when

@@ -31,8 +31,9 @@ bool CompileLoopBound(Machine& machine, std::string_view expression, const char*
     CompileExpression(machine, text);
     if (!machine.StopList.empty()) return false;
     const std::string name = Format(recordFormat, variableName.c_str());
-    Item* hidden = CreateItem(machine.VariableTable, kTypeFloat, nullptr, 4, name, machine.host);
-    Item* record = CreateItem(machine.LoopList, 0, nullptr, 0, name, machine.host);
+    Item* hidden = CreateCompilerItem(machine, machine.VariableTable, kTypeFloat, nullptr, 4, name);
+    if (hidden == nullptr) return false;
+    Item* record = CreateCompilerItem(machine, machine.LoopList, 0, nullptr, 0, name);
     if (hidden == nullptr || record == nullptr) return false;
     record->aux = hidden;
     return EmitInstruction(machine, Assign, hidden);
@@ -72,8 +73,8 @@ void CompileFor(Machine& machine, std::string_view text) {
     }
     if (!CompileLoopBound(machine, limit, "ForNextTo %s", variable)) return;
     if (!CompileLoopBound(machine, increment, "ForNextSteep %s", variable)) return;
-    CreateItem(machine.LoopList, static_cast<TypeCode>(machine.EmitCount - 1), nullptr, 0,
-               Format("ForNextStart %s", variable.c_str()), machine.host);
+    CreateCompilerItem(machine, machine.LoopList, static_cast<TypeCode>(machine.EmitCount - 1),
+                       nullptr, 0, Format("ForNextStart %s", variable.c_str()));
 }
 
 void CompileNext(Machine& machine, std::string_view text) {
@@ -112,8 +113,9 @@ void CompileIf(Machine& machine, std::string_view text) {
     std::string condition(text);
     CompileExpression(machine, condition);
     if (!machine.StopList.empty()) return;
-    Item* record = CreateItem(machine.BranchList, static_cast<TypeCode>(machine.EmitCount), nullptr,
-                              0, "FalseJmp", machine.host);
+    Item* record =
+        CreateCompilerItem(machine, machine.BranchList, static_cast<TypeCode>(machine.EmitCount),
+                           nullptr, 0, "FalseJmp");
     if (record != nullptr) record->sourceLine = machine.LineNumber;
     EmitInstruction(machine, JumpIfFalse, nullptr, 0);
 }
@@ -127,8 +129,9 @@ void CompileElse(Machine& machine) {
     // A false condition resumes with the first instruction of the ELSE branch.
     Patch(machine, static_cast<uint32_t>(open->typeCode), machine.EmitCount);
     RemoveNewestBranch(machine);
-    Item* record = CreateItem(machine.BranchList, static_cast<TypeCode>(machine.EmitCount), nullptr,
-                              0, "ElseJmp", machine.host);
+    Item* record =
+        CreateCompilerItem(machine, machine.BranchList, static_cast<TypeCode>(machine.EmitCount),
+                           nullptr, 0, "ElseJmp");
     if (record != nullptr) record->sourceLine = machine.LineNumber;
     EmitInstruction(machine, Jump, nullptr, 0);
 }

@@ -9,8 +9,15 @@
 
 namespace tarvil {
 
+Item* CreateCompilerItem(Machine& machine, ItemList& list, TypeCode typeCode, const void* source,
+                         uint32_t size, std::optional<std::string_view> name) {
+    Item* item = CreateItem(list, typeCode, source, size, name, machine.host);
+    if (item == nullptr) PushStop(machine, "Memoria insufficiente");
+    return item;
+}
+
 Item* CreateTemporary(Machine& machine) {
-    return CreateItem(machine.VariableTable, kTypeFloat, nullptr, 255, "Temp Var", machine.host);
+    return CreateCompilerItem(machine, machine.VariableTable, kTypeFloat, nullptr, 255, "Temp Var");
 }
 
 ExpressionEnd FindExpressionEnd(std::string_view text, size_t start) {
@@ -174,8 +181,9 @@ bool EmitWithTemporary(Machine& machine, Handler handler) {
 }
 
 bool PushConstant(Machine& machine, float value) {
-    Item* constant = CreateItem(machine.VariableTable, kTypeFloat, &value, sizeof value,
-                                Format("Const %f", static_cast<double>(value)), machine.host);
+    Item* constant =
+        CreateCompilerItem(machine, machine.VariableTable, kTypeFloat, &value, sizeof value,
+                           Format("Const %f", static_cast<double>(value)));
     if (constant == nullptr) return false;
     ++machine.ParamCount;
     return EmitInstruction(machine, PushOperand, constant);
@@ -280,8 +288,8 @@ bool CompileSubExpression(Machine& machine, std::string& text, size_t& cursor) {
                 }
                 ++machine.ParamCount;
                 const std::string literal = text.substr(cursor + 1, close - cursor - 1);
-                Item* constant = CreateItem(machine.VariableTable, kTypeString, nullptr, 255,
-                                            "Const ", machine.host);
+                Item* constant = CreateCompilerItem(machine, machine.VariableTable, kTypeString,
+                                                    nullptr, 255, "Const ");
                 if (constant == nullptr) return false;
                 literal.copy(reinterpret_cast<char*>(constant->value),
                              std::min<size_t>(literal.size(), constant->size - 1));

@@ -90,9 +90,8 @@ void CompileDeclaration(Machine& machine, TypeCode typeCode, std::string_view na
         }
         const uint32_t size = GetDefVarSize(machine, typeCode);
         for (long i = 0; i < count; ++i) {
-            if (CreateItem(machine.VariableTable, typeCode, nullptr, size, name, machine.host) ==
+            if (CreateCompilerItem(machine, machine.VariableTable, typeCode, nullptr, size, name) ==
                 nullptr) {
-                PushStop(machine, "Memoria insufficiente");
                 return;
             }
         }

@@ -83,8 +83,12 @@ Item* LookupVariable(Machine& machine, std::string_view text, bool* reported) {
             if (reported != nullptr) *reported = true;
             return nullptr;
         }
-        Item* member = CreateItem(machine.VariableTable, code, nullptr, 0, fullName, machine.host);
-        if (member == nullptr) return nullptr;
+        Item* member =
+            CreateCompilerItem(machine, machine.VariableTable, code, nullptr, 0, fullName);
+        if (member == nullptr) {
+            if (reported != nullptr) *reported = true;
+            return nullptr;
+        }
         member->value = variable->value;
         member->size = variable->size;
         member->parent = variable;

@@ -19,6 +19,7 @@ Item* CreateItem(ItemList& list, TypeCode typeCode, const void* source, uint32_t
                  std::optional<std::string_view> name, Host* host) {
     std::unique_ptr<Item> item;
     try {
+        if (list.count >= list.limit) throw std::bad_alloc();
         item = std::make_unique<Item>();
         if (size != 0) {
             item->ownedValue = std::make_unique<std::byte[]>(size);  // zero-filled
@@ -42,6 +43,7 @@ Item* CreateItem(ItemList& list, TypeCode typeCode, const void* source, uint32_t
     }
     item->next = std::move(list.head);
     list.head = std::move(item);
+    ++list.count;
     return list.head.get();
 }
 
@@ -87,6 +89,7 @@ void Unlink(ItemList& list, std::unique_ptr<Item>& link) {
     Unindex(list, *link);
     std::unique_ptr<Item> removed = std::move(link);
     link = std::move(removed->next);
+    --list.count;
 }
 
 bool Remove(ItemList& list, TypeCode typeCode, const std::string_view* name) {
@@ -145,6 +148,7 @@ void RemoveFirstItem(ItemList& list) {
 void ClearList(ItemList& list) {
     list.byName.clear();
     while (list.head) list.head = std::move(list.head->next);
+    list.count = 0;
 }
 
 std::string_view ItemText(const Item& item) {

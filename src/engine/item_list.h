@@ -60,6 +60,12 @@ struct ItemList {
     // without walking the chain: arrays make lists of a million Items.
     std::unordered_map<std::string, std::vector<Item*>> byName;
 
+    // How many Items the chain holds, and how many it may hold: CreateItem
+    // fails past the limit as it does when memory runs out. Unlimited but
+    // where a harness gives a run less memory than the machine has.
+    size_t count = 0;
+    size_t limit = SIZE_MAX;
+
     friend void ClearList(ItemList& list);
 };
 

@@ -6,6 +6,7 @@
 #include "engine/file_find.h"
 #include "engine/host.h"
 #include "engine/image_record.h"
+#include "image/file_access.h"
 
 namespace tarvil {
 
@@ -13,7 +14,10 @@ namespace {
 constexpr uint32_t kEmptyOperandSize = 255;
 }
 
-Machine::Machine(Host* hostIn) : host(hostIn), FileFind(std::make_unique<FileFindState>()) {
+Machine::Machine(Host* hostIn)
+    : host(hostIn),
+      FileFind(std::make_unique<FileFindState>()),
+      FileSystem(std::make_unique<FileSystemCalls>()) {
     // A zero-filled, typeless block: read as a number it records "Argument not numeric".
     EmptyOperand.ownedValue = std::make_unique<std::byte[]>(kEmptyOperandSize);
     EmptyOperand.value = EmptyOperand.ownedValue.get();

@@ -21,6 +21,7 @@ namespace tarvil {
 
 class Machine;
 class Host;
+class FileSystemCalls;
 using Handler = void (*)(Machine&);
 
 // One instruction: a handler and its operand. The operand is an Item (the
@@ -96,6 +97,10 @@ public:
     uint32_t RandState = 1;
 
     std::unique_ptr<FileFindState> FileFind;
+
+    // The calls SAVEIMAGE makes to replace a file: the system's own, unless a
+    // test or the fuzz harness puts others in.
+    std::unique_ptr<FileSystemCalls> FileSystem;
 
     // The command-line arguments the script sees as ClArg (script path first).
     std::vector<std::string> Arguments;

@@ -66,10 +66,10 @@ std::string VariableLine(const Item& item, const char* name) {
     }
 }
 
-bool LessIgnoringCase(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return static_cast<unsigned char>(FoldCase(x)) < static_cast<unsigned char>(FoldCase(y));
-    });
+std::string FoldedCopy(const std::string& text) {
+    std::string folded(text);
+    for (char& c : folded) c = FoldCase(c);
+    return folded;
 }
 
 }  // namespace
@@ -82,8 +82,20 @@ std::vector<std::string> VariableListing(const Machine& machine) {
         std::string line = VariableLine(*item, item->name->c_str());
         if (!line.empty()) lines.push_back(std::move(line));
     }
-    std::stable_sort(lines.begin(), lines.end(), LessIgnoringCase);
-    return lines;
+    // Case decides nothing. The folded lines are made once and compared whole
+    // (unsigned bytes), not folded again for every comparison: a long array
+    // makes many thousands of equal lines.
+    std::vector<std::string> keys;
+    keys.reserve(lines.size());
+    for (const std::string& line : lines) keys.push_back(FoldedCopy(line));
+    std::vector<size_t> order(lines.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&keys](size_t a, size_t b) { return keys[a] < keys[b]; });
+    std::vector<std::string> sorted;
+    sorted.reserve(lines.size());
+    for (const size_t index : order) sorted.push_back(std::move(lines[index]));
+    return sorted;
 }
 
 }  // namespace tarvil

@@ -385,8 +385,8 @@ bool IsArithmeticLoop(const Machine& m, uint32_t pc) {
 }  // namespace
 
 void FuseCode(Machine& m) {
-    for (uint32_t pc = 0; pc < Machine::kCodeTableSize; ++pc)
-        m.FusedTable[pc] = pc < m.EmitCount ? FuseAt(m, pc) : FusedInstruction{};
+    m.FusedTable.fill({});
+    for (uint32_t pc = 0; pc < m.EmitCount; ++pc) m.FusedTable[pc] = FuseAt(m, pc);
     for (uint32_t pc = 0; pc < m.EmitCount; ++pc) {
         if (IsArithmeticLoop(m, pc)) {
             m.FusedTable[pc].handler = FusedArithmeticLoop;

@@ -143,7 +143,9 @@ void StmtSaveImage(Machine& m) {
         return;
     }
     const std::span<const uint8_t> pieces[] = {file->head, file->rows};
-    if (!WriteFileReplacing(Latin1ToUtf8(name), FilePieces(pieces))) PushStop(m, failure);
+    FileSystemCalls system;
+    FileSystemCalls& calls = m.FileSystem ? *m.FileSystem : system;
+    if (ReplaceFile(Latin1ToUtf8(name), FilePieces(pieces), calls) != 0) PushStop(m, failure);
 }
 
 // Pops the title; pushes the chosen path, cut to fit the result, or "". Like

@@ -441,6 +441,8 @@ std::vector<Malformed> MalformedFiles() {
         {"file header only", Cut(Valid24(), 14), 14},
         {"shorter than its headers", Cut(Valid24(), 53), 53},
         {"not a BMP signature", With(Valid24(), 0, 'X' | ('X' << 8), 2), 70},
+        {"bitmap array signature (BA)", With(Valid24(), 0, 'B' | ('A' << 8), 2), 70},
+        {"signature in lower case", With(Valid24(), 0, 'b' | ('m' << 8), 2), 70},
         {"bfOffBits before the colour table", With(Valid8(), 10, 54), 1086},
         {"bfOffBits inside the colour table", With(Valid8(), 10, 1077), 1086},
         {"bfOffBits past the end", With(Valid24(), 10, 71), 70},
@@ -484,6 +486,37 @@ TEST(BmpLoad, MalformedFilesGiveTheLoadingMessageAndNoImage) {
         EXPECT_EQ(rig.m.OperandStack[0], result);
         EXPECT_EQ(result->typeCode, kTypeImageResult);
         EXPECT_FALSE(result->image->hasMemory()) << c.label;
+    }
+}
+
+// An image record whose rows do not lie inside its block is never written
+// out: SplitBmpFile gives nothing rather than reading past the block.
+TEST(BmpSave, ImageRecordsWithoutRowsInsideTheBlockAreNotSplit) {
+    const struct {
+        const char* label;
+        void (*spoil)(Image&);
+    } cases[] = {
+        {"no pixels", [](Image& image) { image.hasPixels = false; }},
+        {"no header", [](Image& image) { image.block.resize(bih::kHeaderBytes - 1); }},
+        {"zero height", [](Image& image) { image.SetHeaderInt32(bih::kHeight, 0); }},
+        {"top-down height", [](Image& image) { image.SetHeaderInt32(bih::kHeight, -2); }},
+        {"last row cut",
+         [](Image& image) {
+             const size_t rowsEnd =
+                 image.pixelsOffset + static_cast<size_t>(image.Height()) * image.RowStride;
+             image.block.resize(rowsEnd - 1);
+         }},
+        {"rows past the block", [](Image& image) { image.pixelsOffset = image.block.size(); }},
+        {"offset past the block",
+         [](Image& image) { image.pixelsOffset = image.block.size() + 1; }},
+        {"more rows than stored", [](Image& image) { image.SetHeaderInt32(bih::kHeight, 1000); }},
+    };
+    for (const auto& c : cases) {
+        ImageRig rig;
+        Image& image = *rig.Create(3, 2, 24)->image;
+        ASSERT_TRUE(SplitBmpFile(image).has_value()) << c.label;
+        c.spoil(image);
+        EXPECT_FALSE(SplitBmpFile(image).has_value()) << c.label;
     }
 }
 

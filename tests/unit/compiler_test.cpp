@@ -334,5 +334,57 @@ TEST(CompileScriptTest, ErrorStopsCompilationAfterItsLine) {
     EXPECT_EQ(c.machine.EmitCount, 2u);
 }
 
+// Loop records are named "ForNextSteep NAME", cut at 255 characters: a NEXT
+// whose variable differs from the FOR's only past the cut finds the FOR's
+// records but not a variable, and stops instead of closing the loop.
+TEST(CompileScriptTest, NextOfAnUndeclaredNameThatMatchesACutLoopRecordStops) {
+    const std::string loopName(243, 'v');
+    std::string otherName = loopName;
+    otherName.back() = 'w';
+    const std::string script =
+        "float " + loopName + "\r\nFor " + loopName + "=1 to 3\r\nNext " + otherName + "\r\n";
+    Compiled c(script);
+    EXPECT_FALSE(c.ok);
+    // Messages are cut at 255 characters too.
+    EXPECT_EQ(c.Message(), ("[0003] Error: Var not found '" + otherName + "'").substr(0, 255));
+    // The same NEXT with the FOR's own name closes the loop.
+    Compiled same("float " + loopName + "\r\nFor " + loopName + "=1 to 3\r\nNext " + loopName +
+                  "\r\n");
+    EXPECT_TRUE(same.ok) << same.Message();
+}
+
+// A compilation given less memory: wherever the variable table fills up (a
+// declaration, a constant, a temporary, a member, a loop bound, DSPMES's
+// count), the compilation stops with the memory message.
+TEST(CompileScriptTest, RunningOutOfVariablesAnywhereStopsWithTheMemoryMessage) {
+    for (const char* script :
+         {"float a\r\nstring s[3]\r\nDspMes(s, \"x\", 2)\r\n",
+          "float x\r\nRGB c[40], d\r\nx=c.Red+1\r\nFor x=1 to 3 step 2\r\nIF(x)\r\nELSE\r\n"
+          "ENDIF\r\nNext x\r\n"}) {
+        size_t needed = 0;
+        {
+            testing::FakeHost host;
+            Machine m(&host);
+            ASSERT_TRUE(CompileScript(m, script)) << script;
+            needed = m.VariableTable.count;
+        }
+        for (size_t limit = 0; limit <= needed; ++limit) {
+            testing::FakeHost host;
+            Machine m(&host);
+            m.VariableTable.limit = limit;
+            const bool fits = limit >= needed;
+            EXPECT_EQ(CompileScript(m, script), fits) << script << " limit " << limit;
+            EXPECT_LE(m.VariableTable.count, limit) << script << " limit " << limit;
+            const Item* stop = ItemAt(m.StopList, 0);
+            if (fits) {
+                EXPECT_EQ(stop, nullptr) << script;
+            } else {
+                ASSERT_NE(stop, nullptr) << script << " limit " << limit;
+                EXPECT_EQ(*stop->name, "Memoria insufficiente") << script << " limit " << limit;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tarvil

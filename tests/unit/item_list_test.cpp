@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "engine/item_list.h"
+#include "unit/fake_host.h"
 
 namespace tarvil {
 namespace {
@@ -135,6 +138,52 @@ TEST(ItemListTest, LargeArraysDoNotSlowOtherNames) {
     for (int i = 0; i < 1'048'576; ++i) last = CreateItem(list, 3, nullptr, 4, "big");
     for (int i = 0; i < 100'000; ++i) ASSERT_EQ(FindItem(list, 0, "x"), before);
     EXPECT_EQ(FindItem(list, 0, "big"), last);
+}
+
+// The count follows every way an Item enters or leaves the chain, and a list
+// at its limit refuses the next Item as if memory had run out.
+TEST(ItemListTest, CountFollowsTheChainAndTheLimitRefusesMore) {
+    testing::FakeHost host;
+    ItemList list;
+    list.limit = 3;
+    const auto chainLength = [&list] {
+        size_t length = 0;
+        for (const Item* item = list.head.get(); item != nullptr; item = item->next.get()) ++length;
+        return length;
+    };
+    ASSERT_NE(CreateItem(list, 3, nullptr, 4, "a", &host), nullptr);
+    ASSERT_NE(CreateItem(list, 2, nullptr, 4, "b", &host), nullptr);
+    ASSERT_NE(CreateItem(list, 5, nullptr, 0, std::nullopt, &host), nullptr);
+    EXPECT_EQ(list.count, 3u);
+    EXPECT_TRUE(host.messages.empty());
+
+    EXPECT_EQ(CreateItem(list, 3, nullptr, 4, "refused", &host), nullptr);
+    EXPECT_EQ(host.messages, std::vector<std::string>{"Memoria insufficiente"});
+    EXPECT_EQ(FindItem(list, 0, "refused"), nullptr);
+    EXPECT_EQ(list.count, 3u);
+
+    // Removing by name, by TypeCode and from the front each make room for one more.
+    const struct {
+        const char* label;
+        void (*remove)(ItemList&);
+    } removals[] = {
+        {"by name", [](ItemList& l) { EXPECT_TRUE(RemoveItem(l, 0, "a")); }},
+        {"by TypeCode", [](ItemList& l) { EXPECT_TRUE(RemoveItem(l, 2)); }},
+        {"from the front", [](ItemList& l) { RemoveFirstItem(l); }},
+    };
+    for (const auto& removal : removals) {
+        removal.remove(list);
+        EXPECT_EQ(list.count, 2u) << removal.label;
+        EXPECT_EQ(chainLength(), 2u) << removal.label;
+        EXPECT_NE(CreateItem(list, 3, nullptr, 4, removal.label, &host), nullptr) << removal.label;
+        EXPECT_EQ(list.count, 3u) << removal.label;
+    }
+    ClearList(list);
+    EXPECT_EQ(list.count, 0u);
+    EXPECT_EQ(list.limit, 3u) << "clearing keeps the limit";
+    for (int i = 0; i < 3; ++i) EXPECT_NE(CreateItem(list, 3, nullptr, 4, "again"), nullptr);
+    EXPECT_EQ(CreateItem(list, 3, nullptr, 4, "again"), nullptr);
+    EXPECT_EQ(host.messages.size(), 1u) << "without a host nothing is shown";
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // Replacing a file (SAVEIMAGE and the editor's Save) with a failure injected at
 // each call in turn: the old file stays byte-identical, no temporary is left,
-// and the failure's errno comes back. (SAVEIMAGE's message on real failures
-// is pinned in bmp_file_test.)
+// and the failure's errno comes back; through the SAVEIMAGE handler the run
+// stops with its writing error. (SAVEIMAGE's message on real failures is
+// pinned in bmp_file_test.)
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <memory>
 #include <set>
+#include <string>
 
 #include "image/file_access.h"
 #include "unit/failing_file_system.h"
@@ -175,6 +178,102 @@ TEST(SafeSave, RealPermissionsAreRespectedWhenNotRoot) {
     EXPECT_EQ(ReplaceFile(inLocked, NewBytes(), system), EACCES);
     chmod(folder.path().c_str(), 0755);
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"ro.bmp"});
+}
+
+// SAVEIMAGE through a machine whose file-system calls fail where a test says.
+struct FailingSaveRig {
+    ImageRig rig;
+    FailingFileSystem* calls = nullptr;
+
+    FailingSaveRig() {
+        auto owned = std::make_unique<FailingFileSystem>();
+        calls = owned.get();
+        rig.m.FileSystem = std::move(owned);
+    }
+    // Saves a 3 x 2 true-colour image; returns the stop message ("" for none).
+    std::string Save(const std::string& path) {
+        Item* image = rig.Create(3, 2, 24);
+        rig.SetPixel(image, 1, 1, 10, 20, 30);
+        EXPECT_EQ(LastStop(rig.m), "") << "the image is made without a message";
+        rig.Save(image, path);
+        return LastStop(rig.m);
+    }
+};
+
+TEST(SafeSave, SaveImageFailingAtEveryCallInTurnKeepsTheOldFileAndReportsTheName) {
+    for (const bool targetExists : {true, false}) {
+        ScratchFolder folder;
+        const std::string path = folder.File("kept.bmp");
+        if (targetExists) WriteBytes(path, kOld);
+        const auto namesBefore = folder.Names();
+        std::set<FsCall> failedKinds;
+        int failAt = 1;
+        for (;; ++failAt) {
+            FailingSaveRig save;
+            save.calls->failAt = failAt;
+            const std::string message = save.Save(path);
+            if (failAt > static_cast<int>(save.calls->made.size())) {
+                ASSERT_EQ(message, "") << save.calls->Trace();
+                break;
+            }
+            const FsCall failed = save.calls->made[static_cast<size_t>(failAt - 1)];
+            failedKinds.insert(failed);
+            const std::string label = std::string(targetExists ? "existing" : "new") +
+                                      " target, failing " + FsCallName(failed) + " (call " +
+                                      std::to_string(failAt) + "): " + save.calls->Trace();
+            EXPECT_EQ(message, "Error: Writing image '" + path + "'") << label;
+            EXPECT_EQ(folder.Names(), namesBefore) << label;
+            if (targetExists) {
+                EXPECT_EQ(ReadBytes(path), kOld) << label;
+            }
+        }
+        std::set<FsCall> expected = {FsCall::Open, FsCall::Write, FsCall::Fsync, FsCall::Close,
+                                     FsCall::Rename};
+        if (targetExists) expected.insert({FsCall::Access, FsCall::Fchmod});
+        EXPECT_EQ(failedKinds, expected);
+        // The save that went through wrote the image, which loads again.
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"kept.bmp"});
+        ImageRig reader;
+        const Item* loaded = reader.Load(path);
+        EXPECT_EQ(LastStop(reader.m), "");
+        ASSERT_NE(loaded->image, nullptr);
+        EXPECT_EQ(loaded->image->Width(), 3);
+        EXPECT_EQ(loaded->image->Height(), 2);
+        EXPECT_EQ(loaded->image->BitCount(), 24);
+    }
+}
+
+TEST(SafeSave, SaveImageUnderNamedFailuresKeepsTheOldFile) {
+    const struct {
+        const char* label;
+        FsCall kind;
+        int error;
+        bool writeTakesNothing;
+    } cases[] = {
+        {"disk full while writing", FsCall::Write, ENOSPC, false},
+        {"quota exceeded while writing", FsCall::Write, EDQUOT, false},
+        {"a write that takes nothing", FsCall::Unlink, 0, true},
+        {"flush fails", FsCall::Fsync, EIO, false},
+        {"close reports a delayed write error", FsCall::Close, EIO, false},
+        {"rename across devices", FsCall::Rename, EXDEV, false},
+        {"target read-only", FsCall::Access, EACCES, false},
+        {"read-only file system", FsCall::Open, EROFS, false},
+        {"mode bits cannot be set", FsCall::Fchmod, EPERM, false},
+    };
+    for (const auto& c : cases) {
+        ScratchFolder folder;
+        const std::string path = folder.File("old image.bmp");
+        WriteBytes(path, kOld);
+        FailingSaveRig save;
+        // Unlink is never failed: it marks the cases that fail by other means.
+        save.calls->failByKind = c.kind != FsCall::Unlink;
+        save.calls->failKind = c.kind;
+        save.calls->failErrno = c.error;
+        save.calls->writeTakesNothing = c.writeTakesNothing;
+        EXPECT_EQ(save.Save(path), "Error: Writing image '" + path + "'") << c.label;
+        EXPECT_EQ(ReadBytes(path), kOld) << c.label;
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"old image.bmp"}) << c.label;
+    }
 }
 
 }  // namespace
