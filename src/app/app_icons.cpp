@@ -1,8 +1,15 @@
 #include "app/app_icons.h"
 
+#include <QApplication>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOption>
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace tarvil {
 
@@ -132,6 +139,88 @@ void Draw(QPainter& p, AppIcon which) {
     }
 }
 
+// Draws an icon when a size is asked for, and keeps what it drew: the toolbar
+// needs a few small pixmaps, and drawing every icon at every size while the
+// window is being built cost more than a third of the start-up.
+class DrawnIconEngine final : public QIconEngine {
+public:
+    explicit DrawnIconEngine(AppIcon which) : m_which(which) {}
+
+    QIconEngine* clone() const override { return new DrawnIconEngine(m_which); }
+    QString key() const override { return QStringLiteral("tarvil-drawn"); }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
+        const qreal scale =
+            painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1;
+        painter->drawPixmap(rect, DrawnPixmap((QSizeF(rect.size()) * scale).toSize(), mode, scale));
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
+        return DrawnPixmap(size, mode, 1);
+    }
+
+    // QIcon hands over the size in device pixels already.
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State, qreal scale) override {
+        return DrawnPixmap(size, mode, scale);
+    }
+
+    // What a window manager is offered for a window icon.
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+        QList<QSize> sizes;
+        for (const int side : kWindowIconSides) sizes.append(QSize(side, side));
+        return sizes;
+    }
+
+private:
+    static constexpr int kWindowIconSides[] = {16, 24, 32, 48, 64, 128};
+
+    struct CacheKey {
+        int width;
+        int height;
+        QIcon::Mode mode;
+        qreal scale;
+        bool operator==(const CacheKey&) const = default;
+    };
+
+    QPixmap DrawnPixmap(QSize pixels, QIcon::Mode mode, qreal scale) {
+        if (pixels.isEmpty()) return QPixmap();
+        const CacheKey key{pixels.width(), pixels.height(), mode, scale};
+        for (const auto& [cachedKey, cached] : m_drawn) {
+            if (cachedKey == key) return cached;
+        }
+        QPixmap pixmap = Drawn(pixels);
+        // Disabled actions show the style's greyed form, as pixmap icons do.
+        if (mode == QIcon::Disabled) {
+            if (const auto* application =
+                    qobject_cast<QApplication*>(QCoreApplication::instance())) {
+                QStyleOption option;
+                option.palette = QApplication::palette();
+                pixmap = application->style()->generatedIconPixmap(mode, pixmap, &option);
+            }
+        }
+        pixmap.setDevicePixelRatio(scale);
+        m_drawn.emplace_back(key, pixmap);
+        return pixmap;
+    }
+
+    // The icon is drawn on a 16-unit grid, scaled to the square's side and centred.
+    QPixmap Drawn(QSize pixels) const {
+        QPixmap pixmap(pixels);
+        pixmap.fill(Qt::transparent);
+        const int side = std::min(pixels.width(), pixels.height());
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate((pixels.width() - side) / 2.0, (pixels.height() - side) / 2.0);
+        painter.scale(side / 16.0, side / 16.0);
+        Draw(painter, m_which);
+        painter.end();
+        return pixmap;
+    }
+
+    AppIcon m_which;
+    std::vector<std::pair<CacheKey, QPixmap>> m_drawn;
+};
+
 }  // namespace
 
 QIcon MakeIcon(AppIcon which) {
@@ -140,18 +229,7 @@ QIcon MakeIcon(AppIcon which) {
         // A theme whose icons cannot be rendered here gives empty pixmaps.
         if (!themed.isNull() && !themed.pixmap(16, 16).isNull()) return themed;
     }
-    QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64, 128}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(size / 16.0, size / 16.0);
-        Draw(painter, which);
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    return QIcon(new DrawnIconEngine(which));
 }
 
 }  // namespace tarvil
