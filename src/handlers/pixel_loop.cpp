@@ -46,8 +46,9 @@ struct PixelGrid {
     // The size as floats, exact: both are at most 2^24.
     float widthLimit;
     float heightLimit;
+
     // No pixel write reaches the colour table: it lies wholly before the rows.
-    bool tableBeforeRows;
+    bool TableBeforeRows() const { return image->pixelsOffset >= Image::kPaletteOffset + 4 * 256; }
 
     // The first byte of the pixel at the coordinates' values, rows counted
     // from the top; null outside. A coordinate truncates to 0..width-1
@@ -86,8 +87,7 @@ bool MakeGrid(Image* image, uint16_t bitCount, PixelGrid& grid) {
             static_cast<uint32_t>(height),
             image->RowStride,
             static_cast<float>(width),
-            static_cast<float>(height),
-            image->pixelsOffset >= Image::kPaletteOffset + 4 * 256};
+            static_cast<float>(height)};
     return true;
 }
 
@@ -511,11 +511,13 @@ bool WritesAFunctionOfTheColourRead(const PassPlan& plan) {
 // An 8-bit row copied through a body whose written colour is a fixed
 // function of the colour read, with both colour tables out of the rows' way:
 // the target entry then depends on the source pixel's index alone, and is
-// looked up once per index and row. The body's Items are left as the last
+// looked up once per index in each call. The body's Items are left as the last
 // pass leaves them by running it once more for the last index read (the
 // pixel itself may have been overwritten since, when one image is both).
-void MapIndexesAlongARow(Machine& m, const PassPlan& plan, const uint8_t* source, uint8_t* target,
-                         uint32_t column, uint32_t count) {
+// Out of line: its map's room on the stack would otherwise be set up on
+// every call of the passes, the 24-bit ones included.
+[[gnu::noinline]] void MapIndexesAlongARow(Machine& m, const PassPlan& plan, const uint8_t* source,
+                                           uint8_t* target, uint32_t column, uint32_t count) {
     const PassStep& read = plan.steps[0];
     const PassStep& copies = plan.steps[1];
     const PassStep& write = plan.steps[2];
@@ -542,11 +544,39 @@ void MapIndexesAlongARow(Machine& m, const PassPlan& plan, const uint8_t* source
     runBody(index);
 }
 
+// Pass by pass along a row: the pixel read, the copies, the pixel written.
+template <StepKind get, StepKind set>
+[[gnu::always_inline]] inline void CopyAlongARow(Machine& m, const PassPlan& plan,
+                                                 const uint8_t* source, uint8_t* target,
+                                                 uint32_t column, uint32_t count) {
+    const PassStep& read = plan.steps[0];
+    const PassStep& copies = plan.steps[1];
+    const PassStep& write = plan.steps[2];
+    for (uint32_t k = column; k < column + count; ++k) {
+        if constexpr (get == StepKind::GetTrueColour) {
+            const uint8_t* p = source + 3 * size_t{k};
+            DeliverColour(m, read, {p[2], p[1], p[0]});
+        } else {
+            const uint8_t* entry = read.grid.palette + 4 * size_t{source[k]};
+            DeliverColour(m, read, {entry[2], entry[1], entry[0]});
+        }
+        RunKnownStep<StepKind::CopyComponents>(m, copies);
+        const RgbBytes colour{write.colour[0], write.colour[1], write.colour[2]};
+        if constexpr (set == StepKind::SetTrueColour) {
+            uint8_t* p = target + 3 * size_t{k};
+            p[0] = colour.blue;
+            p[1] = colour.green;
+            p[2] = colour.red;
+        } else {
+            target[k] = static_cast<uint8_t>(NearestEntryFor(*write.image, colour));
+        }
+    }
+}
+
 template <StepKind get, StepKind set>
 uint32_t PassesAlongARow(Machine& m, const PassPlan& plan, uint32_t passSpan, uint32_t room,
                          bool& ended) {
     const PassStep& read = plan.steps[0];
-    const PassStep& copies = plan.steps[1];
     const PassStep& write = plan.steps[2];
     const float first = LoadBytes(plan.variable);
     uint32_t readRow = 0;
@@ -568,30 +598,15 @@ uint32_t PassesAlongARow(Machine& m, const PassPlan& plan, uint32_t passSpan, ui
     if (count == 0) return 0;
     const uint8_t* source = read.grid.bottomRow + readRow * read.grid.stride;
     uint8_t* target = write.grid.bottomRow + writeRow * write.grid.stride;
-    bool mapped = false;
     if constexpr (get == StepKind::GetIndexed && set == StepKind::SetIndexed) {
-        mapped = read.grid.tableBeforeRows && write.grid.tableBeforeRows &&
-                 WritesAFunctionOfTheColourRead(plan);
-        if (mapped) MapIndexesAlongARow(m, plan, source, target, column, count);
-    }
-    for (uint32_t k = column; !mapped && k < column + count; ++k) {
-        if constexpr (get == StepKind::GetTrueColour) {
-            const uint8_t* p = source + 3 * size_t{k};
-            DeliverColour(m, read, {p[2], p[1], p[0]});
+        if (read.grid.TableBeforeRows() && write.grid.TableBeforeRows() &&
+            WritesAFunctionOfTheColourRead(plan)) {
+            MapIndexesAlongARow(m, plan, source, target, column, count);
         } else {
-            const uint8_t* entry = read.grid.palette + 4 * size_t{source[k]};
-            DeliverColour(m, read, {entry[2], entry[1], entry[0]});
+            CopyAlongARow<get, set>(m, plan, source, target, column, count);
         }
-        RunKnownStep<StepKind::CopyComponents>(m, copies);
-        const RgbBytes colour{write.colour[0], write.colour[1], write.colour[2]};
-        if constexpr (set == StepKind::SetTrueColour) {
-            uint8_t* p = target + 3 * size_t{k};
-            p[0] = colour.blue;
-            p[1] = colour.green;
-            p[2] = colour.red;
-        } else {
-            target[k] = static_cast<uint8_t>(NearestEntryFor(*write.image, colour));
-        }
+    } else {
+        CopyAlongARow<get, set>(m, plan, source, target, column, count);
     }
     write.image->MarkRowChanged(writeRow);
     const auto last = static_cast<float>(column + count);
