@@ -47,6 +47,9 @@ struct PixelGrid {
     float widthLimit;
     float heightLimit;
 
+    // No pixel write reaches the colour table: it lies wholly before the rows.
+    bool TableBeforeRows() const { return image->pixelsOffset >= Image::kPaletteOffset + 4 * 256; }
+
     // The first byte of the pixel at the coordinates' values, rows counted
     // from the top; null outside. A coordinate truncates to 0..width-1
     // exactly when its value lies strictly between -1 and width.
@@ -467,11 +470,113 @@ bool StoredRowAt(const PixelGrid& grid, float y, uint32_t& storedRow) {
 // images and the budget; the same bytes are written in the same order as
 // pass by pass, and NEXT's variable and truth are left as the last pass
 // leaves them. Returns the instructions done; 0 when no pass qualifies.
+// Whether each pass of a read-copy-write body leaves every byte it writes,
+// and the colour it writes, as a fixed function of the colour it reads: each
+// copy takes a byte the pass has already written (the read colour or an
+// earlier copy), or one that neither the pass nor NEXT ever writes.
+bool WritesAFunctionOfTheColourRead(const PassPlan& plan) {
+    const PassStep& read = plan.steps[0];
+    const PassStep& copies = plan.steps[1];
+    const PassStep& write = plan.steps[2];
+    auto writtenByTheRead = [&](const std::byte* at) {
+        return Overlaps(at, 1, read.result, kColourBytes) ||
+               Overlaps(at, 1, read.target, kColourBytes);
+    };
+    auto writtenByCopies = [](const std::byte* at, const ComponentCopy* from,
+                              const ComponentCopy* to) {
+        for (const ComponentCopy* copy = from; copy != to; ++copy) {
+            if (copy->target == at || copy->reserved == at) return true;
+        }
+        return false;
+    };
+    auto writtenByNext = [&](const std::byte* at) {
+        return Overlaps(at, 1, plan.sum, sizeof(float)) ||
+               Overlaps(at, 1, plan.truth, sizeof(float));
+    };
+    for (const ComponentCopy* copy = copies.firstCopy; copy != copies.endOfCopies; ++copy) {
+        const std::byte* at = copy->source;
+        if (writtenByTheRead(at) || writtenByCopies(at, copies.firstCopy, copy)) continue;
+        if (writtenByCopies(at, copy, copies.endOfCopies) || writtenByNext(at)) return false;
+    }
+    const auto* colour = reinterpret_cast<const std::byte*>(write.colour);
+    for (const std::byte* at = colour; at != colour + 3; ++at) {
+        if (!writtenByTheRead(at) && !writtenByCopies(at, copies.firstCopy, copies.endOfCopies) &&
+            writtenByNext(at)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// An 8-bit row copied through a body whose written colour is a fixed
+// function of the colour read, with both colour tables out of the rows' way:
+// the target entry then depends on the source pixel's index alone, and is
+// looked up once per index in each call. The body's Items are left as the last
+// pass leaves them by running it once more for the last index read (the
+// pixel itself may have been overwritten since, when one image is both).
+// Out of line: its map's room on the stack would otherwise be set up on
+// every call of the passes, the 24-bit ones included.
+[[gnu::noinline]] void MapIndexesAlongARow(Machine& m, const PassPlan& plan, const uint8_t* source,
+                                           uint8_t* target, uint32_t column, uint32_t count) {
+    const PassStep& read = plan.steps[0];
+    const PassStep& copies = plan.steps[1];
+    const PassStep& write = plan.steps[2];
+    auto runBody = [&](uint8_t index) {
+        const uint8_t* entry = read.grid.palette + 4 * size_t{index};
+        DeliverColour(m, read, {entry[2], entry[1], entry[0]});
+        RunKnownStep<StepKind::CopyComponents>(m, copies);
+    };
+    constexpr int16_t kUnknown = -1;
+    std::array<int16_t, 256> targetIndexOf;
+    targetIndexOf.fill(kUnknown);
+    const NearestEntryByHint nearest(*write.image);
+    uint8_t index = 0;
+    for (uint32_t k = column; k < column + count; ++k) {
+        index = source[k];
+        int16_t& known = targetIndexOf[index];
+        if (known == kUnknown) {
+            runBody(index);
+            known = static_cast<int16_t>(
+                nearest({write.colour[0], write.colour[1], write.colour[2]}, index));
+        }
+        target[k] = static_cast<uint8_t>(known);
+    }
+    runBody(index);
+}
+
+// Pass by pass along a row: the pixel read, the copies, the pixel written.
+template <StepKind get, StepKind set>
+[[gnu::always_inline]] inline void CopyAlongARow(Machine& m, const PassPlan& plan,
+                                                 const uint8_t* source, uint8_t* target,
+                                                 uint32_t column, uint32_t count) {
+    const PassStep& read = plan.steps[0];
+    const PassStep& copies = plan.steps[1];
+    const PassStep& write = plan.steps[2];
+    for (uint32_t k = column; k < column + count; ++k) {
+        if constexpr (get == StepKind::GetTrueColour) {
+            const uint8_t* p = source + 3 * size_t{k};
+            DeliverColour(m, read, {p[2], p[1], p[0]});
+        } else {
+            const uint8_t* entry = read.grid.palette + 4 * size_t{source[k]};
+            DeliverColour(m, read, {entry[2], entry[1], entry[0]});
+        }
+        RunKnownStep<StepKind::CopyComponents>(m, copies);
+        const RgbBytes colour{write.colour[0], write.colour[1], write.colour[2]};
+        if constexpr (set == StepKind::SetTrueColour) {
+            uint8_t* p = target + 3 * size_t{k};
+            p[0] = colour.blue;
+            p[1] = colour.green;
+            p[2] = colour.red;
+        } else {
+            target[k] = static_cast<uint8_t>(NearestEntryFor(*write.image, colour));
+        }
+    }
+}
+
 template <StepKind get, StepKind set>
 uint32_t PassesAlongARow(Machine& m, const PassPlan& plan, uint32_t passSpan, uint32_t room,
                          bool& ended) {
     const PassStep& read = plan.steps[0];
-    const PassStep& copies = plan.steps[1];
     const PassStep& write = plan.steps[2];
     const float first = LoadBytes(plan.variable);
     uint32_t readRow = 0;
@@ -493,24 +598,15 @@ uint32_t PassesAlongARow(Machine& m, const PassPlan& plan, uint32_t passSpan, ui
     if (count == 0) return 0;
     const uint8_t* source = read.grid.bottomRow + readRow * read.grid.stride;
     uint8_t* target = write.grid.bottomRow + writeRow * write.grid.stride;
-    for (uint32_t k = column; k < column + count; ++k) {
-        if constexpr (get == StepKind::GetTrueColour) {
-            const uint8_t* p = source + 3 * size_t{k};
-            DeliverColour(m, read, {p[2], p[1], p[0]});
+    if constexpr (get == StepKind::GetIndexed && set == StepKind::SetIndexed) {
+        if (read.grid.TableBeforeRows() && write.grid.TableBeforeRows() &&
+            WritesAFunctionOfTheColourRead(plan)) {
+            MapIndexesAlongARow(m, plan, source, target, column, count);
         } else {
-            const uint8_t* entry = read.grid.palette + 4 * size_t{source[k]};
-            DeliverColour(m, read, {entry[2], entry[1], entry[0]});
+            CopyAlongARow<get, set>(m, plan, source, target, column, count);
         }
-        RunKnownStep<StepKind::CopyComponents>(m, copies);
-        const RgbBytes colour{write.colour[0], write.colour[1], write.colour[2]};
-        if constexpr (set == StepKind::SetTrueColour) {
-            uint8_t* p = target + 3 * size_t{k};
-            p[0] = colour.blue;
-            p[1] = colour.green;
-            p[2] = colour.red;
-        } else {
-            target[k] = static_cast<uint8_t>(NearestEntryFor(*write.image, colour));
-        }
+    } else {
+        CopyAlongARow<get, set>(m, plan, source, target, column, count);
     }
     write.image->MarkRowChanged(writeRow);
     const auto last = static_cast<float>(column + count);

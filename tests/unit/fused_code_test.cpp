@@ -17,6 +17,7 @@
 #include "handlers/handlers.h"
 #include "image/pixel_access.h"
 #include "unit/fake_host.h"
+#include "unit/image_test_support.h"
 
 namespace tarvil {
 namespace {
@@ -320,6 +321,60 @@ TEST(FusedCodeTest, PassesAlongARowMatchTheInstructions) {
             SCOPED_TRACE(std::string(bits) + " bits: " + c.inner + " " + c.read + " " + c.write);
             for (int stopAt = 0; stopAt <= 3; ++stopAt) ExpectSameRun(script, stopAt);
         }
+    }
+}
+
+// 8-bit rows copied through bodies whose written colour depends on the read
+// colour alone, and through ones where it does not: one image as source and
+// target, tables that differ, tables with repeated colours, a table that the
+// rows overlap (loaded from a file with two entries), copies that read a byte
+// the pass writes only later, and colours that change between rows.
+TEST(FusedCodeTest, IndexedRowsCopiedThroughFixedAndChangingBodiesMatchTheInstructions) {
+    testing::ScratchFolder folder;
+    const std::string overlapped = folder.File("overlapped.bmp");
+    std::vector<uint8_t> rows(40 * 30);
+    // Entry e lies in stored row (4e - 8) / 40: each pixel names an entry of its own row,
+    // so writing a row changes the colours its later pixels name.
+    for (size_t k = 0; k < rows.size(); ++k)
+        rows[k] = static_cast<uint8_t>(10 * (k / 40) + 2 + (k % 40) * 3 % 10);
+    testing::WriteBytes(overlapped, testing::HandMadeBmp(40, 30, 8, 2, 2, rows));
+    const std::string images =
+        TwoPatternedImages("8") +
+        Lines({"DevCon d,o", "RGB q", "d=CreateImage(37,23,8)", "For k=0 to 255",
+               "pix.Red=(k%16)*17", "pix.Green=(k%16)*3", "pix.Blue=40", "SetPalette(d,k,pix)",
+               "Next k", "For y=0 to 22", "For x=0 to 36", "SetPixelVal(d,x,y,(x*5+y*3)%256)",
+               "Next x", "Next y", "q.Red=5", "q.Green=77", "q.Blue=200"}) +
+        "o=LoadImage(\"" + overlapped + "\")\r\n";
+    struct Case {
+        const char* read;
+        std::vector<const char*> copies;
+        const char* write;
+    };
+    const std::vector<Case> cases = {
+        {"pix=GetPixel(a,x,y)", {"pix.Red=pix.Blue", "pix.Blue=pix.Green"}, "SetPixel(b,x,y,pix)"},
+        {"pix=GetPixel(a,x,y)", {"pix.Red=pix.Blue", "pix.Blue=pix.Green"}, "SetPixel(a,x,y,pix)"},
+        {"pix=GetPixel(d,x,y)", {"pix.Green=pix.Red"}, "SetPixel(d,x,y,pix)"},
+        {"pix=GetPixel(a,x,y)", {"pix.Green=pix.Red"}, "SetPixel(d,x,y,pix)"},
+        {"pix=GetPixel(o,x,y)", {"pix.Red=pix.Blue"}, "SetPixel(o,x,y,pix)"},
+        {"pix=GetPixel(o,x,y)", {"pix.Red=pix.Blue"}, "SetPixel(b,x,y,pix)"},
+        {"pix=GetPixel(a,x,y)", {"pix.Red=pix.Blue"}, "SetPixel(o,x,y,pix)"},
+        {"pix=GetPixel(a,x,y)", {"pix.Red=q.Green", "q.Green=pix.Blue"}, "SetPixel(b,x,y,pix)"},
+        {"pix=GetPixel(a,x,y)", {"pix.Red=q.Blue", "q.Red=pix.Green"}, "SetPixel(b,x,y,pix)"},
+        {"pix=GetPixel(a,x,y)",
+         {"q.Red=pix.Green", "q.Green=pix.Red", "q.Blue=pix.Blue"},
+         "SetPixel(b,x,y,q)"},
+        {"pix=GetPixel(a,x,y)", {"q.Red=pix.Green"}, "SetPixel(b,x,y,q)"},
+    };
+    // The file's rows start two entries after the header: they are the table's entries 2 on.
+    ASSERT_EQ(RunWith(true, images + "DspMes(o.Width,o.BitCount)\r\n").messages,
+              std::vector<std::string>{"408"});
+    for (const Case& c : cases) {
+        std::string loops = "For y=0 to 22\r\nq.Blue=y*11\r\nFor x=0 to 36\r\n";
+        loops += std::string(c.read) + "\r\n";
+        for (const char* line : c.copies) loops += std::string(line) + "\r\n";
+        loops += std::string(c.write) + "\r\nNext x\r\nNext y\r\n";
+        SCOPED_TRACE(std::string(c.read) + " " + c.copies.front() + " " + c.write);
+        for (int stopAt = 0; stopAt <= 3; ++stopAt) ExpectSameRun(images + loops, stopAt);
     }
 }
 

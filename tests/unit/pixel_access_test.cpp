@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
+
 #include "image/packed_dib.h"
 #include "unit/image_test_support.h"
 
@@ -277,6 +279,39 @@ TEST(PixelAccess, MissingArgumentsStopTheRunWithoutTouchingMemory) {
     EXPECT_EQ(LastStop(rig.m), "Error: Missing argument");
     RunHandler(rig.m, FuncGetPixel, MakeTemp(rig.m));
     EXPECT_EQ(rig.m.StackTop, 1u);
+}
+
+// A hint only says where a colour may have been asked before: whatever the
+// hint, and after the table changes, the entry is the search's own.
+TEST(PixelAccess, NearestEntryWithAHintIsTheSearchesOwn) {
+    ImageRig rig;
+    Item* variable = rig.Create(4, 1, 8);
+    Image& image = *variable->image;
+    auto table = [&image] {
+        return std::span<const uint8_t>(image.block).subspan(Image::kPaletteOffset, 4 * 256);
+    };
+    // Entries 2k and 2k + 1 repeat one colour: ties go to the lower.
+    for (int k = 0; k < 256; ++k) {
+        rig.SetPalette(variable, k, static_cast<uint8_t>(k / 2 * 37),
+                       static_cast<uint8_t>(k / 2 * 11), static_cast<uint8_t>(k / 2 * 5));
+    }
+    const RgbBytes colours[] = {
+        {0, 0, 0}, {37, 11, 5}, {38, 12, 6}, {255, 255, 255}, {100, 3, 250}};
+    for (int round = 0; round < 2; ++round) {
+        for (const uint8_t hint : {uint8_t{0}, uint8_t{7}, uint8_t{255}}) {
+            for (const RgbBytes colour : colours) {
+                const int expected =
+                    NearestPaletteIndex(colour.red, colour.green, colour.blue, table(), 256);
+                EXPECT_EQ(NearestEntryFor(image, colour, hint), expected)
+                    << "round " << round << " hint " << int{hint} << " red " << int{colour.red};
+                EXPECT_EQ(NearestEntryFor(image, colour, hint), expected) << "asked again";
+            }
+        }
+        // The colours asked for now sit nearer other entries.
+        rig.SetPalette(variable, 200, 255, 255, 255);
+        rig.SetPalette(variable, 201, 38, 12, 6);
+        rig.SetPalette(variable, 0, 1, 1, 1);
+    }
 }
 
 }  // namespace
