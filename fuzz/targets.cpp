@@ -80,6 +80,11 @@ constexpr size_t kMaxPictureBytes = size_t{1} << 12;
 // elements otherwise make one input take seconds (a DEBUG line lists them all).
 constexpr size_t kScriptVariableLimit = 2000;
 
+// The largest image block a fuzzed script may make. CREATEIMAGE with an odd bit
+// count on a wide image asks for up to 4 GiB, which the machine may give a user
+// but which is past the fuzzer's memory limit.
+constexpr uint64_t kScriptImageBlockLimit = uint64_t{256} << 20;
+
 }  // namespace
 
 void FuzzBmpFile(const uint8_t* data, size_t size) {
@@ -231,6 +236,7 @@ void FuzzScript(const uint8_t* data, size_t size) {
     Machine machine(&host);
     machine.FileSystem = std::make_unique<ScratchFileSystem>();
     machine.VariableTable.limit = kScriptVariableLimit;
+    machine.ImageBlockLimit = kScriptImageBlockLimit;
     host.Attach(machine);
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     RunScript(machine, text);

@@ -102,6 +102,11 @@ public:
     // test or the fuzz harness puts others in.
     std::unique_ptr<FileSystemCalls> FileSystem;
 
+    // The largest block CREATEIMAGE may ask for: past it the image gets the
+    // memory message, as when the allocation fails. Unlimited but where a
+    // harness gives a run less memory than the machine has.
+    uint64_t ImageBlockLimit = UINT64_MAX;
+
     // The command-line arguments the script sees as ClArg (script path first).
     std::vector<std::string> Arguments;
 

@@ -48,7 +48,7 @@ void FuncCreateImage(Machine& m) {
         return;
     }
     const uint64_t size = static_cast<uint64_t>(height) * stride + kCreatedSpareBytes;
-    if (size > UINT32_MAX) {
+    if (size > UINT32_MAX || size > m.ImageBlockLimit) {
         PushStop(m, kNoMemoryMessage);
         return;
     }

@@ -134,6 +134,33 @@ TEST(CreateImage, BadSizesStopTheRunWithAnImageWithoutMemoryOnTheStack) {
     }
 }
 
+// A machine may be given less memory for image blocks than the process has:
+// a block past that limit gets the memory message, one within it is made.
+TEST(CreateImage, BlockLimitOfTheMachineActsAsAFailedAllocation) {
+    const uint64_t limit = 8 * RowStrideFor(8, 24) + 3112;  // an 8 x 8 24-bit block exactly
+    const struct {
+        double width, height, bits;
+        bool made;
+    } cases[] = {
+        {8, 8, 24, true}, {8, 9, 24, false},          {9, 8, 24, false},
+        {8, 8, 8, true},  {26, 11, 111111118, false},
+    };
+    for (const auto& c : cases) {
+        ImageRig rig;
+        rig.m.ImageBlockLimit = limit;
+        Item* result =
+            Call(rig.m, FuncCreateImage, {rig.Num(c.width), rig.Num(c.height), rig.Num(c.bits)});
+        ASSERT_NE(result->image, nullptr);
+        EXPECT_EQ(result->image->hasMemory(), c.made)
+            << c.width << "x" << c.height << "x" << c.bits;
+        if (c.made) {
+            EXPECT_TRUE(rig.m.StopList.empty());
+        } else {
+            EXPECT_EQ(LastStop(rig.m), "Error: Not enought memory to create image");
+        }
+    }
+}
+
 TEST(CreateImage, LargestSizeOfEachSideIsAccepted) {
     ImageRig rig;
     Item* wide = rig.Create(32768, 1, 1);
