@@ -171,12 +171,7 @@ uint32_t ArithmeticPasses(const BlockAssignment* steps, uint32_t assignments,
             StoreBytes(a.target, LoadBytes(a.result));
         }
         done += passSpan;
-        const float right = LoadBytes(loop.variable);
-        StoreBytes(loop.sum, static_cast<float>(LoadBytes(loop.step) + static_cast<double>(right)));
-        const float bound = LoadBytes(loop.limit);
-        const bool again = LoadBytes(loop.sum) <= bound;
-        StoreBytes(loop.truth, again ? 1.0f : 0.0f);  // what JumpIfTrue looks at
-        if (!again) {
+        if (!NextOnBlocks(loop.step, loop.variable, loop.sum, loop.limit, loop.truth)) {
             ended = true;
             break;
         }

@@ -19,6 +19,19 @@ inline void StoreBytes(std::byte* value, float single) {
     std::memcpy(value, &single, sizeof single);
 }
 
+// NEXT on its value blocks: sum := step + variable (the variable rounded to
+// single precision first, as OpAdd pops it), truth := sum <= limit, which is
+// what JumpIfTrue looks at. True when the loop goes on.
+inline bool NextOnBlocks(const std::byte* step, const std::byte* variable, std::byte* sum,
+                         const std::byte* limit, std::byte* truth) {
+    const float right = LoadBytes(variable);
+    StoreBytes(sum, static_cast<float>(LoadBytes(step) + static_cast<double>(right)));
+    const float bound = LoadBytes(limit);
+    const bool again = LoadBytes(sum) <= bound;
+    StoreBytes(truth, again ? 1.0f : 0.0f);
+    return again;
+}
+
 // What one of OpAdd, OpSub, OpMul, OpDiv gives for two operands.
 double FusedArithmetic(Handler handler, double left, double right);
 

@@ -399,12 +399,7 @@ uint32_t Passes(const PassPlan& plan, uint32_t passSpan, uint32_t room, bool& en
     while (room - done >= passSpan) {
         body();
         done += passSpan;
-        const float right = LoadBytes(plan.variable);
-        StoreBytes(plan.sum, static_cast<float>(LoadBytes(plan.step) + static_cast<double>(right)));
-        const float bound = LoadBytes(plan.limit);
-        const bool again = LoadBytes(plan.sum) <= bound;
-        StoreBytes(plan.truth, again ? 1.0f : 0.0f);  // what JumpIfTrue looks at
-        if (!again) {
+        if (!NextOnBlocks(plan.step, plan.variable, plan.sum, plan.limit, plan.truth)) {
             ended = true;
             break;
         }
