@@ -45,6 +45,9 @@ int DesktopHost::UpdateProgress(const char* text, uint16_t percent) {
 }
 
 void DesktopHost::DispatchPendingMessages() {
+    const auto now = m_clock();
+    if (m_lastEventPoll && now - *m_lastEventPoll < kEventPollInterval) return;
+    m_lastEventPoll = now;
     ProcessPendingEvents();
 }
 

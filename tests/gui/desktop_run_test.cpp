@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <chrono>
 
 #include "app/desktop_app.h"
 #include "app/main_window.h"
@@ -163,6 +164,32 @@ private slots:
         QVERIFY(seen->seen);
         QCOMPARE(seen->text, QStringLiteral("stopped"));
         QVERIFY(m_host->progress().dialog() == nullptr);  // closed at the end of the run
+    }
+
+    void eventLoopIsAskedAtMostOncePerInterval() {
+        using namespace std::chrono;
+        auto now = steady_clock::time_point(seconds(100));
+        m_host->setClock([&now] { return now; });
+        int delivered = 0;
+        const auto post = [this, &delivered] {
+            QMetaObject::invokeMethod(
+                this, [&delivered] { ++delivered; }, Qt::QueuedConnection);
+        };
+        post();
+        m_host->DispatchPendingMessages();  // the first dispatch point always asks
+        QCOMPARE(delivered, 1);
+        post();
+        now += DesktopHost::kEventPollInterval - microseconds(1);
+        m_host->DispatchPendingMessages();
+        QCOMPARE(delivered, 1);  // asked too recently: the event waits
+        now += microseconds(1);
+        m_host->DispatchPendingMessages();
+        QCOMPARE(delivered, 2);
+        post();
+        m_host->DispatchPendingMessages();
+        QCOMPARE(delivered, 2);  // the interval counts from the last look
+        QCoreApplication::processEvents();
+        QCOMPARE(delivered, 3);
     }
 
     void debugShowsVariablesPreviewsAndAnswers() {
