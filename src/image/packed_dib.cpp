@@ -140,10 +140,15 @@ std::optional<std::vector<uint8_t>> BitmapToPackedDib(const ClipboardBitmap& bit
         std::span<uint8_t>(block).subspan(geometry->pixelsOffset, geometry->pixelBytes);
     if (geometry->paletteCount == 0) {
         FillTrueColourRows(bitmap, rows, geometry->rowStride);
-    } else {
+        return block;
+    }
+    try {
+        // The colour look-ups allocate as they grow.
         FillColourTable(bitmap, table, geometry->paletteCount);
         FillIndexedRows(bitmap, geometry->bitCount, table, geometry->paletteCount, rows,
                         geometry->rowStride);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
     }
     return block;
 }
