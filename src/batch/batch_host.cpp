@@ -89,6 +89,7 @@ void BatchHost::CheckInterrupt() {
 }
 
 void BatchHost::DispatchPendingMessages() {
+    if (!m_eventPolls.Due()) return;
     CheckInterrupt();
     if (m_clipboard) m_clipboard->ProcessEvents();
 }

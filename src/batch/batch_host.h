@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/host.h"
+#include "engine/poll_throttle.h"
 
 namespace tarvil {
 
@@ -15,6 +16,9 @@ public:
     // it also brings the event loop, which a run without it does not need.
     BatchHost(Machine& machine, int interruptFd, BatchClipboard* clipboard);
     ~BatchHost() override;
+
+    // When the run's dispatch points look for Ctrl+C and clipboard events.
+    PollThrottle& eventPolls() { return m_eventPolls; }
 
     void ShowMessage(std::string_view text, MessageKind kind) override;
     int UpdateProgress(const char* text, uint16_t percent) override;
@@ -46,6 +50,7 @@ private:
     bool m_progressShown = false;
     bool m_stderrIsTerminal;
     long long m_progressStart = 0;
+    PollThrottle m_eventPolls;
 };
 
 }  // namespace tarvil

@@ -1,5 +1,6 @@
 #include "runtime_ui/bitmap_region.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -45,42 +46,53 @@ QImage RenderBitmapRegion(const Image& image, const QRect& region) {
     const QSize size = BitmapSize(image);
     const QRect area = region & QRect(QPoint(0, 0), size);
     if (area.isEmpty()) return {};
+    // Every pixel is written below, so the image is not cleared first.
     QImage result(area.size(), QImage::Format_RGB32);
-    result.fill(kWhite);
+    if (result.isNull()) return result;
 
     const uint16_t bits = image.BitCount();
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 24) return result;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24) {
+        result.fill(kWhite);
+        return result;
+    }
     int tableCount = 0;
     const std::array<QRgb, 256> table =
         bits == 24 ? std::array<QRgb, 256>{} : ColourTable(image, bits, &tableCount);
+    const auto colourOf = [&](int index) {
+        return index < tableCount ? table[static_cast<size_t>(index)] : kWhite;
+    };
 
     const uint64_t stride = image.RowStride;
     const uint64_t rowBytes = RowStrideFor(size.width(), bits);
     const uint8_t* block = image.block.data();
+    const auto left = static_cast<size_t>(area.left());
+    const auto width = static_cast<size_t>(area.width());
     for (int y = area.top(); y <= area.bottom(); ++y) {
+        auto* out = reinterpret_cast<QRgb*>(result.scanLine(y - area.top()));
         // Rows are stored bottom-up.
         const uint64_t rowOffset =
             image.pixelsOffset + static_cast<uint64_t>(size.height() - 1 - y) * stride;
-        if (stride < rowBytes || rowOffset + rowBytes > image.block.size()) continue;
+        if (stride < rowBytes || rowOffset + rowBytes > image.block.size()) {
+            std::fill(out, out + width, kWhite);
+            continue;
+        }
         const uint8_t* row = block + rowOffset;
-        auto* out = reinterpret_cast<QRgb*>(result.scanLine(y - area.top()));
-        for (int x = area.left(); x <= area.right(); ++x) {
-            QRgb colour = kWhite;
-            const auto ux = static_cast<size_t>(x);
-            if (bits == 24) {
-                colour = qRgb(row[3 * ux + 2], row[3 * ux + 1], row[3 * ux]);
-            } else {
-                int index = 0;
-                if (bits == 8) {
-                    index = row[ux];
-                } else if (bits == 4) {
-                    index = (ux % 2 == 0) ? row[ux / 2] >> 4 : row[ux / 2] & 0x0F;
-                } else {
-                    index = (row[ux / 8] >> (7 - ux % 8)) & 1;
-                }
-                if (index < tableCount) colour = table[static_cast<size_t>(index)];
-            }
-            out[x - area.left()] = colour;
+        switch (bits) {
+            case 24:
+                for (size_t k = 0, x = left; k < width; ++k, ++x)
+                    out[k] = qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+                break;
+            case 8:
+                for (size_t k = 0, x = left; k < width; ++k, ++x) out[k] = colourOf(row[x]);
+                break;
+            case 4:
+                for (size_t k = 0, x = left; k < width; ++k, ++x)
+                    out[k] = colourOf(x % 2 == 0 ? row[x / 2] >> 4 : row[x / 2] & 0x0F);
+                break;
+            default:
+                for (size_t k = 0, x = left; k < width; ++k, ++x)
+                    out[k] = colourOf((row[x / 8] >> (7 - x % 8)) & 1);
+                break;
         }
     }
     return result;

@@ -45,10 +45,7 @@ int DesktopHost::UpdateProgress(const char* text, uint16_t percent) {
 }
 
 void DesktopHost::DispatchPendingMessages() {
-    const auto now = m_clock();
-    if (m_lastEventPoll && now - *m_lastEventPoll < kEventPollInterval) return;
-    m_lastEventPoll = now;
-    ProcessPendingEvents();
+    if (m_eventPolls.Due()) ProcessPendingEvents();
 }
 
 int DesktopHost::ShowDebugDialog(unsigned line, std::span<const std::string> variableLines) {

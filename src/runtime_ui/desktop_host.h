@@ -4,13 +4,13 @@
 
 #include <QPointer>
 #include <QWidget>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "engine/host.h"
+#include "engine/poll_throttle.h"
 #include "runtime_ui/progress_dialog.h"
 
 class QFileDialog;
@@ -33,14 +33,6 @@ std::optional<std::string> ScriptFilePath(const QString& path);
 
 class DesktopHost : public Host {
 public:
-    using Clock = std::function<std::chrono::steady_clock::time_point()>;
-
-    // The run asks the event loop at most this often. One look costs a few
-    // microseconds, which in a fast pixel loop is a fifth of the run when taken
-    // at every dispatch point; a millisecond's delay is far below what a user
-    // can notice of a click or a repaint.
-    static constexpr std::chrono::microseconds kEventPollInterval{1000};
-
     // Registers itself as `machine.host` for its lifetime. `owner` is the main
     // window: the owner of every box, dialog and preview a run opens.
     DesktopHost(Machine& machine, QWidget* owner);
@@ -55,8 +47,8 @@ public:
 
     ProgressController& progress() { return m_progress; }
 
-    // The clock behind kEventPollInterval (a test steps it by hand).
-    void setClock(Clock clock) { m_clock = std::move(clock); }
+    // When the run's dispatch points look at the event loop.
+    PollThrottle& eventPolls() { return m_eventPolls; }
 
     void ShowMessage(std::string_view text, MessageKind kind) override;
     int UpdateProgress(const char* text, uint16_t percent) override;
@@ -84,9 +76,7 @@ private:
     std::function<void(unsigned)> m_selectLine;
     ProgressController m_progress;
     std::unique_ptr<SystemClipboard> m_clipboard;
-    Clock m_clock = [] { return std::chrono::steady_clock::now(); };
-    // When the event loop was last asked; the first dispatch point always asks.
-    std::optional<std::chrono::steady_clock::time_point> m_lastEventPoll;
+    PollThrottle m_eventPolls;
 };
 
 }  // namespace tarvil

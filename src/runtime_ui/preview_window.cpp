@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 
 #include "runtime_ui/bitmap_region.h"
 #include "runtime_ui/latin1_text.h"
@@ -16,6 +17,8 @@ namespace tarvil {
 
 namespace {
 constexpr int kLineStep = 10;
+// The most bytes one band of a repaint converts at a time.
+constexpr int kPaintBandBytes = 96 * 1024;
 // Scroll range of a window whose image has no pixels.
 constexpr int kDefaultRange = 100;
 
@@ -167,8 +170,16 @@ void PreviewWidget::paintEvent(QPaintEvent* event) {
     const QRect imageArea(origin, size);
     const QRect visible = exposed & imageArea;
     if (!visible.isEmpty()) {
-        painter.drawImage(visible.topLeft(),
-                          RenderBitmapRegion(*m_image, visible.translated(-origin)));
+        // Converted and drawn a band of rows at a time: the band stays small enough
+        // to be reused from the heap, where a whole window's worth (5 MB) would be
+        // fresh pages to clear on every full repaint.
+        const int bandRows = std::max(1, kPaintBandBytes / (4 * visible.width()));
+        for (int top = visible.top(); top <= visible.bottom(); top += bandRows) {
+            const QRect band(visible.left(), top, visible.width(),
+                             std::min(bandRows, visible.bottom() + 1 - top));
+            painter.drawImage(band.topLeft(),
+                              RenderBitmapRegion(*m_image, band.translated(-origin)));
+        }
     }
     // White right of and below the image.
     for (const QRect& rest : QRegion(exposed).subtracted(QRegion(imageArea))) {

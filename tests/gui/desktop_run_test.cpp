@@ -169,7 +169,7 @@ private slots:
     void eventLoopIsAskedAtMostOncePerInterval() {
         using namespace std::chrono;
         auto now = steady_clock::time_point(seconds(100));
-        m_host->setClock([&now] { return now; });
+        m_host->eventPolls().SetClock([&now] { return now; });
         int delivered = 0;
         const auto post = [this, &delivered] {
             QMetaObject::invokeMethod(
@@ -179,7 +179,7 @@ private slots:
         m_host->DispatchPendingMessages();  // the first dispatch point always asks
         QCOMPARE(delivered, 1);
         post();
-        now += DesktopHost::kEventPollInterval - microseconds(1);
+        now += PollThrottle::kInterval - microseconds(1);
         m_host->DispatchPendingMessages();
         QCOMPARE(delivered, 1);  // asked too recently: the event waits
         now += microseconds(1);

@@ -194,6 +194,30 @@ private slots:
         QCOMPARE(QColor(shown.pixel(51, 50)), QColor(Qt::black));
     }
 
+    void fullWindowPaintMatchesTheImageEverywhere() {
+        // Wide enough that a repaint converts the window in many bands; the
+        // window is scrolled so that the bands start inside the image.
+        for (const uint16_t bits : {uint16_t{24}, uint16_t{8}, uint16_t{4}, uint16_t{1}}) {
+            auto image = MakeImage(1500, 700, bits);
+            for (int k = 0; k < (bits <= 8 ? 1 << bits : 0); ++k)
+                SetEntry(*image, k, static_cast<uint8_t>(k * 7), static_cast<uint8_t>(255 - k),
+                         static_cast<uint8_t>(k * 3));
+            for (int y = 0; y < 700; ++y)
+                for (size_t offset = 0; offset < image->RowStride; ++offset)
+                    RowByte(*image, y, offset) = static_cast<uint8_t>(y * 31 + offset * 17);
+            auto handle = CreatePreviewWindow(*image, "Bands", 0, 0, 1280, 600, nullptr);
+            PreviewWidget* widget = handle->widget();
+            widget->horizontalScrollBar()->setValue(123);
+            widget->verticalScrollBar()->setValue(45);
+            const QImage shown =
+                widget->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage expected =
+                RenderBitmapRegion(*image, QRect(QPoint(123, 45), shown.size()));
+            QCOMPARE(shown.size(), expected.size());
+            QVERIFY2(shown == expected, qPrintable(QStringLiteral("depth %1").arg(bits)));
+        }
+    }
+
     void rendersEveryDepth() {
         // 1 bit: entry 0 black, entry 1 white; leftmost pixel is the top bit.
         auto mono = MakeImage(10, 2, 1);
