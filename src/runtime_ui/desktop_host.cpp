@@ -27,7 +27,10 @@ void ProcessPendingEvents() {
 DesktopHost::DesktopHost(Machine& machine, QWidget* owner)
     : m_machine(machine),
       m_owner(owner),
-      m_progress([this]() -> QWidget* { return m_owner.data(); }, ProcessPendingEvents),
+      // DSPWHILE in a fast loop comes as often as the dispatch points, and looks
+      // for events (its Stop button) under the same rule.
+      m_progress([this]() -> QWidget* { return m_owner.data(); },
+                 [this] { DispatchPendingMessages(); }),
       m_clipboard(std::make_unique<SystemClipboard>()) {
     m_machine.host = this;
 }

@@ -190,6 +190,17 @@ private slots:
         QCOMPARE(delivered, 2);  // the interval counts from the last look
         QCoreApplication::processEvents();
         QCOMPARE(delivered, 3);
+
+        // DSPWHILE looks for events (its Stop button) under the same rule.
+        now += PollThrottle::kInterval;
+        m_host->DispatchPendingMessages();
+        post();
+        QCOMPARE(m_host->UpdateProgress("Working", 5), 0);
+        QCOMPARE(delivered, 3);
+        now += PollThrottle::kInterval;
+        QCOMPARE(m_host->UpdateProgress("Working", 6), 0);
+        QCOMPARE(delivered, 4);
+        m_host->UpdateProgress("", 0);
     }
 
     void debugShowsVariablesPreviewsAndAnswers() {
