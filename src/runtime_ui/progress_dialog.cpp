@@ -78,7 +78,9 @@ ProgressBarWidget::ProgressBarWidget(QWidget* parent) : QWidget(parent) {}
 
 void ProgressBarWidget::setPercent(uint16_t percent) {
     m_percent = percent;
-    repaint();
+    // Painted at the next look at the event loop: DSPWHILE in a fast loop
+    // changes the percentage far more often than a screen can show it.
+    update();
 }
 
 void ProgressBarWidget::paintEvent(QPaintEvent*) {
