@@ -17,9 +17,6 @@ public:
 
     static constexpr std::chrono::microseconds kInterval{1000};
 
-    PollThrottle() = default;
-    explicit PollThrottle(Clock clock) : m_clock(std::move(clock)) {}
-
     // True at the first call, then once kInterval has passed since the last true.
     bool Due() {
         const auto now = m_clock();

@@ -26,7 +26,8 @@ TEST(PollThrottle, LooksFirstThenOnceAnIntervalHasPassedSinceTheLastLook) {
         {microseconds(1), false},
     };
     auto now = steady_clock::time_point(std::chrono::seconds(7));
-    PollThrottle throttle([&now] { return now; });
+    PollThrottle throttle;
+    throttle.SetClock([&now] { return now; });
     for (size_t k = 0; k < steps.size(); ++k) {
         now += steps[k].advance;
         EXPECT_EQ(throttle.Due(), steps[k].due) << "step " << k;
