@@ -23,8 +23,10 @@ long long NowMilliseconds() {
         .count();
 }
 
-void WriteLine(FILE* stream, std::string_view latin1) {
-    const std::string text = Latin1ToUtf8(latin1);
+// Script output goes to stdout byte for byte; what goes to the terminal's
+// error stream is escaped, so that no name or text can drive the terminal.
+void WriteLine(FILE* stream, std::string_view bytes) {
+    const std::string text = stream == stdout ? std::string(bytes) : EscapeForTerminal(bytes);
     std::fwrite(text.data(), 1, text.size(), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
@@ -63,7 +65,7 @@ int BatchHost::UpdateProgress(const char* text, uint16_t percent) {
         }
         if (m_stderrIsTerminal) {
             const auto elapsed = static_cast<unsigned long>(NowMilliseconds() - m_progressStart);
-            const std::string shown = Latin1ToUtf8(text);
+            const std::string shown = EscapeForTerminal(text);
             constexpr unsigned kBarWidth = 20;
             const unsigned filled = std::min<unsigned>(percent, 100) * kBarWidth / 100;
             const std::string bar = std::string(filled, '#') + std::string(kBarWidth - filled, ' ');

@@ -95,9 +95,16 @@ int RunBatch(int argc, char** argv) {
     Machine machine;
     BatchHost host(machine, interruptFd, clipboard.get());
     machine.host = &host;
-    for (int i = 0; i < argc; ++i) machine.Arguments.push_back(Utf8ToLatin1(argv[i]));
+    for (int i = 0; i < argc; ++i) machine.Arguments.emplace_back(argv[i]);
 
-    const RunResult result = RunScript(machine, ScriptTextFromFileBytes(bytes));
+    const ScriptText script = DecodeScriptText(bytes);
+    if (!script.error.empty()) {
+        std::fprintf(stderr, "%s\n", script.error.c_str());
+        if (interruptFd >= 0) close(interruptFd);
+        return kExitCompileError;
+    }
+    if (script.readAsLatin1) std::fprintf(stderr, "%s\n", Latin1Notice(argv[0]).c_str());
+    const RunResult result = RunScript(machine, script.text);
     if (interruptFd >= 0) close(interruptFd);
     switch (result.outcome) {
         case RunOutcome::Normal:

@@ -1,5 +1,6 @@
 #include "engine/script_file.h"
 
+#include "engine/text_encoding.h"
 #include "image/file_access.h"
 
 namespace tarvil {
@@ -43,9 +44,56 @@ std::string ToCrLf(std::string_view text) {
     return result;
 }
 
-std::string ScriptTextFromFileBytes(std::span<const uint8_t> bytes) {
-    if (auto document = DecodeScriptDocument(bytes)) return ToCrLf(*document);
-    return ToCrLf(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+namespace {
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+// UTF-16 and UTF-32 texts, with a byte-order mark or (for the common case of
+// a text that begins with an ASCII character) without one.
+const char* WideEncoding(std::string_view text) {
+    using namespace std::string_view_literals;
+    if (StartsWith(text, "\xFF\xFE\0\0"sv) || StartsWith(text, "\0\0\xFE\xFF"sv)) return "UTF-32";
+    if (StartsWith(text, "\xFF\xFE"sv) || StartsWith(text, "\xFE\xFF"sv)) return "UTF-16";
+    if (text.size() >= 4) {
+        const bool zero[4] = {text[0] == 0, text[1] == 0, text[2] == 0, text[3] == 0};
+        if ((!zero[0] && zero[1] && zero[2] && zero[3]) ||
+            (zero[0] && zero[1] && zero[2] && !zero[3]))
+            return "UTF-32";
+    }
+    if (text.size() >= 2 && ((text[0] != 0 && text[1] == 0) || (text[0] == 0 && text[1] != 0)))
+        return "UTF-16";
+    return nullptr;
+}
+
+}  // namespace
+
+ScriptText DecodeScriptText(std::span<const uint8_t> bytes) {
+    ScriptText result;
+    std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::optional<std::string> document = DecodeScriptDocument(bytes);
+    if (document) {
+        result.isDocument = true;
+        text = *document;
+    }
+    if (const char* encoding = WideEncoding(text)) {
+        result.error =
+            std::string("[0001] Error: The script is ") + encoding + " text; save it as UTF-8";
+        return result;
+    }
+    if (StartsWith(text, "\xEF\xBB\xBF")) text.remove_prefix(3);
+    if (IsValidUtf8(text)) {
+        result.text = ToCrLf(text);
+    } else {
+        result.readAsLatin1 = true;
+        result.text = ToCrLf(Latin1ToUtf8(text));
+    }
+    return result;
+}
+
+std::string Latin1Notice(std::string_view scriptName) {
+    return "tarvil: " + std::string(scriptName) + ": not UTF-8, read as Latin-1 (ISO 8859-1)";
 }
 
 }  // namespace tarvil

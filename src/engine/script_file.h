@@ -1,5 +1,6 @@
-// The script document format: a 4-byte little-endian character count, then the
-// text, one Latin-1 byte per character, lines separated by CR LF.
+// The script document format: a 4-byte little-endian count of the text's
+// bytes, then the text, lines separated by CR LF. Older documents hold
+// Latin-1 text, newer ones UTF-8; plain text files are scripts too.
 #pragma once
 
 #include <cstdint>
@@ -33,8 +34,22 @@ int WriteScriptDocument(const std::string& path, std::string_view text, FileSyst
 // The text with every line end (LF, CR or CR LF) made CR LF.
 std::string ToCrLf(std::string_view text);
 
-// Script text as batch mode takes it from a file: a script document, or else
-// plain text with any line ends. Always CR LF line ends.
-std::string ScriptTextFromFileBytes(std::span<const uint8_t> bytes);
+// A script file's text as the compiler takes it.
+struct ScriptText {
+    std::string text;           // UTF-8, CR LF line ends
+    bool readAsLatin1 = false;  // the bytes were not UTF-8 and were taken as Latin-1
+    bool isDocument = false;    // the file was a script document (count + text)
+    // Set when the bytes cannot be a script (a UTF-16 or UTF-32 text): the
+    // compile message, with the line it names.
+    std::string error;
+};
+
+// Script text from a file's bytes: a script document, or else plain text with
+// any line ends. A UTF-8 byte-order mark is skipped; a text that is not UTF-8
+// is read as Latin-1 and converted.
+ScriptText DecodeScriptText(std::span<const uint8_t> bytes);
+
+// The one "tarvil:" line that says a script was read as Latin-1.
+std::string Latin1Notice(std::string_view scriptName);
 
 }  // namespace tarvil

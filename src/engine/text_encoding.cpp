@@ -1,23 +1,9 @@
 #include "engine/text_encoding.h"
 
 #include <cstdint>
+#include <cstdio>
 
 namespace tarvil {
-
-std::string Latin1ToUtf8(std::string_view latin1) {
-    std::string utf8;
-    utf8.reserve(latin1.size());
-    for (char c : latin1) {
-        const auto byte = static_cast<uint8_t>(c);
-        if (byte < 0x80) {
-            utf8.push_back(c);
-        } else {
-            utf8.push_back(static_cast<char>(0xC0 | (byte >> 6)));
-            utf8.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
-        }
-    }
-    return utf8;
-}
 
 namespace {
 
@@ -57,23 +43,77 @@ size_t DecodeUtf8(std::string_view text, uint32_t& codePoint) {
     return length;
 }
 
+void AppendLatin1Character(std::string& utf8, uint8_t byte) {
+    if (byte < 0x80) {
+        utf8.push_back(static_cast<char>(byte));
+    } else {
+        utf8.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+        utf8.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+    }
+}
+
+void AppendEscapedByte(std::string& text, uint8_t byte) {
+    char escaped[5];
+    std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+    text += escaped;
+}
+
 }  // namespace
 
-std::string Utf8ToLatin1(std::string_view utf8) {
-    std::string latin1;
-    latin1.reserve(utf8.size());
-    while (!utf8.empty()) {
+bool IsValidUtf8(std::string_view text) {
+    while (!text.empty()) {
         uint32_t codePoint = 0;
-        const size_t length = DecodeUtf8(utf8, codePoint);
-        if (length == 0) {
-            latin1.push_back('?');
-            utf8.remove_prefix(1);
-            continue;
-        }
-        latin1.push_back(codePoint <= 0xFF ? static_cast<char>(codePoint) : '?');
-        utf8.remove_prefix(length);
+        const size_t length = DecodeUtf8(text, codePoint);
+        if (length == 0) return false;
+        text.remove_prefix(length);
     }
-    return latin1;
+    return true;
+}
+
+std::string Latin1ToUtf8(std::string_view latin1) {
+    std::string utf8;
+    utf8.reserve(latin1.size());
+    for (char c : latin1) AppendLatin1Character(utf8, static_cast<uint8_t>(c));
+    return utf8;
+}
+
+std::string DisplayTextToUtf8(std::string_view bytes) {
+    std::string utf8;
+    utf8.reserve(bytes.size());
+    while (!bytes.empty()) {
+        uint32_t codePoint = 0;
+        const size_t length = DecodeUtf8(bytes, codePoint);
+        if (length == 0) {
+            AppendLatin1Character(utf8, static_cast<uint8_t>(bytes[0]));
+            bytes.remove_prefix(1);
+        } else {
+            utf8.append(bytes.substr(0, length));
+            bytes.remove_prefix(length);
+        }
+    }
+    return utf8;
+}
+
+std::string EscapeForTerminal(std::string_view bytes) {
+    std::string text;
+    text.reserve(bytes.size());
+    while (!bytes.empty()) {
+        uint32_t codePoint = 0;
+        const size_t length = DecodeUtf8(bytes, codePoint);
+        const bool control = codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F);
+        if (length == 0 || (control && codePoint != '\t')) {
+            // A C1 control's two bytes are escaped one by one, like a stray byte.
+            const size_t escaped = length == 0 ? 1 : length;
+            for (size_t i = 0; i < escaped; ++i) {
+                AppendEscapedByte(text, static_cast<uint8_t>(bytes[i]));
+            }
+            bytes.remove_prefix(escaped);
+        } else {
+            text.append(bytes.substr(0, length));
+            bytes.remove_prefix(length);
+        }
+    }
+    return text;
 }
 
 }  // namespace tarvil

@@ -1,5 +1,7 @@
-// The engine works on single-byte Latin-1 text, as script files store it; the
-// file system speaks UTF-8. File names are converted at that boundary.
+// Text is kept as bytes. Script texts, names and messages are UTF-8 wherever
+// they meet the system; older script documents hold Latin-1, which is
+// converted once when the script is read. Windows and terminals show engine
+// text with these helpers, so that no byte is lost or changed on the way.
 #pragma once
 
 #include <string>
@@ -7,9 +9,21 @@
 
 namespace tarvil {
 
+// True when `text` is well-formed UTF-8 (no overlong forms, surrogates or
+// values past U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
 std::string Latin1ToUtf8(std::string_view latin1);
 
-// Characters outside Latin-1 and malformed sequences (one per offending byte) become "?".
-std::string Utf8ToLatin1(std::string_view utf8);
+// Engine text for display: well-formed UTF-8 sequences stay as they are, every
+// other byte is taken as the Latin-1 character of that value. The result is
+// well-formed UTF-8 and equals `bytes` when they were.
+std::string DisplayTextToUtf8(std::string_view bytes);
+
+// Engine text for a terminal's error stream: as DisplayTextToUtf8, with
+// control characters (C0, DEL and C1) and bytes that are not UTF-8 written as
+// "\xHH", so that a name or a text cannot move the cursor or change colours.
+// Tabs stay as they are.
+std::string EscapeForTerminal(std::string_view bytes);
 
 }  // namespace tarvil

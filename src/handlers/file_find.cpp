@@ -11,7 +11,6 @@
 #include <string_view>
 
 #include "engine/file_find.h"
-#include "engine/text_encoding.h"
 #include "handlers/handlers.h"
 
 namespace tarvil {
@@ -32,7 +31,7 @@ size_t DirectoryPartLength(std::string_view pattern) {
     return separator == std::string_view::npos ? 0 : separator + 1;
 }
 
-// The next entry of the open search that matches its pattern, as UTF-8; ends
+// The next entry of the open search that matches its pattern; ends
 // the search and returns null when there is none.
 const char* NextMatch(FileFindState& state) {
     if (!state.dir) return nullptr;
@@ -47,8 +46,8 @@ void StartSearch(FileFindState& state, std::string_view pattern) {
     const size_t directoryLength = DirectoryPartLength(pattern);
     state.dir.reset();
     state.directory.assign(pattern.substr(0, directoryLength));
-    state.namePattern = Latin1ToUtf8(pattern.substr(directoryLength));
-    const std::string path = state.directory.empty() ? "." : Latin1ToUtf8(state.directory);
+    state.namePattern.assign(pattern.substr(directoryLength));
+    const std::string path = state.directory.empty() ? "." : state.directory;
     state.dir.reset(opendir(path.c_str()));
 }
 
@@ -74,7 +73,7 @@ void FuncFileFind(Machine& m) {
     }
 
     std::string found;
-    if (const char* name = NextMatch(state)) found = state.directory + Utf8ToLatin1(name);
+    if (const char* name = NextMatch(state)) found = state.directory + name;
 
     Item* result = m.Current().item;
     if (result == nullptr) return;

@@ -1,8 +1,8 @@
 // LOADIMAGE, SAVEIMAGE and GETFILENAME: images to and from BMP files and the clipboard.
 //
 // The pseudo file name "CLIPBOARD", in any letter case, names the clipboard.
-// File names are Latin-1 in the script and UTF-8 for the operating system;
-// messages quote them as the script wrote them.
+// File names go to the operating system as the script holds them (bytes,
+// normally UTF-8); messages quote them as the script wrote them.
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -10,7 +10,6 @@
 #include <string_view>
 
 #include "engine/host.h"
-#include "engine/text_encoding.h"
 #include "handlers/handlers.h"
 #include "image/bmp_file.h"
 #include "image/file_access.h"
@@ -68,7 +67,7 @@ ClipboardLoad LoadFromClipboard(Machine& m, Image& image) {
 void LoadFromFile(Machine& m, const std::string& name, Image& image) {
     // The file header is read apart, so the rest can become the image's block as it is.
     std::array<uint8_t, kFileHeaderBytes> fileHeader{};
-    FileRead file = ReadFileBytes(Latin1ToUtf8(name), kLoadedSpareBytes, fileHeader);
+    FileRead file = ReadFileBytes(name, kLoadedSpareBytes, fileHeader);
     switch (file.status) {
         case FileRead::Status::Unreadable:
             PushStop(m, LoadFailure(name));
@@ -145,12 +144,11 @@ void StmtSaveImage(Machine& m) {
     const std::span<const uint8_t> pieces[] = {file->head, file->rows};
     FileSystemCalls system;
     FileSystemCalls& calls = m.FileSystem ? *m.FileSystem : system;
-    if (ReplaceFile(Latin1ToUtf8(name), FilePieces(pieces), calls) != 0) PushStop(m, failure);
+    if (ReplaceFile(name, FilePieces(pieces), calls) != 0) PushStop(m, failure);
 }
 
 // Pops the title; pushes the chosen path, cut to fit the result, or "". Like
-// every text the host gets and gives, title and path are Latin-1: the host
-// converts them for its dialog.
+// every text the host gets and gives, title and path are UTF-8 bytes.
 void FuncGetFileName(Machine& m) {
     const std::string title(OperandText(PopItem(m)));
     std::string chosen;

@@ -221,18 +221,27 @@ TEST(BmpFile, ReadOnlyFileLoads) {
     EXPECT_EQ(loaded->image->Width(), 4);
 }
 
-TEST(BmpFile, Latin1NamesAreUtf8OnDisk) {
+TEST(BmpFile, NamesReachTheFileSystemAsTheScriptHoldsThem) {
     ImageRig rig;
     ScratchFolder folder;
-    const std::string scriptName = folder.File("citt\xE0.bmp");
-    rig.Save(rig.Create(2, 2, 4), scriptName);
-    ASSERT_TRUE(rig.m.StopList.empty()) << LastStop(rig.m);
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"citt\xC3\xA0.bmp"});
-    Item* loaded = rig.Load(scriptName);
-    EXPECT_TRUE(rig.m.StopList.empty());
-    EXPECT_EQ(loaded->image->BitCount(), 4);
-    rig.Load(folder.File("n\xE9.bmp"));
-    EXPECT_EQ(LastStop(rig.m), "Error: Loading image '" + folder.File("n\xE9.bmp") + "'");
+    // Two names outside Latin-1 stay two files; a Latin-1 byte stays a byte.
+    const std::vector<std::string> names = {"\xE4\xB8\xAD\xE5\x9B\xBD.bmp",
+                                            "\xE6\x97\xA5\xE6\x9C\xAC.bmp", "caf\xC3\xA9.bmp",
+                                            "old\xE9.bmp"};
+    for (size_t i = 0; i < names.size(); ++i) {
+        rig.Save(rig.Create(static_cast<int>(i) + 1, 2, 4), folder.File(names[i]));
+        ASSERT_TRUE(rig.m.StopList.empty()) << LastStop(rig.m);
+    }
+    std::vector<std::string> sorted = names;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(folder.Names(), sorted);
+    for (size_t i = 0; i < names.size(); ++i) {
+        Item* loaded = rig.Load(folder.File(names[i]));
+        ASSERT_TRUE(rig.m.StopList.empty()) << LastStop(rig.m);
+        EXPECT_EQ(loaded->image->Width(), static_cast<int>(i) + 1) << names[i];
+    }
+    rig.Load(folder.File("n\xC3\xA9.bmp"));
+    EXPECT_EQ(LastStop(rig.m), "Error: Loading image '" + folder.File("n\xC3\xA9.bmp") + "'");
 }
 
 // ---- Saving replaces a file whole or not at all.

@@ -115,7 +115,8 @@ protected:
         char pattern[] = "/tmp/tarvil-filefind-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir_ = pattern;
-        for (const char* name : {"a.bmp", "b.bmp", "notes.txt", "citt\xC3\xA0.bmp"}) {
+        for (const char* name : {"a.bmp", "b.bmp", "notes.txt", "citt\xC3\xA0.bmp",
+                                 "\xE6\x97\xA5\xE6\x9C\xAC.bmp", "old\xE9.bmp"}) {
             std::ofstream(dir_ + "/" + name) << "x";
         }
         std::filesystem::create_directory(dir_ + "/sub");
@@ -164,10 +165,17 @@ TEST_F(FileFindTest, EnumeratesWithTheVariableItEmptied) {
 TEST_F(FileFindTest, WildcardsIncludingDotEntriesAndSubdirectories) {
     EXPECT_EQ(FindAll(dir_ + "/*"),
               (std::set<std::string>{dir_ + "/.", dir_ + "/..", dir_ + "/a.bmp", dir_ + "/b.bmp",
-                                     dir_ + "/notes.txt", dir_ + "/citt\xE0.bmp", dir_ + "/sub"}));
+                                     dir_ + "/notes.txt", dir_ + "/citt\xC3\xA0.bmp",
+                                     dir_ + "/\xE6\x97\xA5\xE6\x9C\xAC.bmp", dir_ + "/old\xE9.bmp",
+                                     dir_ + "/sub"}));
     EXPECT_EQ(FindAll(dir_ + "/*.txt"), (std::set<std::string>{dir_ + "/notes.txt"}));
-    // Script text is Latin-1; the file system holds the name in UTF-8.
-    EXPECT_EQ(FindAll(dir_ + "/citt\xE0.bmp"), (std::set<std::string>{dir_ + "/citt\xE0.bmp"}));
+    // Names are bytes on both sides: UTF-8 as it is, and a Latin-1 name that is not UTF-8.
+    for (const std::string name :
+         {"citt\xC3\xA0.bmp", "\xE6\x97\xA5\xE6\x9C\xAC.bmp", "old\xE9.bmp"}) {
+        EXPECT_EQ(FindAll(dir_ + "/" + name), (std::set<std::string>{dir_ + "/" + name}));
+    }
+    EXPECT_EQ(FindAll(dir_ + "/\xE6\x97\xA5*"),
+              (std::set<std::string>{dir_ + "/\xE6\x97\xA5\xE6\x9C\xAC.bmp"}));
 }
 
 TEST_F(FileFindTest, NothingToFind) {
@@ -190,7 +198,8 @@ TEST_F(FileFindTest, RelativePatternUsesTheWorkingDirectory) {
     const std::set<std::string> found = FindAll("*.bmp");
     const std::set<std::string> inSub = FindAll("sub/*");
     std::filesystem::current_path(previous);
-    EXPECT_EQ(found, (std::set<std::string>{"a.bmp", "b.bmp", "citt\xE0.bmp"}));
+    EXPECT_EQ(found, (std::set<std::string>{"a.bmp", "b.bmp", "citt\xC3\xA0.bmp",
+                                            "\xE6\x97\xA5\xE6\x9C\xAC.bmp", "old\xE9.bmp"}));
     EXPECT_EQ(inSub, (std::set<std::string>{"sub/.", "sub/.."}));
 }
 
@@ -208,31 +217,6 @@ TEST_F(FileFindTest, LongResultIsCutToTheTemporary) {
     Item* variable = MakeString(m_, "p", dir_ + "/nnnn*");
     const std::string expected = (dir_ + "/" + longName).substr(0, 254);
     EXPECT_EQ(Find(variable), expected);
-}
-
-TEST(TextEncoding, Latin1AndUtf8) {
-    EXPECT_EQ(Latin1ToUtf8("citt\xE0.bmp"), "citt\xC3\xA0.bmp");
-    EXPECT_EQ(Latin1ToUtf8("\xFF\x7F"), "\xC3\xBF\x7F");
-    const struct {
-        const char* utf8;
-        const char* latin1;
-    } cases[] = {
-        {"citt\xC3\xA0.bmp", "citt\xE0.bmp"},
-        {"plain", "plain"},
-        {"\xE2\x82\xAC", "?"},        // the euro sign is not Latin-1
-        {"\xF0\x9F\x98\x80!", "?!"},  // nor is an emoji
-        {"\xC3", "?"},                // cut short
-        {"\xC0\xAF", "??"},           // overlong
-        {"\xED\xA0\x80", "???"},      // surrogate
-        {"\xFF"
-         "a",
-         "?a"},  // not a lead byte
-    };
-    for (const auto& c : cases) EXPECT_EQ(Utf8ToLatin1(c.utf8), c.latin1) << c.utf8;
-    for (int byte = 1; byte < 256; ++byte) {
-        const std::string latin1(1, static_cast<char>(byte));
-        EXPECT_EQ(Utf8ToLatin1(Latin1ToUtf8(latin1)), latin1) << byte;
-    }
 }
 
 }  // namespace

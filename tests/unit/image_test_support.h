@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <cstdint>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -105,6 +105,7 @@ public:
         for (const auto& entry : std::filesystem::directory_iterator(path_)) {
             names.push_back(entry.path().filename().string());
         }
+        std::sort(names.begin(), names.end());
         return names;
     }
 
