@@ -52,6 +52,13 @@ public:
     // The execution loop's regular chance to handle pending events.
     virtual void DispatchPendingMessages() = 0;
 
+    // Looks at once, without handling any event, for a request to stop the run
+    // from outside the script (Ctrl+C, SIGTERM, SIGHUP). When there is one it
+    // puts "Warning: Program stopped" on the StopList and returns true. Long
+    // image work (creating, loading, saving) asks between its pieces, so that
+    // a stop is prompt and nothing more is written after it.
+    virtual bool StopRequested() { return false; }
+
     // Selects `line` in the editor and shows the debug dialog with the variable
     // lines (already sorted). Returns 1 for Continue and 2 for Stop.
     virtual int ShowDebugDialog(unsigned line, std::span<const std::string> variableLines) = 0;

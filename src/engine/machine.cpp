@@ -39,6 +39,11 @@ bool EmitInstruction(Machine& machine, Handler handler, Item* item, uint32_t num
     return true;
 }
 
+bool RunStopRequested(Machine& machine) {
+    if (!machine.StopList.empty()) return true;
+    return machine.host != nullptr && machine.host->StopRequested();
+}
+
 void PushStop(Machine& machine, std::string_view text, TypeCode typeCode) {
     if (machine.Executing && !machine.StopList.empty()) return;
     CreateItem(machine.StopList, typeCode, nullptr, 0, text, machine.host);

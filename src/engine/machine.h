@@ -130,6 +130,11 @@ bool EmitInstruction(Machine& machine, Handler handler, Item* item = nullptr, ui
 // not numeric). The compiler keeps every entry; the newest is shown.
 void PushStop(Machine& machine, std::string_view text, TypeCode typeCode = 0);
 
+// True when the run is to stop: the StopList has an entry, or the host has a
+// stop request from outside (which this call puts on the StopList). Long
+// handlers ask between pieces of their work; it never handles events.
+bool RunStopRequested(Machine& machine);
+
 // Operand stack. A push onto a full stack and a pop from an empty one stop the
 // run with a message instead of touching memory outside the stack.
 void PushItem(Machine& machine, Item* item);
