@@ -2,31 +2,89 @@
 // the desktop application, and the system clipboard for batch runs.
 #include "batch/desktop_module.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QTimer>
+
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <string>
 
 #include "app/desktop_app.h"
+#include "engine/text_encoding.h"
 #include "runtime_ui/system_clipboard.h"
 
 namespace tarvil {
 
 namespace {
 
+// Qt's messages while the batch clipboard's application starts: they say why
+// no display could be had. Set only during that start; Qt takes handlers as
+// plain functions, so the collector is reached through this pointer.
+thread_local std::string* t_startMessages = nullptr;
+
 // Stderr carries the script's messages, which callers parse: Qt's own
-// diagnostics (a missing XDG_RUNTIME_DIR, say) stay out of it, errors stay in.
-void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) {
-        std::fprintf(stderr, "tarvil: %s\n", message.toLocal8Bit().constData());
+// diagnostics (a missing XDG_RUNTIME_DIR, say) stay out of it, errors stay in,
+// and so does a broken display connection, after which Qt ends the process.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    const QByteArray text = message.toUtf8();
+    // The platform plugins' own words on why they did not start.
+    const bool fromPlatform =
+        context.category != nullptr && std::strncmp(context.category, "qt.qpa", 6) == 0;
+    if (t_startMessages != nullptr && t_startMessages->empty() && fromPlatform &&
+        type != QtDebugMsg && type != QtInfoMsg) {
+        *t_startMessages = text.toStdString();
     }
+    const bool lostDisplay = message.contains(QLatin1String("connection broke"));
+    if (type == QtCriticalMsg || type == QtFatalMsg || lostDisplay) {
+        std::fprintf(stderr, "tarvil: %s\n", EscapeForTerminal(text.toStdString()).c_str());
+        if (lostDisplay) std::fputs("tarvil: the display was lost; the run ends\n", stderr);
+    }
+}
+
+// The platforms to try, as Qt would choose them, then "minimal", which always
+// starts: Qt ends the process when no platform starts, and a batch run must
+// go on without a clipboard instead.
+QByteArray PlatformList() {
+    QByteArray list = qgetenv("QT_QPA_PLATFORM");
+    if (list.isEmpty()) {
+        const bool wayland = qgetenv("XDG_SESSION_TYPE") == "wayland" &&
+                             qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+        list = wayland ? "wayland;xcb" : "xcb";
+    }
+    return list + ";minimal";
+}
+
+// Only these platforms share a clipboard with other programs.
+bool HasSystemClipboard(const QString& platform) {
+    return platform.startsWith(QLatin1String("xcb")) ||
+           platform.startsWith(QLatin1String("wayland"));
+}
+
+// Qt needs a few descriptors of its own (the display connection, wake-up
+// pipes, notifiers); without them it ends the process.
+bool EnoughFileDescriptors() {
+    constexpr int kNeeded = 8;
+    int taken[kNeeded];
+    int count = 0;
+    while (count < kNeeded) {
+        const int fd = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+        if (fd < 0) break;
+        taken[count++] = fd;
+    }
+    for (int i = 0; i < count; ++i) close(taken[i]);
+    return count == kNeeded;
 }
 
 class QtBatchClipboard : public BatchClipboard {
 public:
-    explicit QtBatchClipboard(int interruptFd)
-        : m_application(m_argc, m_argv), m_clipboard(std::make_unique<SystemClipboard>()) {
+    QtBatchClipboard(int interruptFd, const QByteArray& platforms)
+        : m_platforms(platforms),
+          m_application(m_argc, m_argv),
+          m_clipboard(std::make_unique<SystemClipboard>()) {
         if (interruptFd >= 0) {
             // Ctrl+C wakes a clipboard wait at once; the host reads the signal.
             m_interruptNotifier =
@@ -54,9 +112,11 @@ public:
 
 private:
     // The application keeps references to these for its whole life.
-    int m_argc = 1;
+    QByteArray m_platforms;
     char m_programName[7] = "tarvil";
-    char* m_argv[2] = {m_programName, nullptr};
+    char m_platformOption[10] = "-platform";
+    int m_argc = 3;
+    char* m_argv[4] = {m_programName, m_platformOption, m_platforms.data(), nullptr};
     // Members end in reverse order: the application last.
     QGuiApplication m_application;
     std::unique_ptr<SystemClipboard> m_clipboard;
@@ -73,9 +133,26 @@ extern "C" __attribute__((visibility("default"))) int tarvil_run_desktop(int arg
 }
 
 extern "C" __attribute__((visibility("default"))) tarvil::BatchClipboard*
-tarvil_open_batch_clipboard(int interruptFd) {
-    qInstallMessageHandler(tarvil::QuietQtMessages);
-    return new tarvil::QtBatchClipboard(interruptFd);
+tarvil_open_batch_clipboard(int interruptFd, std::string& reason) {
+    using namespace tarvil;
+    if (!EnoughFileDescriptors()) {
+        reason = "too few file descriptors left (ulimit -n)";
+        return nullptr;
+    }
+    qInstallMessageHandler(QuietQtMessages);
+    std::string startMessage;
+    t_startMessages = &startMessage;
+    auto clipboard = std::make_unique<QtBatchClipboard>(interruptFd, PlatformList());
+    t_startMessages = nullptr;
+    const QString platform = QGuiApplication::platformName();
+    if (HasSystemClipboard(platform)) return clipboard.release();
+    if (platform == QLatin1String("minimal") && !startMessage.empty() &&
+        qgetenv("QT_QPA_PLATFORM") != "minimal") {
+        reason = startMessage;
+    } else {
+        reason = "the '" + platform.toStdString() + "' platform has no system clipboard";
+    }
+    return nullptr;
 }
 
 // The executable finds the entry points by name: these types must match.

@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 #include "batch/desktop_module.h"
 #include "engine/image_record.h"
@@ -23,34 +25,49 @@ long long NowMilliseconds() {
         .count();
 }
 
-// Script output goes to stdout byte for byte; what goes to the terminal's
-// error stream is escaped, so that no name or text can drive the terminal.
-void WriteLine(FILE* stream, std::string_view bytes) {
-    const std::string text = stream == stdout ? std::string(bytes) : EscapeForTerminal(bytes);
-    std::fwrite(text.data(), 1, text.size(), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
-}
-
 }  // namespace
 
-BatchHost::BatchHost(Machine& machine, int interruptFd, BatchClipboard* clipboard)
+BatchHost::BatchHost(Machine& machine, int interruptFd, ClipboardOpener openClipboard)
     : m_machine(machine),
       m_interruptFd(interruptFd),
-      m_clipboard(clipboard),
+      m_openClipboard(std::move(openClipboard)),
       m_stderrIsTerminal(isatty(STDERR_FILENO) == 1) {}
 
 BatchHost::~BatchHost() = default;
 
+// Script output goes to stdout byte for byte; what goes to the terminal's
+// error stream is escaped, so that no name or text can drive the terminal.
+void BatchHost::WriteLine(bool toStdout, std::string_view text) {
+    FILE* stream = toStdout ? stdout : stderr;
+    const std::string shown = toStdout ? std::string(text) : EscapeForTerminal(text);
+    const bool written = std::fwrite(shown.data(), 1, shown.size(), stream) == shown.size() &&
+                         std::fputc('\n', stream) != EOF && std::fflush(stream) == 0;
+    NoteWrite(toStdout, written);
+}
+
+void BatchHost::NoteWrite(bool toStdout, bool written) {
+    if (written) return;
+    if (!toStdout) {
+        m_errorStreamFailed = true;
+        return;
+    }
+    if (m_outputError != 0) return;
+    m_outputError = errno != 0 ? errno : EIO;
+    // Further output would be lost as well: the run ends here, as after an error.
+    if (m_machine.RunInProgress) {
+        PushStop(m_machine, std::string("tarvil: cannot write to standard output: ") +
+                                std::strerror(m_outputError));
+    }
+}
+
 void BatchHost::ShowMessage(std::string_view text, MessageKind kind) {
     ClearProgressLine();
-    WriteLine(kind == MessageKind::Script ? stdout : stderr, text);
+    WriteLine(kind == MessageKind::Script, text);
 }
 
 void BatchHost::ClearProgressLine() {
     if (!m_progressShown || !m_stderrIsTerminal) return;
-    std::fputs("\r\033[K", stderr);
-    std::fflush(stderr);
+    NoteWrite(false, std::fputs("\r\033[K", stderr) != EOF && std::fflush(stderr) == 0);
 }
 
 int BatchHost::UpdateProgress(const char* text, uint16_t percent) {
@@ -69,10 +86,10 @@ int BatchHost::UpdateProgress(const char* text, uint16_t percent) {
             constexpr unsigned kBarWidth = 20;
             const unsigned filled = std::min<unsigned>(percent, 100) * kBarWidth / 100;
             const std::string bar = std::string(filled, '#') + std::string(kBarWidth - filled, ' ');
-            std::fprintf(stderr, "\r\033[K%s [%s] %3u%% %.2lu:%.2lu:%.2lu", shown.c_str(),
-                         bar.c_str(), percent, elapsed / 3600000, (elapsed / 60000) % 60,
-                         (elapsed / 1000) % 60);
-            std::fflush(stderr);
+            const int printed = std::fprintf(stderr, "\r\033[K%s [%s] %3u%% %.2lu:%.2lu:%.2lu",
+                                             shown.c_str(), bar.c_str(), percent, elapsed / 3600000,
+                                             (elapsed / 60000) % 60, (elapsed / 1000) % 60);
+            NoteWrite(false, printed >= 0 && std::fflush(stderr) == 0);
         }
     }
     DispatchPendingMessages();
@@ -80,14 +97,15 @@ int BatchHost::UpdateProgress(const char* text, uint16_t percent) {
     return 0;
 }
 
-void BatchHost::CheckInterrupt() {
-    if (m_interruptFd < 0) return;
+bool BatchHost::CheckInterrupt() {
+    if (m_interruptFd < 0) return false;
     signalfd_siginfo info;
     bool interrupted = false;
     while (read(m_interruptFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
         interrupted = true;
     }
     if (interrupted && m_machine.RunInProgress) PushStop(m_machine, "Warning: Program stopped");
+    return interrupted;
 }
 
 void BatchHost::DispatchPendingMessages() {
@@ -96,10 +114,14 @@ void BatchHost::DispatchPendingMessages() {
     if (m_clipboard) m_clipboard->ProcessEvents();
 }
 
+bool BatchHost::StopRequested() {
+    return CheckInterrupt();
+}
+
 int BatchHost::ShowDebugDialog(unsigned line, std::span<const std::string> variableLines) {
     ClearProgressLine();
-    WriteLine(stderr, "Debug: line " + std::to_string(line));
-    for (const std::string& variable : variableLines) WriteLine(stderr, variable);
+    WriteLine(false, "Debug: line " + std::to_string(line));
+    for (const std::string& variable : variableLines) WriteLine(false, variable);
     return 1;  // continue
 }
 
@@ -117,6 +139,15 @@ std::unique_ptr<PreviewWindow> BatchHost::CreatePreview(const Image&, std::strin
 }
 
 bool BatchHost::ClipboardAvailable() {
+    if (!m_clipboardTried) {
+        m_clipboardTried = true;
+        std::string reason = "no display";
+        if (m_openClipboard) m_clipboard = m_openClipboard(reason);
+        if (!m_clipboard) {
+            ClearProgressLine();
+            WriteLine(false, "tarvil: no system clipboard: " + reason);
+        }
+    }
     return m_clipboard != nullptr;
 }
 

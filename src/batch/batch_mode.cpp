@@ -1,7 +1,9 @@
 #include "batch/batch_mode.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/signalfd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,9 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
+#include <new>
+#include <string>
+#include <vector>
 
 #include "batch/batch_host.h"
 #include "batch/desktop_module_loader.h"
@@ -24,50 +27,145 @@ namespace tarvil {
 
 namespace {
 
-bool ReadFile(const char* path, std::vector<uint8_t>& bytes, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+// Far beyond any script (the editor holds a twentieth of it), small enough
+// that a wrong file is refused before it fills the memory.
+constexpr size_t kMaxScriptBytes = size_t{16} << 20;
+
+struct FdCloser {
+    int fd = -1;
+    ~FdCloser() {
+        if (fd > STDERR_FILENO) close(fd);
+    }
+};
+
+// Reads all of `fd` into `bytes`, at most kMaxScriptBytes; false with `error` set otherwise.
+bool ReadAll(int fd, std::vector<uint8_t>& bytes, std::string& error) {
+    uint8_t piece[16384];
+    for (;;) {
+        const ssize_t got = read(fd, piece, sizeof piece);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            error = std::strerror(errno);
+            return false;
+        }
+        if (got == 0) return true;
+        if (bytes.size() + static_cast<size_t>(got) > kMaxScriptBytes) {
+            error = "larger than 16 MiB, which no script is";
+            return false;
+        }
+        bytes.insert(bytes.end(), piece, piece + got);
+    }
+}
+
+// The script file: a regular file only, so that a folder, a FIFO or a device
+// is refused at once instead of blocking or filling the memory; "-" is
+// standard input, for pipes.
+bool ReadScript(const char* path, std::vector<uint8_t>& bytes, std::string& error) {
+    if (std::strcmp(path, "-") == 0) return ReadAll(STDIN_FILENO, bytes, error);
+    FdCloser file{open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)};
+    if (file.fd < 0) {
         error = std::strerror(errno);
         return false;
     }
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (file.bad()) {
-        error = "read error";
+    struct stat info {};
+    if (fstat(file.fd, &info) != 0) {
+        error = std::strerror(errno);
         return false;
     }
-    return true;
+    if (S_ISDIR(info.st_mode)) {
+        error = std::strerror(EISDIR);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = "not a regular file";
+        return false;
+    }
+    if (static_cast<uint64_t>(info.st_size) > kMaxScriptBytes) {
+        error = "larger than 16 MiB, which no script is";
+        return false;
+    }
+    return ReadAll(file.fd, bytes, error);
 }
 
-// Ctrl+C is taken through a signalfd, so the run can stop between two
-// instructions and still clean up. SIGINT is blocked before any thread starts.
+// SIGINT, SIGTERM and SIGHUP are taken through a signalfd, so that the run
+// stops between two instructions or between two pieces of image work and
+// still cleans up (a save in progress removes its temporary). They are
+// blocked before any thread starts, so every thread leaves them to the fd.
 int OpenInterruptFd() {
-    sigset_t interruptSignals;
-    sigemptyset(&interruptSignals);
-    sigaddset(&interruptSignals, SIGINT);
-    if (sigprocmask(SIG_BLOCK, &interruptSignals, nullptr) != 0) return -1;
-    return signalfd(-1, &interruptSignals, SFD_NONBLOCK | SFD_CLOEXEC);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stopSignals, signal);
+    if (sigprocmask(SIG_BLOCK, &stopSignals, nullptr) != 0) return -1;
+    return signalfd(-1, &stopSignals, SFD_NONBLOCK | SFD_CLOEXEC);
 }
 
-// The system clipboard needs a display; without one batch mode runs without
-// Qt and the clipboard fails at once.
-bool DisplayAvailable() {
+// The system clipboard needs a display, and the desktop module to reach it.
+std::unique_ptr<BatchClipboard> OpenClipboard(int interruptFd, std::string& reason) {
+    bool anyDisplay = false;
     for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char* value = std::getenv(variable);
-        if (value != nullptr && *value != '\0') return true;
+        if (value != nullptr && *value != '\0') anyDisplay = true;
     }
-    return false;
-}
-
-// The clipboard from the desktop module; without the module the run goes on
-// without a clipboard, after one warning.
-std::unique_ptr<BatchClipboard> OpenClipboard(int interruptFd) {
+    if (!anyDisplay) {
+        reason = "no display (DISPLAY and WAYLAND_DISPLAY are not set)";
+        return nullptr;
+    }
     std::string error;
     const auto module = LoadDesktopModule(error);
     if (!module) {
-        std::fprintf(stderr, "tarvil: no system clipboard: %s\n", error.c_str());
+        reason = error;
         return nullptr;
     }
-    return std::unique_ptr<BatchClipboard>(module->openBatchClipboard(interruptFd));
+    return std::unique_ptr<BatchClipboard>(module->openBatchClipboard(interruptFd, reason));
+}
+
+int ExitStatus(RunOutcome outcome) {
+    switch (outcome) {
+        case RunOutcome::Normal:
+            return kExitNormal;
+        case RunOutcome::CompileError:
+            return kExitCompileError;
+        default:
+            return kExitStopped;
+    }
+}
+
+int Run(int argc, char** argv, std::vector<uint8_t> bytes) {
+    const std::string scriptName = std::strcmp(argv[0], "-") == 0 ? "standard input" : argv[0];
+    ScriptText script = DecodeScriptText(bytes);
+    bytes = {};
+    if (!script.error.empty()) {
+        std::fprintf(stderr, "%s\n", EscapeForTerminal(script.error).c_str());
+        return kExitCompileError;
+    }
+    if (script.readAsLatin1) {
+        std::fprintf(stderr, "%s\n", EscapeForTerminal(Latin1Notice(scriptName)).c_str());
+    }
+
+    const int interruptFd = OpenInterruptFd();
+    // The user's locale, as a Qt application takes it; numbers in scripts and
+    // in messages do not depend on it.
+    std::setlocale(LC_ALL, "");
+
+    // On the heap: the machine's tables are larger than a small thread stack.
+    auto machine = std::make_unique<Machine>();
+    int status;
+    {
+        BatchHost host(*machine, interruptFd, [interruptFd](std::string& reason) {
+            return OpenClipboard(interruptFd, reason);
+        });
+        machine->host = &host;
+        for (int i = 0; i < argc; ++i) machine->Arguments.emplace_back(argv[i]);
+
+        status = ExitStatus(RunScript(*machine, script.text).outcome);
+        machine->host = nullptr;
+        // Output that was lost is no success, whatever the script did.
+        if (status == kExitNormal && (host.outputError() != 0 || host.errorStreamFailed())) {
+            status = kExitStopped;
+        }
+    }
+    if (interruptFd >= 0) close(interruptFd);
+    return status;
 }
 
 }  // namespace
@@ -77,42 +175,19 @@ int RunBatch(int argc, char** argv) {
         std::fputs("Usage: tarvil --batch SCRIPT [ARG ...]\n", stderr);
         return kExitBadInvocation;
     }
-    std::vector<uint8_t> bytes;
-    std::string error;
-    if (!ReadFile(argv[0], bytes, error)) {
-        std::fprintf(stderr, "tarvil: cannot read script '%s': %s\n", argv[0], error.c_str());
-        return kExitBadInvocation;
-    }
-
-    const int interruptFd = OpenInterruptFd();
-    // The user's locale, as a Qt application takes it: number text follows it.
-    std::setlocale(LC_ALL, "");
-    // Declared before the machine and the host, so it outlives them; its end
-    // ends the GUI application, which hands our image to a clipboard manager.
-    std::unique_ptr<BatchClipboard> clipboard;
-    if (DisplayAvailable()) clipboard = OpenClipboard(interruptFd);
-
-    Machine machine;
-    BatchHost host(machine, interruptFd, clipboard.get());
-    machine.host = &host;
-    for (int i = 0; i < argc; ++i) machine.Arguments.emplace_back(argv[i]);
-
-    const ScriptText script = DecodeScriptText(bytes);
-    if (!script.error.empty()) {
-        std::fprintf(stderr, "%s\n", script.error.c_str());
-        if (interruptFd >= 0) close(interruptFd);
-        return kExitCompileError;
-    }
-    if (script.readAsLatin1) std::fprintf(stderr, "%s\n", Latin1Notice(argv[0]).c_str());
-    const RunResult result = RunScript(machine, script.text);
-    if (interruptFd >= 0) close(interruptFd);
-    switch (result.outcome) {
-        case RunOutcome::Normal:
-            return kExitNormal;
-        case RunOutcome::CompileError:
-            return kExitCompileError;
-        default:
-            return kExitStopped;
+    try {
+        std::vector<uint8_t> bytes;
+        std::string error;
+        if (!ReadScript(argv[0], bytes, error)) {
+            std::fprintf(stderr, "tarvil: cannot read script '%s': %s\n",
+                         EscapeForTerminal(argv[0]).c_str(), error.c_str());
+            return kExitBadInvocation;
+        }
+        return Run(argc, argv, std::move(bytes));
+    } catch (const std::bad_alloc&) {
+        // Only outside a run: RunScript turns a lack of memory into its own stop.
+        std::fputs("tarvil: out of memory\n", stderr);
+        return kExitStopped;
     }
 }
 

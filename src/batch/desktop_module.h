@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "engine/host.h"
@@ -48,8 +49,10 @@ inline constexpr char kOpenBatchClipboardSymbol[] = "tarvil_open_batch_clipboard
 using RunDesktopFunction = int (*)(int argc, char** argv);
 // Starts a GUI application for batch mode and returns its clipboard; the caller
 // owns it, and deleting it ends the application (handing our image over to a
-// clipboard manager). `interruptFd` (a signalfd for SIGINT, or -1) wakes
-// WaitForEvents.
-using OpenBatchClipboardFunction = BatchClipboard* (*)(int interruptFd);
+// clipboard manager). `interruptFd` (a signalfd for the stop signals, or -1)
+// wakes WaitForEvents. Null, with `reason` saying why in a few words, when no
+// system clipboard can be had: the display does not answer, the platform has
+// none (offscreen, minimal), the toolkit cannot start.
+using OpenBatchClipboardFunction = BatchClipboard* (*)(int interruptFd, std::string& reason);
 
 }  // namespace tarvil

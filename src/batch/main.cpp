@@ -1,4 +1,9 @@
 // tarvil: the desktop application, or with --batch a script runner for terminals.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -28,9 +33,25 @@ void PrintHelp() {
         stdout);
 }
 
+// A closed standard descriptor would be taken by the next file opened, and
+// script output would land in an image. Each one closed is opened on
+// /dev/null read-only instead, so that writes to it fail and are reported.
+void KeepStandardDescriptorsTaken() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            const int opened = open("/dev/null", O_RDONLY | O_NOCTTY);
+            if (opened >= 0 && opened != fd) close(opened);
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    KeepStandardDescriptorsTaken();
+    // A file-size limit makes a write fail with EFBIG, which a save reports,
+    // instead of ending the process in the middle of a file.
+    signal(SIGXFSZ, SIG_IGN);
     if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
         PrintHelp();
         return 0;

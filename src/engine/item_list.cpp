@@ -16,7 +16,7 @@ Item::~Item() {
 }
 
 Item* CreateItem(ItemList& list, TypeCode typeCode, const void* source, uint32_t size,
-                 std::optional<std::string_view> name, Host* host) {
+                 std::optional<std::string_view> name, Host*) {
     std::unique_ptr<Item> item;
     try {
         if (list.count >= list.limit) throw std::bad_alloc();
@@ -29,7 +29,6 @@ Item* CreateItem(ItemList& list, TypeCode typeCode, const void* source, uint32_t
         }
         if (name) item->name.emplace(*name);
     } catch (const std::bad_alloc&) {
-        if (host != nullptr) host->ShowMessage("Memoria insufficiente", MessageKind::System);
         return nullptr;
     }
     item->typeCode = typeCode;
@@ -37,7 +36,6 @@ Item* CreateItem(ItemList& list, TypeCode typeCode, const void* source, uint32_t
         try {
             list.byName[*item->name].push_back(item.get());
         } catch (const std::bad_alloc&) {
-            if (host != nullptr) host->ShowMessage("Memoria insufficiente", MessageKind::System);
             return nullptr;
         }
     }

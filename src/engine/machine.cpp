@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "engine/file_find.h"
 #include "engine/host.h"
@@ -46,7 +47,9 @@ bool RunStopRequested(Machine& machine) {
 
 void PushStop(Machine& machine, std::string_view text, TypeCode typeCode) {
     if (machine.Executing && !machine.StopList.empty()) return;
-    CreateItem(machine.StopList, typeCode, nullptr, 0, text, machine.host);
+    // A stop that cannot be recorded must not let the run go on: RunScript
+    // takes this as the memory stop, after freeing the run's memory.
+    if (CreateItem(machine.StopList, typeCode, nullptr, 0, text) == nullptr) throw std::bad_alloc();
 }
 
 void PushItem(Machine& machine, Item* item) {

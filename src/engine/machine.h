@@ -128,6 +128,8 @@ bool EmitInstruction(Machine& machine, Handler handler, Item* item = nullptr, ui
 // While code executes only the first entry is kept: later ones in the same
 // instruction are consequences of it (a missing argument that then reads as
 // not numeric). The compiler keeps every entry; the newest is shown.
+// When memory is too short even for the entry, std::bad_alloc is thrown;
+// RunScript ends the run with "Memoria insufficiente".
 void PushStop(Machine& machine, std::string_view text, TypeCode typeCode = 0);
 
 // True when the run is to stop: the StopList has an entry, or the host has a

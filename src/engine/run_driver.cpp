@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <new>
+#include <string>
 
 #include "compiler/compiler.h"
 #include "engine/host.h"
@@ -11,6 +13,8 @@
 namespace tarvil {
 
 namespace {
+
+constexpr std::string_view kOutOfMemoryMessage = "Memoria insufficiente";
 
 // The first dispatch comes after the 1025th instruction, then after every 4097th.
 constexpr unsigned kFirstDispatchCountdown = 1024;
@@ -94,14 +98,29 @@ RunResult RunScript(Machine& machine, std::string_view text) {
     machine.EmitCount = 0;
     machine.StackTop = 0;
 
-    const bool compiled = CompileScript(machine, text);
-    if (compiled) ExecuteCode(machine);
+    // Memory running out where no message can be recorded any more ends the
+    // compilation or the run here; what it held is freed before anything is shown.
+    bool compiled = false;
+    bool outOfMemory = false;
+    try {
+        compiled = CompileScript(machine, text);
+        if (compiled) ExecuteCode(machine);
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+        machine.Executing = false;
+    }
+    if (outOfMemory) {
+        ClearList(machine.VariableTable);
+        ClearList(machine.StopList);
+    }
 
     // The message that ended the run is taken now: a Run refused while the
     // clean-up dispatches events must not replace it.
     const Item* stop = ItemAt(machine.StopList, 0);
-    const bool stopped = stop != nullptr && (!stop->name || *stop->name != "End");
-    const std::string message = stopped && stop->name ? *stop->name : std::string();
+    const bool stopped = outOfMemory || (stop != nullptr && (!stop->name || *stop->name != "End"));
+    const std::string message = outOfMemory             ? std::string(kOutOfMemoryMessage)
+                                : stopped && stop->name ? *stop->name
+                                                        : std::string();
 
     if (machine.host != nullptr) machine.host->UpdateProgress(nullptr, 0);
     // Every variable goes with its block; an image goes with the last variable or

@@ -28,16 +28,19 @@ uint32_t GetDefVarSize(Machine& machine, TypeCode typeCode) {
 }
 
 void DefineCommandLineVariables(Machine& machine) {
-    for (auto argument = machine.Arguments.rbegin(); argument != machine.Arguments.rend();
-         ++argument) {
+    bool created = true;
+    for (auto argument = machine.Arguments.rbegin();
+         created && argument != machine.Arguments.rend(); ++argument) {
         // The block holds exactly the text and its terminator.
-        CreateItem(machine.VariableTable, kTypeString, argument->c_str(),
-                   static_cast<uint32_t>(argument->size() + 1), "ClArg", machine.host);
+        created = CreateItem(machine.VariableTable, kTypeString, argument->c_str(),
+                             static_cast<uint32_t>(argument->size() + 1), "ClArg") != nullptr;
     }
     const float count = static_cast<float>(machine.Arguments.size());
-    CreateItem(machine.VariableTable, kTypeFloat, &count, sizeof count, "ClNum", machine.host);
     const float pi = 3.1415927f;
-    CreateItem(machine.VariableTable, kTypeFloat, &pi, sizeof pi, "PI", machine.host);
+    created = created &&
+              CreateItem(machine.VariableTable, kTypeFloat, &count, sizeof count, "ClNum") &&
+              CreateItem(machine.VariableTable, kTypeFloat, &pi, sizeof pi, "PI");
+    if (!created) PushStop(machine, "Memoria insufficiente");
 }
 
 }  // namespace tarvil

@@ -12,7 +12,8 @@ namespace tarvil {
 uint32_t GetDefVarSize(Machine& machine, TypeCode typeCode);
 
 // Creates ClArg (one per argument, last first, so ClArg[0] is the first),
-// ClNum and PI. Called at the start of every compilation.
+// ClNum and PI. Called at the start of every compilation. Stops it with
+// "Memoria insufficiente" when they cannot all be made.
 void DefineCommandLineVariables(Machine& machine);
 
 }  // namespace tarvil

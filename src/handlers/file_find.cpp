@@ -35,11 +35,23 @@ size_t DirectoryPartLength(std::string_view pattern) {
 // the search and returns null when there is none.
 const char* NextMatch(FileFindState& state) {
     if (!state.dir) return nullptr;
-    while (const dirent* entry = readdir(state.dir.get())) {
-        if (fnmatch(state.namePattern.c_str(), entry->d_name, 0) == 0) return entry->d_name;
+    if (!state.utf8LocaleTried) {
+        state.utf8LocaleTried = true;
+        state.utf8Locale.reset(newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr));
     }
-    state.dir.reset();
-    return nullptr;
+    // fnmatch follows the thread's character type; a name that is not UTF-8
+    // is matched byte by byte.
+    const locale_t previous = state.utf8Locale ? uselocale(state.utf8Locale.get()) : nullptr;
+    const char* match = nullptr;
+    while (const dirent* entry = readdir(state.dir.get())) {
+        if (fnmatch(state.namePattern.c_str(), entry->d_name, 0) == 0) {
+            match = entry->d_name;
+            break;
+        }
+    }
+    if (previous != nullptr) uselocale(previous);
+    if (match == nullptr) state.dir.reset();
+    return match;
 }
 
 void StartSearch(FileFindState& state, std::string_view pattern) {

@@ -1,7 +1,9 @@
 // CREATEIMAGE(width, height, bits): a new image, every pixel colour-table index 0
 // (black), with the default colour table of its bit count.
+#include <algorithm>
 #include <cstdint>
 #include <new>
+#include <vector>
 
 #include "engine/host.h"
 #include "handlers/handlers.h"
@@ -22,6 +24,22 @@ int DefaultTableStep(uint16_t paletteCount) {
         default:
             return 1;
     }
+}
+
+// Zero-fills the block (every pixel index 0) in pieces, so that a stop request
+// is seen while hundreds of megabytes are filled. False when the run is to
+// stop: the block is released again. Running out of memory throws.
+bool FillBlock(Machine& m, std::vector<uint8_t>& block, size_t size) {
+    constexpr size_t kPieceBytes = size_t{64} << 20;
+    block.reserve(size);
+    while (block.size() < size) {
+        block.resize(std::min(size, block.size() + kPieceBytes));
+        if (block.size() < size && RunStopRequested(m)) {
+            block = {};
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -53,8 +71,9 @@ void FuncCreateImage(Machine& m) {
         return;
     }
     try {
-        image->block.resize(size);  // zero-filled: every pixel index 0
+        if (!FillBlock(m, image->block, size)) return;
     } catch (const std::bad_alloc&) {
+        image->block = {};
         PushStop(m, kNoMemoryMessage);
         return;
     }

@@ -174,6 +174,11 @@ TEST_F(FileFindTest, WildcardsIncludingDotEntriesAndSubdirectories) {
          {"citt\xC3\xA0.bmp", "\xE6\x97\xA5\xE6\x9C\xAC.bmp", "old\xE9.bmp"}) {
         EXPECT_EQ(FindAll(dir_ + "/" + name), (std::set<std::string>{dir_ + "/" + name}));
     }
+    // "?" is one character of a UTF-8 name and one byte of any other, in every locale.
+    EXPECT_EQ(FindAll(dir_ + "/citt?.bmp"), (std::set<std::string>{dir_ + "/citt\xC3\xA0.bmp"}));
+    EXPECT_EQ(FindAll(dir_ + "/old?.bmp"), (std::set<std::string>{dir_ + "/old\xE9.bmp"}));
+    EXPECT_EQ(FindAll(dir_ + "/??.bmp"),
+              (std::set<std::string>{dir_ + "/\xE6\x97\xA5\xE6\x9C\xAC.bmp"}));
     EXPECT_EQ(FindAll(dir_ + "/\xE6\x97\xA5*"),
               (std::set<std::string>{dir_ + "/\xE6\x97\xA5\xE6\x9C\xAC.bmp"}));
 }

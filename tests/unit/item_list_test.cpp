@@ -158,7 +158,7 @@ TEST(ItemListTest, CountFollowsTheChainAndTheLimitRefusesMore) {
     EXPECT_TRUE(host.messages.empty());
 
     EXPECT_EQ(CreateItem(list, 3, nullptr, 4, "refused", &host), nullptr);
-    EXPECT_EQ(host.messages, std::vector<std::string>{"Memoria insufficiente"});
+    EXPECT_TRUE(host.messages.empty());  // the caller stops the run and says why
     EXPECT_EQ(FindItem(list, 0, "refused"), nullptr);
     EXPECT_EQ(list.count, 3u);
 
@@ -183,7 +183,7 @@ TEST(ItemListTest, CountFollowsTheChainAndTheLimitRefusesMore) {
     EXPECT_EQ(list.limit, 3u) << "clearing keeps the limit";
     for (int i = 0; i < 3; ++i) EXPECT_NE(CreateItem(list, 3, nullptr, 4, "again"), nullptr);
     EXPECT_EQ(CreateItem(list, 3, nullptr, 4, "again"), nullptr);
-    EXPECT_EQ(host.messages.size(), 1u) << "without a host nothing is shown";
+    EXPECT_TRUE(host.messages.empty());
 }
 
 }  // namespace
