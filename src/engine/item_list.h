@@ -41,6 +41,9 @@ struct Item {
     Item* aux = nullptr;      // FOR records: the hidden limit or step variable
     unsigned sourceLine = 0;  // IF and ELSE records: the line that opened them
     TypeCode typeCode = 0;
+    // A string value that had to be cut to fit its block: it names no file
+    // the script meant, so file operations refuse it.
+    bool textCut = false;
     std::optional<std::string> name;
     std::unique_ptr<Item> next;
 };

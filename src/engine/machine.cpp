@@ -66,6 +66,7 @@ Item* PopItem(Machine& machine) {
         std::memset(machine.EmptyOperand.value, 0, machine.EmptyOperand.size);
         machine.EmptyOperand.typeCode = 0;
         machine.EmptyOperand.image.reset();
+        machine.EmptyOperand.textCut = false;
         return &machine.EmptyOperand;
     }
     return machine.OperandStack[--machine.StackTop];

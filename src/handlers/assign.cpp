@@ -91,6 +91,7 @@ void AssignString(Machine& m, Item& target, const Item& source) {
     const std::string_view text = ItemText(source);
     const size_t limit = std::min<size_t>(kMaxStringChars, target.size - 1);
     const size_t count = std::min(text.size(), limit);
+    target.textCut = source.textCut || count < text.size();
     std::memmove(target.value, text.data(), count);  // the source may be the target itself
     std::memset(target.value + count, 0, target.size - count);
 }

@@ -68,6 +68,7 @@ void StoreText(Item& result, std::string_view text) {
     result.typeCode = kTypeString;
     if (result.value == nullptr || result.size == 0) return;
     const size_t count = std::min({text.size(), kMaxResultChars, size_t{result.size} - 1});
+    result.textCut = count < text.size();
     std::memcpy(result.value, text.data(), count);
     std::memset(result.value + count, 0, result.size - count);
 }
@@ -79,7 +80,12 @@ void FuncFileFind(Machine& m) {
     FileFindState& state = *m.FileFind;
     const std::string_view pattern = PatternText(*patternItem);
     if (!pattern.empty()) {
-        StartSearch(state, pattern);
+        // A pattern cut to fit its variable would search another folder or for other names.
+        if (patternItem->textCut) {
+            state.dir.reset();
+        } else {
+            StartSearch(state, pattern);
+        }
         // The variable is emptied, so calling again with it continues this search.
         patternItem->value[0] = std::byte{0};
     }

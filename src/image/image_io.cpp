@@ -96,9 +96,15 @@ void LoadFromFile(Machine& m, const std::string& name, Image& image) {
 // Pops the name; pushes an image result, which has no memory when loading fails.
 // A clipboard image that cannot be used makes the name an ordinary file name.
 void FuncLoadImage(Machine& m) {
-    const std::string name(OperandText(PopItem(m)));
+    const Item* nameItem = PopItem(m);
+    const std::string name(OperandText(nameItem));
     Image* image = BeginImageResult(m);
     if (image == nullptr) return;
+    // A name cut to fit its variable is not the file the script meant.
+    if (nameItem->textCut) {
+        PushStop(m, LoadFailure(name));
+        return;
+    }
     if (IsClipboardName(name)) {
         switch (LoadFromClipboard(m, *image)) {
             case ClipboardLoad::Loaded:
@@ -119,10 +125,11 @@ void FuncLoadImage(Machine& m) {
 // next clipboard load waits for another program's image. Images without pixels
 // and operands that hold no image are not written.
 void StmtSaveImage(Machine& m) {
-    const std::string name(OperandText(PopItem(m)));
+    const Item* nameItem = PopItem(m);
+    const std::string name(OperandText(nameItem));
     const Image* image = OperandImage(PopItem(m));
     const std::string failure = Format("Error: Writing image '%s'", name.c_str());
-    if (image == nullptr || !image->hasPixels) {
+    if (image == nullptr || !image->hasPixels || nameItem->textCut) {
         PushStop(m, failure);
         return;
     }
@@ -156,8 +163,10 @@ void FuncGetFileName(Machine& m) {
     Item* result = m.Current().item;
     if (result == nullptr) return;
     result->typeCode = kTypeString;
+    result->textCut = false;
     if (result->value != nullptr && result->size > 0) {
         const size_t length = std::min<size_t>(chosen.size(), result->size - 1);
+        result->textCut = length < chosen.size();
         std::memset(result->value, 0, result->size);
         std::memcpy(result->value, chosen.data(), length);
     }

@@ -1,6 +1,9 @@
 // GETFILENAME: the host's open-file dialog; title and path are Latin-1 on both sides.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+
 #include "unit/image_test_support.h"
 
 namespace tarvil::testing {
@@ -40,6 +43,50 @@ TEST(GetFileName, ShorterAnswerClearsAnEarlierLongerOne) {
     RunHandler(rig.m, FuncGetFileName, result);
     EXPECT_EQ(ItemText(*result), "/b.bmp");
     EXPECT_EQ(static_cast<char>(result->value[7]), '\0');
+}
+
+// A name that had to be cut to fit a string variable (254 bytes) is not the
+// file the script meant: LOADIMAGE and SAVEIMAGE fail with their message and
+// FILEFIND finds nothing, while the same name uncut works. The mark follows
+// the text through assignments and goes when a text that fits replaces it.
+TEST(CutFileNames, AreRefusedByEveryFileOperation) {
+    for (const bool cut : {false, true}) {
+        ScratchFolder folder;
+        const std::string prefix = folder.File("");
+        ImageRig rig;
+        // A ClArg's block is as long as its argument, so it holds the whole text.
+        const std::string longName = prefix + std::string(254 - prefix.size(), 'n') +
+                                     (cut ? std::string(40, 'x') : std::string());
+        Item* argument =
+            MakeString(rig.m, "ClArg", longName, static_cast<uint32_t>(longName.size() + 1));
+        Item* name = MakeString(rig.m, "name", "");
+        Item* copy = MakeString(rig.m, "copy", "");
+        AssignItem(rig.m, *name, *argument);
+        AssignItem(rig.m, *copy, *name);
+        ASSERT_EQ(ItemText(*copy).size(), 254u);
+        EXPECT_EQ(copy->textCut, cut);
+
+        const std::string shown(ItemText(*copy));
+        PushItem(rig.m, rig.Create(2, 2, 24));
+        PushItem(rig.m, copy);
+        RunHandler(rig.m, StmtSaveImage);
+        EXPECT_EQ(LastStop(rig.m), cut ? Format("Error: Writing image '%s'", shown.c_str()) : "");
+        EXPECT_EQ(std::filesystem::exists(shown), !cut);
+        ClearList(rig.m.StopList);
+
+        rig.m.StackTop = 0;
+        Call(rig.m, FuncLoadImage, {copy});
+        EXPECT_EQ(LastStop(rig.m), cut ? Format("Error: Loading image '%s'", shown.c_str()) : "");
+        ClearList(rig.m.StopList);
+
+        rig.m.StackTop = 0;
+        Item* found = Call(rig.m, FuncFileFind, {copy});
+        EXPECT_EQ(ItemText(*found), cut ? "" : shown);
+
+        // A text that fits clears the mark.
+        AssignItem(rig.m, *copy, *rig.Text("short.bmp"));
+        EXPECT_FALSE(copy->textCut);
+    }
 }
 
 }  // namespace
