@@ -2,7 +2,9 @@
 // each call in turn: the old file stays byte-identical, no temporary is left,
 // and the failure's errno comes back; through the SAVEIMAGE handler the run
 // stops with its writing error. (SAVEIMAGE's message on real failures is
-// pinned in bmp_file_test.)
+// pinned in bmp_file_test.) Then a stop in the middle of a save, and saves
+// through links, of other users' files and with the temporary watched, made
+// in a child process that runs as an unprivileged user where that matters.
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
