@@ -9,6 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <new>
@@ -22,6 +23,8 @@ constexpr uint64_t kMaxReadBytes = UINT32_MAX;
 constexpr int kTemporaryNameAttempts = 32;
 // Small enough for the stack and a core's cache, large enough for few reads.
 constexpr size_t kReadPieceBytes = 64 * 1024;
+// A save asks whether to stop between writes of at most this much.
+constexpr size_t kWritePartBytes = size_t{1} << 20;
 
 struct FdCloser {
     int fd = -1;
@@ -80,20 +83,59 @@ bool WriteAll(FileSystemCalls& calls, int fd, std::span<const uint8_t> bytes) {
     return true;
 }
 
-// The file a save replaces: a symbolic link is followed, so the link stays a link.
-bool ResolveTarget(const std::string& path, std::string& target) {
-    struct stat linkInfo {};
-    if (lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
-        const std::unique_ptr<char, FreeDeleter> resolved(realpath(path.c_str(), nullptr));
-        if (!resolved) return false;
-        target = resolved.get();
-        return true;
-    }
-    target = path;
-    return true;
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// A new file beside `target`, created exclusively; mode 0666 less the umask.
+// True while `name` is the regular file `opened` itself, not a link to it.
+bool StillTheOpenedFile(const std::string& name, const struct stat& opened) {
+    struct stat now {};
+    return lstat(name.c_str(), &now) == 0 && S_ISREG(now.st_mode) && SameFile(now, opened);
+}
+
+// The file a save replaces.
+struct Target {
+    std::string name;  // renamed over: the path, or the file a link leads to
+    bool exists = false;
+    struct stat opened {};  // the existing file, as opened for writing
+    // Held open (only looked at, never written) until the rename, so that the
+    // identity compared there cannot pass to another file.
+    FdCloser fd;
+};
+
+// Finds the file a save replaces and, when there is one, opens it as an
+// in-place write would, so that the kernel decides whether it may be written:
+// its permissions, and its rules for following a link (another user's link
+// in a sticky world-writable folder). Returns 0 or an errno value.
+int OpenTarget(const std::string& path, FileSystemCalls& calls, Target& target) {
+    target.name = path;
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) return errno == ENOENT ? 0 : LastError();
+    if (S_ISLNK(info.st_mode)) {
+        // A dangling link is refused rather than created through, and what is
+        // not a regular file is refused before anything is opened.
+        if (stat(path.c_str(), &info) != 0) return LastError();
+        if (!S_ISREG(info.st_mode)) return EISDIR;
+        const std::unique_ptr<char, FreeDeleter> resolved(realpath(path.c_str(), nullptr));
+        if (!resolved) return LastError();
+        target.name = resolved.get();
+    } else if (!S_ISREG(info.st_mode)) {
+        return EISDIR;
+    }
+    // Neither created nor truncated; non-blocking, so that a FIFO put there
+    // meanwhile is refused at once instead of waiting for a reader.
+    target.fd.fd = calls.Open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
+    if (target.fd.fd < 0) return LastError();
+    if (calls.Fstat(target.fd.fd, &target.opened) != 0) return LastError();
+    if (!S_ISREG(target.opened.st_mode)) return EISDIR;
+    // The link or file may have changed between looking and opening: only the
+    // file opened is ever replaced.
+    if (!StillTheOpenedFile(target.name, target.opened)) return EAGAIN;
+    target.exists = true;
+    return 0;
+}
+
+// A new file beside `target`, created exclusively and readable by us alone.
 int CreateTemporary(FileSystemCalls& calls, const std::string& target, std::string& name) {
     const size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
@@ -105,19 +147,64 @@ int CreateTemporary(FileSystemCalls& calls, const std::string& target, std::stri
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         name = folder + "." + base + ".tmp-";
         for (int i = 0; i < 8; ++i) name.push_back(kDigits[entropy() % (sizeof kDigits - 1)]);
-        const int fd = calls.Open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = calls.Open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;  // errno is EEXIST
 }
 
+// Writes the pieces in parts of at most 1 MiB, asking before each whether to
+// stop. Returns 0, ECANCELED or the errno of a failed write.
+int WritePieces(FileSystemCalls& calls, int fd, FilePieces pieces, const StopCheck& stopRequested) {
+    for (auto piece : pieces) {
+        while (!piece.empty()) {
+            if (stopRequested && stopRequested()) return ECANCELED;
+            const auto part = piece.first(std::min(piece.size(), kWritePartBytes));
+            if (!WriteAll(calls, fd, part)) return LastError();
+            piece = piece.subspan(part.size());
+        }
+    }
+    return 0;
+}
+
+// The process's umask, read without setting it: umask() tells it only by
+// changing it, and a file another thread creates meanwhile would get the
+// wrong mode.
+mode_t CurrentUmask() {
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned long mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status) != nullptr) {
+            found = std::sscanf(line, "Umask: %lo", &mask) == 1;
+        }
+        std::fclose(status);
+        if (found) return static_cast<mode_t>(mask & 0777);
+    }
+    // Kernels before 4.7 do not show it there.
+    const mode_t mask = umask(022);
+    umask(mask);
+    return mask;
+}
+
+// Gives the temporary the old file's owner and group where the process may,
+// else the group alone (an owner may give a file any group they belong to).
+// A refusal leaves the saver's own: no reason to fail the save.
+void KeepOwner(FileSystemCalls& calls, int fd, const struct stat& old) {
+    if (calls.Fchown(fd, old.st_uid, old.st_gid) == 0) return;
+    calls.Fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+}
+
 }  // namespace
 
-int FileSystemCalls::Access(const char* path, int mode) {
-    return access(path, mode);
-}
 int FileSystemCalls::Open(const char* path, int flags, mode_t mode) {
     return open(path, flags, mode);
+}
+int FileSystemCalls::Fstat(int fd, struct stat* info) {
+    return fstat(fd, info);
+}
+int FileSystemCalls::Fchown(int fd, uid_t owner, gid_t group) {
+    return fchown(fd, owner, group);
 }
 int FileSystemCalls::Fchmod(int fd, mode_t mode) {
     return fchmod(fd, mode);
@@ -173,35 +260,38 @@ FileRead ReadFileBytes(const std::string& path, size_t spareCapacity, std::span<
     return result;
 }
 
-int ReplaceFile(const std::string& path, std::span<const uint8_t> bytes, FileSystemCalls& calls) {
+int ReplaceFile(const std::string& path, std::span<const uint8_t> bytes, FileSystemCalls& calls,
+                const StopCheck& stopRequested) {
     const std::span<const uint8_t> pieces[] = {bytes};
-    return ReplaceFile(path, FilePieces(pieces), calls);
+    return ReplaceFile(path, FilePieces(pieces), calls, stopRequested);
 }
 
-int ReplaceFile(const std::string& path, FilePieces pieces, FileSystemCalls& calls) {
+int ReplaceFile(const std::string& path, FilePieces pieces, FileSystemCalls& calls,
+                const StopCheck& stopRequested) {
     if (path.empty()) return ENOENT;
-    std::string target;
-    if (!ResolveTarget(path, target)) return LastError();
-
-    struct stat info {};
-    const bool exists = stat(target.c_str(), &info) == 0;
-    if (!exists && errno != ENOENT) return LastError();
-    if (exists && !S_ISREG(info.st_mode)) return EISDIR;
-    if (exists && calls.Access(target.c_str(), W_OK) != 0) return LastError();
+    Target target;
+    if (const int refused = OpenTarget(path, calls, target); refused != 0) return refused;
 
     std::string temporary;
-    const int fd = CreateTemporary(calls, target, temporary);
+    const int fd = CreateTemporary(calls, target.name, temporary);
     if (fd < 0) return LastError();
     // The first failure is the one reported; the clean-up keeps its errno.
-    int failure = 0;
-    if (exists && calls.Fchmod(fd, info.st_mode & 07777) != 0) failure = LastError();
-    for (const auto piece : pieces) {
-        if (failure == 0 && !WriteAll(calls, fd, piece)) failure = LastError();
-    }
+    int failure = WritePieces(calls, fd, pieces, stopRequested);
+    // Shared only once complete. The owner goes first: changing it clears the
+    // set-user-ID and set-group-ID bits that the mode may then set again.
+    if (failure == 0 && target.exists) KeepOwner(calls, fd, target.opened);
+    const mode_t mode = target.exists ? target.opened.st_mode & 07777 : 0666 & ~CurrentUmask();
+    if (failure == 0 && calls.Fchmod(fd, mode) != 0) failure = LastError();
     if (failure == 0 && calls.Fsync(fd) != 0) failure = LastError();
     // The descriptor is gone after close, whatever it returns.
     if (calls.Close(fd) != 0 && failure == 0) failure = LastError();
-    if (failure == 0 && calls.Rename(temporary.c_str(), target.c_str()) != 0) failure = LastError();
+    if (failure == 0 && stopRequested && stopRequested()) failure = ECANCELED;
+    if (failure == 0 && target.exists && !StillTheOpenedFile(target.name, target.opened)) {
+        failure = EAGAIN;
+    }
+    if (failure == 0 && calls.Rename(temporary.c_str(), target.name.c_str()) != 0) {
+        failure = LastError();
+    }
     if (failure != 0) calls.Unlink(temporary.c_str());
     return failure;
 }

@@ -1,9 +1,12 @@
 // Reading and replacing whole files for LOADIMAGE and SAVEIMAGE.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -33,8 +36,9 @@ FileRead ReadFileBytes(const std::string& path, size_t spareCapacity = 0,
 class FileSystemCalls {
 public:
     virtual ~FileSystemCalls() = default;
-    virtual int Access(const char* path, int mode);
     virtual int Open(const char* path, int flags, mode_t mode);
+    virtual int Fstat(int fd, struct stat* info);
+    virtual int Fchown(int fd, uid_t owner, gid_t group);
     virtual int Fchmod(int fd, mode_t mode);
     virtual ssize_t Write(int fd, const void* data, size_t size);
     virtual int Fsync(int fd);
@@ -43,18 +47,34 @@ public:
     virtual int Unlink(const char* path);
 };
 
-// Replaces `path` by a file holding `bytes`: written to a temporary file in the
-// same folder, flushed, and renamed over the target, which keeps its mode bits
-// (a symbolic link is followed to its file). Any failure leaves the old file as
-// it was and no temporary behind. An existing target must be a regular file we
-// may write; read-only files are not replaced. Returns 0, or the errno value
-// of the failure (EISDIR for a target that is not a regular file).
-int ReplaceFile(const std::string& path, std::span<const uint8_t> bytes, FileSystemCalls& calls);
+// Asked between pieces of a save; true stops it.
+using StopCheck = std::function<bool()>;
+
+// Replaces `path` by a file holding `bytes`: written to a temporary file beside
+// the target, flushed, and renamed over it. Any failure leaves the old file as
+// it was and no temporary behind. Returns 0, or the errno value of the failure.
+//
+// An existing target is first opened for writing as an in-place write would
+// open it, through a symbolic link when it is one: so the kernel's permission
+// checks and its rules for following links decide whether it may be replaced.
+// Only a regular file is replaced (EISDIR for anything else, a dangling link
+// is ENOENT), and only the very file that was opened: a link or file changed
+// meanwhile gives EAGAIN. A link stays a link; the file it leads to is replaced.
+//
+// The temporary is readable by its owner alone until it is complete; then it
+// takes the old file's owner and group where the process may set them, and
+// its mode bits (0666 less the umask for a new file).
+//
+// `stopRequested` is asked before each write of at most 1 MiB and once more
+// before the rename; when it says stop, the save ends with ECANCELED.
+int ReplaceFile(const std::string& path, std::span<const uint8_t> bytes, FileSystemCalls& calls,
+                const StopCheck& stopRequested = {});
 
 // The same with the file's bytes given in pieces, written one after the other,
 // so that a caller need not copy them into one buffer first.
 using FilePieces = std::span<const std::span<const uint8_t>>;
-int ReplaceFile(const std::string& path, FilePieces pieces, FileSystemCalls& calls);
+int ReplaceFile(const std::string& path, FilePieces pieces, FileSystemCalls& calls,
+                const StopCheck& stopRequested = {});
 
 // ReplaceFile with the real system calls; true when the file was replaced.
 bool WriteFileReplacing(const std::string& path, std::span<const uint8_t> bytes);

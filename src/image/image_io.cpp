@@ -128,6 +128,8 @@ void StmtSaveImage(Machine& m) {
     const Item* nameItem = PopItem(m);
     const std::string name(OperandText(nameItem));
     const Image* image = OperandImage(PopItem(m));
+    // Once a stop is pending nothing more is written.
+    if (RunStopRequested(m)) return;
     const std::string failure = Format("Error: Writing image '%s'", name.c_str());
     if (image == nullptr || !image->hasPixels || nameItem->textCut) {
         PushStop(m, failure);
@@ -151,7 +153,11 @@ void StmtSaveImage(Machine& m) {
     const std::span<const uint8_t> pieces[] = {file->head, file->rows};
     FileSystemCalls system;
     FileSystemCalls& calls = m.FileSystem ? *m.FileSystem : system;
-    if (ReplaceFile(name, FilePieces(pieces), calls) != 0) PushStop(m, failure);
+    const int result =
+        ReplaceFile(name, FilePieces(pieces), calls, [&m] { return RunStopRequested(m); });
+    // A stopped save leaves the old file; the stop's own message says why.
+    if (result == ECANCELED && !m.StopList.empty()) return;
+    if (result != 0) PushStop(m, failure);
 }
 
 // Pops the title; pushes the chosen path, cut to fit the result, or "". Like

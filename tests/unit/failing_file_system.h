@@ -1,20 +1,26 @@
 // FileSystemCalls that make the real calls but fail the one a test picks, and
-// write in short pieces so that a save makes several write calls.
+// write in short pieces so that a save makes several write calls. They also
+// watch the temporary's mode bits and can act just before the target is opened.
 #pragma once
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "image/file_access.h"
 
 namespace tarvil::testing {
 
-enum class FsCall { Access, Open, Fchmod, Write, Fsync, Close, Rename, Unlink };
+enum class FsCall { Open, Fstat, Fchown, Fchmod, Write, Fsync, Close, Rename, Unlink };
 
 inline const char* FsCallName(FsCall call) {
-    static const char* const kNames[] = {"access", "open",  "fchmod", "write",
-                                         "fsync",  "close", "rename", "unlink"};
+    static const char* const kNames[] = {"open",  "fstat", "fchown", "fchmod", "write",
+                                         "fsync", "close", "rename", "unlink"};
     return kNames[static_cast<int>(call)];
 }
 
@@ -30,13 +36,27 @@ public:
     int interruptedWrites = 0;       // this many writes fail with EINTR first
     bool writeTakesNothing = false;  // writes "succeed" with 0 bytes
 
-    std::vector<FsCall> made;  // every call, in order
+    // Runs once just before the save opens an existing file (not the
+    // temporary), as another process could act at that moment.
+    std::function<void()> beforeOpeningTarget;
 
-    int Access(const char* path, int mode) override {
-        return Fails(FsCall::Access) ? -1 : FileSystemCalls::Access(path, mode);
-    }
+    std::vector<FsCall> made;         // every call, in order
+    size_t bytesWritten = 0;          // by the writes that went through
+    bool temporaryWasShared = false;  // a write went to a file with mode bits other than 0600
+
     int Open(const char* path, int flags, mode_t mode) override {
+        if ((flags & O_CREAT) == 0 && beforeOpeningTarget) {
+            const auto act = std::move(beforeOpeningTarget);
+            beforeOpeningTarget = nullptr;
+            act();
+        }
         return Fails(FsCall::Open) ? -1 : FileSystemCalls::Open(path, flags, mode);
+    }
+    int Fstat(int fd, struct stat* info) override {
+        return Fails(FsCall::Fstat) ? -1 : FileSystemCalls::Fstat(fd, info);
+    }
+    int Fchown(int fd, uid_t owner, gid_t group) override {
+        return Fails(FsCall::Fchown) ? -1 : FileSystemCalls::Fchown(fd, owner, group);
     }
     int Fchmod(int fd, mode_t mode) override {
         return Fails(FsCall::Fchmod) ? -1 : FileSystemCalls::Fchmod(fd, mode);
@@ -48,8 +68,13 @@ public:
             errno = EINTR;
             return -1;
         }
+        struct stat info {};
+        if (fstat(fd, &info) != 0 || (info.st_mode & 07777) != 0600) temporaryWasShared = true;
         if (writeTakesNothing) return 0;
-        return FileSystemCalls::Write(fd, data, size < writePiece ? size : writePiece);
+        const ssize_t written =
+            FileSystemCalls::Write(fd, data, size < writePiece ? size : writePiece);
+        if (written > 0) bytesWritten += static_cast<size_t>(written);
+        return written;
     }
     int Fsync(int fd) override { return Fails(FsCall::Fsync) ? -1 : FileSystemCalls::Fsync(fd); }
     int Close(int fd) override {
