@@ -403,7 +403,7 @@ TEST(CompileErrorTest, Messages) {
              "float x,y\r\nDspMes(\"a\" x)",
              "float x,y\r\nDspMes(x \"=\" y)",
              "float x,y\r\nDspMes(\"Done: \",x)",
-             "float x,y\r\nDspMes(x \"=\" -y, \"!\" !x)",
+             "float x,y\r\nDspMes(x \"=\" (-y), \"!\" !x)",
              "float a[10], b , c[ 3 ]junk,,d[-1], e[+2]\r\na[9]=b+c[2]+e[1]",
              "FLOAT FOR, Red, _x_\r\nFOR=1\r\nRed=FOR\r\n_x_=Red",
              "float y\r\nfloat q[3]\r\nq[ 1 ] = 2\r\ny=q [1]\r\ny = q[ 1 ]",
