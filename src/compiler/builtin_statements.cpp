@@ -6,17 +6,44 @@
 
 namespace tarvil {
 
+namespace {
+
+// Whether a target is one reference and nothing more: a name,
+// then an index in brackets or a member, and the end. Anything after it (x1,
+// a[1].Red, pix.Red2) would be dropped by the lookup, which reads only the
+// reference, and the value would go to another variable. An index whose
+// brackets do not close passes: the lookup reports it.
+bool IsWholeReference(std::string_view target) {
+    size_t position = 0;
+    while (position < target.size() && IsNameCharacter(target[position])) ++position;
+    if (position == target.size()) return true;
+    if (target[position] == '[') {
+        const ExpressionEnd index = FindExpressionEnd(target, position + 1);
+        return !index.balanced || index.end + 1 == target.size();
+    }
+    if (target[position] == '.') {
+        ++position;
+        while (position < target.size() && IsNameCharacter(target[position])) ++position;
+        return position == target.size();
+    }
+    return false;
+}
+
+}  // namespace
+
 void CompileAssignment(Machine& machine, std::string_view target, std::string_view expression) {
     std::string text(expression);
     CompileExpression(machine, text);
     // The target is resolved even after a faulty expression, so that an unknown
     // target is the error shown.
+    const std::string written = TrimBlanks(target);
     bool reported = false;
-    Item* item = LookupVariable(machine, target, &reported);
+    Item* item = nullptr;
+    if (IsWholeReference(written)) item = LookupVariable(machine, written, &reported, written);
     if (item == nullptr) {
         if (!reported) {
             PushStop(machine, Format("[%.4u] Error: Var not found '%s'", machine.LineNumber,
-                                     TrimBlanks(target).c_str()));
+                                     written.c_str()));
         }
         return;
     }

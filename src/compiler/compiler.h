@@ -21,8 +21,22 @@ inline constexpr size_t kMaxLineLength = 255;
 // A declaration creates at most this many elements.
 inline constexpr long kMaxArrayElements = 1 << 20;
 
+// Character classes of the language. They are ASCII only and never follow the
+// user's locale: under a Latin-1 locale isalpha() takes "à" for a letter.
+constexpr bool IsDecimalDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+// A character of a variable name as a reference reads it: a digit ends a name.
+constexpr bool IsNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+constexpr char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 // Compiles the whole text (lines separated by CR; an LF becomes a blank).
-// True when no entry reached the StopList.
+// True when no entry reached the StopList. A NUL byte anywhere is an error on
+// its line.
 bool CompileScript(Machine& machine, std::string_view text);
 
 // Statement code of a line (a KeywordTable code, kw::kAssignment, or 0) and the
@@ -50,9 +64,13 @@ struct ExpressionEnd {
 // literals do not count.
 ExpressionEnd FindExpressionEnd(std::string_view text, size_t start);
 
-// The decimal number at `cursor`, rounded to single precision; `cursor` ends on
-// the last character of the run of digits and points.
-float ReadNumber(std::string_view text, size_t& cursor);
+// The decimal number at `cursor`, rounded to single precision, read with "." as
+// the point whatever the locale. A number is a run of digits and points and an
+// optional exponent ("e" or "E", an optional sign, digits); its value is what
+// the run's longest valid start gives (1.5.7 is 1.5). `cursor` ends on the
+// number's last character. An "e" that no digit follows (1e, 1e+) is not part
+// of the number: `incompleteExponent` is set then.
+float ReadNumber(std::string_view text, size_t& cursor, bool* incompleteExponent = nullptr);
 
 // CreateItem for the compiler: when memory runs out the compilation stops
 // with "Memoria insufficiente" (after the host has shown it), so that no
@@ -63,8 +81,10 @@ Item* CreateCompilerItem(Machine& machine, ItemList& list, TypeCode typeCode, co
 // Resolves a variable, member or array reference at the start of `text`
 // (emitting the index code and IndexArray for an array reference). Null when
 // nothing fits; `reported` is set when the lookup already put its own error
-// on the StopList.
-Item* LookupVariable(Machine& machine, std::string_view text, bool* reported = nullptr);
+// on the StopList. A missing array is reported as `shownName` (the array's
+// name when empty).
+Item* LookupVariable(Machine& machine, std::string_view text, bool* reported = nullptr,
+                     std::string_view shownName = {});
 
 // Statements.
 void CompileAssignment(Machine& machine, std::string_view target, std::string_view expression);

@@ -1,8 +1,6 @@
 // FOR/NEXT and IF/ELSE/ENDIF. Open blocks are records in the LoopList and the
 // BranchList; the closing statements find them there and patch the forward jumps.
 // A jump operand is the index of the instruction before the one that runs next.
-#include <cctype>
-
 #include "compiler/compiler.h"
 #include "handlers/handlers.h"
 
@@ -16,8 +14,7 @@ size_t FindIgnoringCase(std::string_view text, std::string_view word) {
     for (size_t i = 0; i + word.size() <= text.size(); ++i) {
         bool same = true;
         for (size_t j = 0; j < word.size() && same; ++j) {
-            same = std::tolower(static_cast<unsigned char>(text[i + j])) ==
-                   std::tolower(static_cast<unsigned char>(word[j]));
+            same = UpperAscii(text[i + j]) == UpperAscii(word[j]);
         }
         if (same) return i;
     }

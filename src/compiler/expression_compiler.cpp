@@ -1,10 +1,11 @@
 // Expressions: one left-to-right pass per bracket level, one pending operator,
 // no precedence. Every operator, "!" and function call gets its own temporary.
 #include <algorithm>
-#include <cctype>
-#include <cstdlib>
+#include <charconv>
+#include <limits>
 
 #include "compiler/compiler.h"
+#include "engine/values.h"
 #include "handlers/handlers.h"
 
 namespace tarvil {
@@ -49,29 +50,74 @@ ExpressionEnd FindExpressionEnd(std::string_view text, size_t start) {
     return result;
 }
 
-float ReadNumber(std::string_view text, size_t& cursor) {
-    // The run of digits and points, plus an exponent, is what strtod may read;
-    // hexadecimal and other forms strtod would also take are not numbers here.
-    size_t end = cursor;
-    while (end < text.size() &&
-           (std::isdigit(static_cast<unsigned char>(text[end])) || text[end] == '.')) {
-        ++end;
+namespace {
+
+size_t DigitRunEnd(std::string_view text, size_t position) {
+    while (position < text.size() && IsDecimalDigit(text[position])) ++position;
+    return position;
+}
+
+// Whether a number that does not fit a double (from_chars then says
+// result_out_of_range and gives no value) is too large rather than too small:
+// its order of magnitude, the place of its first significant digit moved by
+// the exponent, is above or below 1.
+bool TooLarge(std::string_view run, bool negativeExponent, std::string_view exponentDigits) {
+    long order = 0;
+    const size_t point = std::min(run.find('.'), run.size());
+    const size_t firstSignificant = run.find_first_of("123456789");
+    if (firstSignificant == std::string_view::npos) return false;
+    if (firstSignificant < point) {
+        order = static_cast<long>(point - firstSignificant);
+    } else {
+        order = -static_cast<long>(firstSignificant - point - 1);
     }
-    const size_t runEnd = end;
+    long exponent = 0;
+    for (const char digit : exponentDigits) {
+        exponent = std::min(exponent * 10 + (digit - '0'), 1000000L);
+    }
+    return order + (negativeExponent ? -exponent : exponent) > 0;
+}
+
+}  // namespace
+
+float ReadNumber(std::string_view text, size_t& cursor, bool* incompleteExponent) {
+    if (incompleteExponent != nullptr) *incompleteExponent = false;
+    size_t end = cursor;
+    while (end < text.size() && (IsDecimalDigit(text[end]) || text[end] == '.')) ++end;
+    const std::string_view run = text.substr(cursor, end - cursor);
+
+    bool negativeExponent = false;
+    std::string_view exponentDigits;
     if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
-        size_t exponent = end + 1;
-        if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
-        if (exponent < text.size() && std::isdigit(static_cast<unsigned char>(text[exponent]))) {
-            while (exponent < text.size() &&
-                   std::isdigit(static_cast<unsigned char>(text[exponent]))) {
-                ++exponent;
-            }
-            end = exponent;
+        size_t digits = end + 1;
+        if (digits < text.size() && (text[digits] == '+' || text[digits] == '-')) {
+            negativeExponent = text[digits] == '-';
+            ++digits;
+        }
+        const size_t digitsEnd = DigitRunEnd(text, digits);
+        if (digitsEnd > digits) {
+            exponentDigits = text.substr(digits, digitsEnd - digits);
+            end = digitsEnd;
+        } else if (incompleteExponent != nullptr) {
+            *incompleteExponent = true;
         }
     }
-    const std::string number(text.substr(cursor, end - cursor));
-    const double value = std::strtod(number.c_str(), nullptr);
-    cursor = runEnd - 1;
+
+    // from_chars, unlike strtod, reads "." as the point in every locale. It
+    // takes the longest valid start of the text, so 1.5.7 gives 1.5; a lone
+    // "." gives nothing and counts as 0.
+    const std::string_view number = text.substr(cursor, end - cursor);
+    double value = 0.0;
+    const std::from_chars_result result =
+        std::from_chars(number.data(), number.data() + number.size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+        value = TooLarge(run, negativeExponent, exponentDigits)
+                    ? std::numeric_limits<double>::infinity()
+                    : 0.0;
+    } else if (result.ec != std::errc()) {
+        value = 0.0;
+    }
+    if (end > cursor) cursor = end - 1;
     return static_cast<float>(value);
 }
 
@@ -169,6 +215,35 @@ Handler FunctionHandler(int32_t code) {
     }
 }
 
+// Characters of a name or a number.
+bool IsWordCharacter(char c) {
+    return IsNameCharacter(c) || IsDecimalDigit(c) || c == '.';
+}
+
+// Characters that begin an operand: a number, a name (or any stray character,
+// which is read as one), a bracket group, or "!" before an operand.
+bool StartsOperand(char c) {
+    switch (c) {
+        case ' ':
+        case ',':
+        case '"':
+        case '%':
+        case '&':
+        case '*':
+        case '+':
+        case '/':
+        case '=':
+        case '^':
+        case '|':
+        case '<':
+        case '>':
+        case '-':
+            return false;
+        default:
+            return true;
+    }
+}
+
 bool Failed(const Machine& machine) {
     return !machine.StopList.empty();
 }
@@ -183,7 +258,7 @@ bool EmitWithTemporary(Machine& machine, Handler handler) {
 bool PushConstant(Machine& machine, float value) {
     Item* constant =
         CreateCompilerItem(machine, machine.VariableTable, kTypeFloat, &value, sizeof value,
-                           Format("Const %f", static_cast<double>(value)));
+                           "Const " + FormatFixed(static_cast<double>(value)));
     if (constant == nullptr) return false;
     ++machine.ParamCount;
     return EmitInstruction(machine, PushOperand, constant);
@@ -196,10 +271,7 @@ bool CompileName(Machine& machine, std::string& text, size_t& cursor) {
         ++machine.ParamCount;
         if (!EmitInstruction(machine, PushOperand, item)) return false;
         size_t nameEnd = cursor;
-        while (nameEnd < text.size() &&
-               (std::isalpha(static_cast<unsigned char>(text[nameEnd])) || text[nameEnd] == '_')) {
-            ++nameEnd;
-        }
+        while (nameEnd < text.size() && IsNameCharacter(text[nameEnd])) ++nameEnd;
         if (nameEnd < text.size() && text[nameEnd] == '[') {
             const size_t close = text.find(']', nameEnd);
             cursor = close == std::string::npos ? text.size() - 1 : close;
@@ -264,10 +336,21 @@ bool CompileSubExpression(Machine& machine, std::string& text, size_t& cursor) {
     bool notMark = false;        // "!" before the operand
     bool negateOperand = false;  // "-" right after an operator: negates the next operand alone
     bool operandCompleted = false;
+    // The last token (blanks aside) completed an operand: another operand may
+    // not follow it directly. A string literal in between separates them, as
+    // in DspMes(x "=" y).
+    bool afterOperand = false;
 
     for (;;) {
         const char c = text[cursor];
         bool completed = false;
+        if (afterOperand && StartsOperand(c)) {
+            // x 3 (x3 once the blanks are gone), 2(3), (a)(b), a!b: the first
+            // value would be left on the operand stack, unused.
+            PushStop(machine, Format("[%.4u] Error: Missing operator before '%s'",
+                                     machine.LineNumber, text.substr(cursor).c_str()));
+            return false;
+        }
         switch (c) {
             case ' ':
                 break;
@@ -342,8 +425,17 @@ bool CompileSubExpression(Machine& machine, std::string& text, size_t& cursor) {
                 completed = true;
                 break;
             default:
-                if (c == '.' || std::isdigit(static_cast<unsigned char>(c))) {
-                    if (!PushConstant(machine, ReadNumber(text, cursor))) return false;
+                if (c == '.' || IsDecimalDigit(c)) {
+                    const size_t numberStart = cursor;
+                    bool incompleteExponent = false;
+                    const float value = ReadNumber(text, cursor, &incompleteExponent);
+                    if (incompleteExponent) {
+                        PushStop(machine,
+                                 Format("[%.4u] Error: Exponent without digits '%s'",
+                                        machine.LineNumber, text.substr(numberStart).c_str()));
+                        return false;
+                    }
+                    if (!PushConstant(machine, value)) return false;
                 } else if (!CompileName(machine, text, cursor)) {
                     return false;
                 }
@@ -363,6 +455,7 @@ bool CompileSubExpression(Machine& machine, std::string& text, size_t& cursor) {
             negateOperand = false;
             operandCompleted = true;
         }
+        if (c != ' ') afterOperand = completed;
         if (Failed(machine)) return false;
         ++cursor;
         if (cursor >= level.end) return true;
@@ -371,12 +464,24 @@ bool CompileSubExpression(Machine& machine, std::string& text, size_t& cursor) {
 
 bool CompileExpression(Machine& machine, std::string& text) {
     // Blanks outside string literals go; a double quote switches in and out.
+    // A blank that separates two names or numbers stays, as one blank: "a b"
+    // and "1 2" are two operands, not the name ab or the number 12.
     std::string compact;
     compact.reserve(text.size());
     bool inString = false;
+    bool blankSkipped = false;
     for (const char c : text) {
+        if (c == ' ' && !inString) {
+            blankSkipped = true;
+            continue;
+        }
+        if (blankSkipped && !inString && !compact.empty() && IsWordCharacter(compact.back()) &&
+            IsWordCharacter(c)) {
+            compact += ' ';
+        }
+        blankSkipped = false;
         if (c == '"') inString = !inString;
-        if (c != ' ' || inString) compact += c;
+        compact += c;
     }
     text = std::move(compact);
     size_t cursor = 0;

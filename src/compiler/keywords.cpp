@@ -77,10 +77,6 @@ constexpr std::array<Keyword, 59> kKeywordTable{{
     {kw::kExit, "EXIT"},
 }};
 
-char UpperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 }  // namespace
 
 int32_t MatchKeyword(std::string_view text, std::string_view* keyword) {

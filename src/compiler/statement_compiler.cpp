@@ -1,6 +1,7 @@
 // CompileScript: splits the text into lines, classifies each and dispatches it.
-#include <cctype>
-#include <cstdlib>
+#include <algorithm>
+#include <charconv>
+#include <limits>
 
 #include "compiler/compiler.h"
 #include "engine/host.h"
@@ -65,6 +66,36 @@ int32_t ClassifyLine(std::string_view line, size_t& cursor) {
     return MatchKeyword(line.substr(wordStart));
 }
 
+namespace {
+
+// Whether a reference can ever read the name back: LookupVariable reads names
+// as a run of letters and "_", so x1, a.b or città could be declared but never used.
+bool IsReadableName(std::string_view name) {
+    return !name.empty() && std::all_of(name.begin(), name.end(), IsNameCharacter);
+}
+
+// The element count after "[": optional blanks and a sign, then decimal digits
+// up to the first non-digit; no digits give 0. Counts beyond a long saturate.
+long ReadElementCount(std::string_view text) {
+    size_t position = text.find_first_not_of(" \t\n\v\f\r");
+    if (position == std::string_view::npos) return 0;
+    bool negative = false;
+    if (text[position] == '+' || text[position] == '-') {
+        negative = text[position] == '-';
+        ++position;
+    }
+    const std::string_view digits = text.substr(position);
+    long count = 0;
+    const std::from_chars_result result =
+        std::from_chars(digits.data(), digits.data() + digits.size(), count);
+    if (result.ec == std::errc::result_out_of_range) count = std::numeric_limits<long>::max();
+    // from_chars takes a "-" of its own; after our sign it is no number ("--5" is 0).
+    if (result.ec == std::errc() && !digits.empty() && digits.front() == '-') count = 0;
+    return negative ? -count : count;
+}
+
+}  // namespace
+
 void CompileDeclaration(Machine& machine, TypeCode typeCode, std::string_view names) {
     size_t start = 0;
     while (start <= names.size()) {
@@ -78,9 +109,13 @@ void CompileDeclaration(Machine& machine, TypeCode typeCode, std::string_view na
         long count = 1;
         if (const size_t bracket = piece.find('['); bracket != std::string::npos) {
             name = TrimBlanks(piece.substr(0, bracket));
-            // strtol takes optional blanks and a sign, then digits; no digits give 0.
-            const std::string countText = piece.substr(bracket + 1);
-            count = std::strtol(countText.c_str(), nullptr, 10);
+            count = ReadElementCount(std::string_view(piece).substr(bracket + 1));
+        }
+        if (!IsReadableName(name)) {
+            PushStop(machine,
+                     Format("[%.4u] Error: Variable name not valid '%s' (letters and _ only)",
+                            machine.LineNumber, name.c_str()));
+            return;
         }
         if (count <= 0) continue;
         if (count > kMaxArrayElements) {
@@ -118,6 +153,13 @@ void CompileLines(Machine& machine, std::string_view text) {
         position = lineEnd + 1;
 
         ++machine.LineNumber;
+        // A NUL would end the text for every C string it passes through; the
+        // lines after it must not silently go missing.
+        if (line.find('\0') != std::string_view::npos) {
+            PushStop(machine,
+                     Format("[%.4u] Error: NUL character in the script text", machine.LineNumber));
+            return;
+        }
         const size_t visibleLength = line.size() - (startsWithLineFeed ? 1 : 0);
         if (visibleLength > kMaxLineLength) {
             PushStop(machine, Format("[%.4u] Error: Line too long (more than %zu characters)",
@@ -199,8 +241,7 @@ bool CompileScript(Machine& machine, std::string_view text) {
     machine.LineNumber = 0;
     DefineCommandLineVariables(machine);
 
-    // The text ends at its first NUL, as a C string would.
-    CompileLines(machine, text.substr(0, text.find('\0')));
+    CompileLines(machine, text);
     if (!machine.StopList.empty()) return false;
     EmitInstruction(machine, StmtReturn);
     return machine.StopList.empty();

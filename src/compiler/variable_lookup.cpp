@@ -1,16 +1,10 @@
 // LookupVariable: names, members and array references to Items.
-#include <cctype>
-
 #include "compiler/compiler.h"
 #include "handlers/handlers.h"
 
 namespace tarvil {
 
 namespace {
-
-bool IsNameCharacter(char c) {
-    return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
-}
 
 size_t NameLength(std::string_view text) {
     size_t length = 0;
@@ -34,7 +28,8 @@ bool MemberFits(int32_t memberCode, TypeCode variableType) {
 
 }  // namespace
 
-Item* LookupVariable(Machine& machine, std::string_view text, bool* reported) {
+Item* LookupVariable(Machine& machine, std::string_view text, bool* reported,
+                     std::string_view shownName) {
     if (reported != nullptr) *reported = false;
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     std::string working(text);
@@ -42,6 +37,16 @@ Item* LookupVariable(Machine& machine, std::string_view text, bool* reported) {
     const std::string name = working.substr(0, nameLength);
 
     if (nameLength < working.size() && working[nameLength] == '[') {
+        // A missing array is the error shown, whatever its index holds, and
+        // also after an earlier error on the line (q[1]=zz with neither declared).
+        Item* array = FindItem(machine.VariableTable, 0, name);
+        if (array == nullptr) {
+            const std::string shown(shownName.empty() ? std::string_view(name) : shownName);
+            PushStop(machine,
+                     Format("[%.4u] Error: Var not found '%s'", machine.LineNumber, shown.c_str()));
+            if (reported != nullptr) *reported = true;
+            return nullptr;
+        }
         // The index is compiled here; it is not one of the statement's parameters.
         const int savedParamCount = machine.ParamCount;
         const int savedExcess = machine.ParamCountExcess;
@@ -50,13 +55,6 @@ Item* LookupVariable(Machine& machine, std::string_view text, bool* reported) {
         machine.ParamCount = savedParamCount;
         machine.ParamCountExcess = savedExcess;
         if (!indexCompiled) {
-            if (reported != nullptr) *reported = true;
-            return nullptr;
-        }
-        Item* array = FindItem(machine.VariableTable, 0, name);
-        if (array == nullptr) {
-            PushStop(machine,
-                     Format("[%.4u] Error: Var not found '%s'", machine.LineNumber, name.c_str()));
             if (reported != nullptr) *reported = true;
             return nullptr;
         }

@@ -1,5 +1,7 @@
 #include "engine/values.h"
 
+#include <array>
+#include <charconv>
 #include <cstring>
 
 #include "engine/host.h"
@@ -25,6 +27,29 @@ uint32_t GetDefVarSize(Machine& machine, TypeCode typeCode) {
             }
             return 0;
     }
+}
+
+namespace {
+
+// The user's locale may use "," as the decimal point (Qt and batch mode take it
+// at start), so numbers go through to_chars, which always writes the C form.
+std::string FormatWith(double value, std::chars_format format) {
+    // The longest fixed form of a double: 309 digits, the point, 6 decimals, a sign.
+    std::array<char, 330> buffer{};
+    const std::to_chars_result result =
+        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, format, 6);
+    if (result.ec != std::errc()) return {};
+    return std::string(buffer.data(), result.ptr);
+}
+
+}  // namespace
+
+std::string FormatNumber(double value) {
+    return FormatWith(value, std::chars_format::general);
+}
+
+std::string FormatFixed(double value) {
+    return FormatWith(value, std::chars_format::fixed);
 }
 
 void DefineCommandLineVariables(Machine& machine) {

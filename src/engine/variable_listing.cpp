@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/image_record.h"
+#include "engine/values.h"
 
 namespace tarvil {
 
@@ -45,7 +46,8 @@ std::string VariableLine(const Item& item, const char* name) {
             return Format("string %10s = '%.*s'", name, static_cast<int>(text.size()), text.data());
         }
         case kTypeFloat:
-            return Format("float  %10s = %g", name, static_cast<double>(ReadFloat(item)));
+            return Format("float  %10s = %s", name,
+                          FormatNumber(static_cast<double>(ReadFloat(item))).c_str());
         case kTypeImage: {
             const Image* image = item.image.get();
             // Before LOADIMAGE or CREATEIMAGE there is no header to read.

@@ -2,10 +2,10 @@
 // Debug, RETURN and EXIT. Without a host (tests, tools) nothing is shown,
 // the progress dialog never asks to stop and the debug dialog answers Continue.
 #include <algorithm>
-#include <cstdio>
 #include <string_view>
 
 #include "engine/host.h"
+#include "engine/values.h"
 #include "engine/variable_listing.h"
 #include "handlers/handlers.h"
 
@@ -36,7 +36,8 @@ constexpr int kDebugStop = 2;
 }  // namespace
 
 // DSPMES(a, b, ...): the compiler pushes the arguments, then their count.
-// Strings join as text, everything else as its number in "%g" form. A count
+// Strings join as text, everything else as its number in "%g" form (with "."
+// in every locale). A count
 // larger than the stack holds takes only what is there (and stops the run).
 void StmtDspMes(Machine& m) {
     const int32_t count = ToInt32(PopNumber(m));
@@ -54,9 +55,7 @@ void StmtDspMes(Machine& m) {
         if (argument->typeCode == kTypeString) {
             text.Append(ItemText(*argument));
         } else {
-            char number[64];
-            std::snprintf(number, sizeof number, "%g", ItemNumber(m, *argument));
-            text.Append(number);
+            text.Append(FormatNumber(ItemNumber(m, *argument)));
         }
     }
     m.StackTop = first;

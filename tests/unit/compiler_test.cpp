@@ -2,6 +2,7 @@
 // shapes, ParamCount and the exact error messages.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@
 
 namespace tarvil {
 namespace {
+
+using std::string_literals::operator""s;
 
 struct ClassifyCase {
     const char* line;
@@ -167,7 +170,7 @@ TEST(ExpressionTest, EmittedCodeAndParamCount) {
         {"!a&b", {PushOperand, OpNot, PushOperand, OpAnd}, 1},
         {"!(a&b)", {PushOperand, PushOperand, OpAnd, OpNot}, 1},
         {"a*-b", {PushOperand, PushOperand, PushOperand, OpSub, OpMul}, 1},
-        {"S IN(a)", {PushOperand, FuncSin}, 1},
+        {"SIN (a)", {PushOperand, FuncSin}, 1},
         {"1+2)+3", {PushOperand, PushOperand, OpAdd}, 1},
         {"POW(a,2)", {PushOperand, PushOperand, FuncPow}, 2},
         {"1.5.7", {PushOperand}, 1},
@@ -194,6 +197,58 @@ TEST(ExpressionTest, NumberReadingSkipsTheWholeRun) {
     EXPECT_FLOAT_EQ(ReadNumber(".25", cursor), 0.25f);
     cursor = 0;
     EXPECT_FLOAT_EQ(ReadNumber("0x10", cursor), 0.0f);  // no hexadecimal numbers
+}
+
+TEST(ExpressionTest, NumbersWithExponents) {
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    const std::string tiny = "0." + std::string(200, '0') + "1e-200";
+    const struct {
+        std::string text;
+        float value;
+        size_t last;  // where the cursor ends: the number's last character
+        bool incompleteExponent;
+    } cases[] = {
+        {"1e5", 1e5f, 2, false},
+        {"2.5e-3", 0.0025f, 5, false},
+        {"1E5", 1e5f, 2, false},
+        {"1e+2*x", 100.0f, 3, false},
+        {"1e3+e", 1000.0f, 2, false},
+        {".5e1", 5.0f, 3, false},
+        {"007e01", 70.0f, 5, false},
+        {"1e", 1.0f, 0, true},
+        {"1e+", 1.0f, 0, true},
+        {"12E-x", 12.0f, 1, true},
+        {"1.5.7e3)", 1.5f, 6, false},  // the value stops at the second point, the run does not
+        {"1e39", kInfinity, 3, false},
+        {"1e999", kInfinity, 4, false},
+        {"1e99999999999999999999", kInfinity, 21, false},
+        {"1e-999", 0.0f, 5, false},
+        {"1e-46", 0.0f, 4, false},
+        {tiny, 0.0f, tiny.size() - 1, false},
+        {"0.0e999", 0.0f, 6, false},
+        {".", 0.0f, 0, false},
+    };
+    for (const auto& c : cases) {
+        size_t cursor = 0;
+        bool incomplete = !c.incompleteExponent;
+        EXPECT_EQ(ReadNumber(c.text, cursor, &incomplete), c.value) << c.text;
+        EXPECT_EQ(cursor, c.last) << c.text;
+        EXPECT_EQ(incomplete, c.incompleteExponent) << c.text;
+    }
+}
+
+TEST(ExpressionTest, LiteralConstantsHoldTheirValue) {
+    // With a variable e declared, 1e5 is still the number 100000.
+    Compiled c("float e,x\r\nx=1e5\r\nx=2.5e-3+e\r\nx=-1E3");
+    ASSERT_TRUE(c.ok) << c.Message();
+    EXPECT_EQ(c.Handlers(),
+              (std::vector<Handler>{PushOperand, Assign, PushOperand, PushOperand, OpAdd, Assign,
+                                    PushOperand, PushOperand, OpSub, Assign, StmtReturn}));
+    EXPECT_EQ(ReadFloat(*c.Operand(0)), 1e5f);
+    EXPECT_EQ(*c.Operand(0)->name, "Const 100000.000000");
+    EXPECT_EQ(ReadFloat(*c.Operand(2)), 0.0025f);
+    EXPECT_EQ(*c.Operand(3)->name, "e");
+    EXPECT_EQ(ReadFloat(*c.Operand(7)), 1000.0f);
 }
 
 TEST(ExpressionTest, DspWhileParamCounts) {
@@ -252,7 +307,7 @@ TEST(VariableTest, DeclarationsArraysAndMembers) {
 }
 
 struct ErrorCase {
-    const char* script;
+    std::string script;
     const char* message;
     unsigned lineOfMessage;
 };
@@ -288,6 +343,52 @@ TEST(CompileErrorTest, Messages) {
         {longLine.c_str(), "[0001] Error: Line too long (more than 255 characters)", 1},
         {"float x\r\nx=q+1\r\nfoo bar", "[0002] Error: Var not found 'q+1'", 2},
         {"float x\r\nz=q", "[0002] Error: Var not found 'z'", 2},  // target error shown last
+        // An operand directly after an operand, blanks or not.
+        {"float x,y\r\ny=x 3", "[0002] Error: Missing operator before '3'", 2},
+        {"float y\r\ny=2(3)", "[0002] Error: Missing operator before '(3)'", 2},
+        {"float x,y\r\ny=x(1)", "[0002] Error: Missing operator before '(1)'", 2},
+        {"float a,b,y\r\ny=(a)(b)", "[0002] Error: Missing operator before '(b)'", 2},
+        {"float a,b,ab,y\r\ny=a b", "[0002] Error: Missing operator before 'b'", 2},
+        {"float a,b,ab,y\r\ny=a  b", "[0002] Error: Missing operator before 'b'", 2},
+        {"float y\r\ny=S IN(1)", "[0002] Error: Var not found 'S IN(1)'", 2},
+        {"float y\r\ny=1 .5", "[0002] Error: Missing operator before '.5'", 2},
+        {"float y\r\ny=1 2", "[0002] Error: Missing operator before '2'", 2},
+        {"float a,b,y\r\ny=a!=b", "[0002] Error: Missing operator before '!=b'", 2},
+        {"float a,y\r\ny=SIN(a)a", "[0002] Error: Missing operator before 'a'", 2},
+        {"float a,y\r\ny=a[1]2", "[0002] Error: Missing operator before '2'", 2},
+        {"float a,y\r\ny=(a).5", "[0002] Error: Missing operator before '.5'", 2},
+        {"float x,y\r\ny=x1", "[0002] Error: Missing operator before '1'", 2},
+        {"float x\r\nDspMes(x 3, \"a\")", "[0002] Error: Missing operator before '3,\"a\")'", 2},
+        {"float x\r\nIF(x)(1)", "[0002] Error: Missing operator before '(1)'", 2},
+        {"float a\r\nfloat b[2]\r\nb[a 1]=2", "[0003] Error: Missing operator before '1]'", 3},
+        // An exponent mark without digits.
+        {"float e,x\r\nx=1e", "[0002] Error: Exponent without digits '1e'", 2},
+        {"float e,x\r\nx=1e+e", "[0002] Error: Exponent without digits '1e+e'", 2},
+        {"float x\r\nx=2.5E-", "[0002] Error: Exponent without digits '2.5E-'", 2},
+        // Declared names that no reference could read back.
+        {"float x1", "[0001] Error: Variable name not valid 'x1' (letters and _ only)", 1},
+        {"float a, b2[3]", "[0001] Error: Variable name not valid 'b2' (letters and _ only)", 1},
+        {"RGB a.b", "[0001] Error: Variable name not valid 'a.b' (letters and _ only)", 1},
+        {"string citt\xC3\xA0",
+         "[0001] Error: Variable name not valid 'citt\xC3\xA0' (letters and _ only)", 1},
+        {"float x=3", "[0001] Error: Variable name not valid 'x=3' (letters and _ only)", 1},
+        {"float a b", "[0001] Error: Variable name not valid 'a b' (letters and _ only)", 1},
+        {"float [3]", "[0001] Error: Variable name not valid '' (letters and _ only)", 1},
+        {"float c1[0]", "[0001] Error: Variable name not valid 'c1' (letters and _ only)", 1},
+        // Targets are named as written, and must be a whole reference.
+        {"float x\r\nfloat zz\r\nq[1]=zz", "[0003] Error: Var not found 'q[1]'", 3},
+        {"float x\r\nfloat y\r\nq[1]=zz", "[0003] Error: Var not found 'q[1]'", 3},
+        {"float x\r\nfloat y\r\nx=q[zz]+1", "[0003] Error: Var not found 'q'", 3},
+        {"float x\r\nq[ 1 ] = 2", "[0002] Error: Var not found 'q[ 1 ]'", 2},
+        {"float x\r\nx1=3", "[0002] Error: Var not found 'x1'", 2},
+        {"RGB c[2]\r\nc[1].Red=3", "[0002] Error: Var not found 'c[1].Red'", 2},
+        {"RGB c\r\nc.Red2=3", "[0002] Error: Var not found 'c.Red2'", 2},
+        {"float x\r\nFor x1=1 to 3", "[0002] Error: Var not found 'x1'", 2},
+        // A NUL byte ends nothing: it is an error on its line.
+        {"float x\r\nx=1\r\nx=2 \0 x=3\r\nfoo bar"s,
+         "[0003] Error: NUL character in the script text", 3},
+        {"float x\r\n' a comment \0\r\n"s, "[0002] Error: NUL character in the script text", 2},
+        {"\0"s, "[0001] Error: NUL character in the script text", 1},
     };
     for (const ErrorCase& c : cases) {
         testing::FakeHost host;
@@ -296,6 +397,21 @@ TEST(CompileErrorTest, Messages) {
         const Item* stop = ItemAt(m.StopList, 0);
         ASSERT_NE(stop, nullptr) << c.script;
         EXPECT_EQ(*stop->name, c.message) << c.script;
+    }
+    // What the checks above must leave alone.
+    for (const char* script : {
+             "float x,y\r\nDspMes(\"a\" x)",
+             "float x,y\r\nDspMes(x \"=\" y)",
+             "float x,y\r\nDspMes(\"Done: \",x)",
+             "float x,y\r\nDspMes(x \"=\" (-y), \"!\" !x)",
+             "float a[10], b , c[ 3 ]junk,,d[-1], e[+2]\r\na[9]=b+c[2]+e[1]",
+             "FLOAT FOR, Red, _x_\r\nFOR=1\r\nRed=FOR\r\n_x_=Red",
+             "float y\r\nfloat q[3]\r\nq[ 1 ] = 2\r\ny=q [1]\r\ny = q[ 1 ]",
+             "RGB pix\r\npix.Red = 3\r\npix.Redness=4",
+             "float y\r\ny=1.5.7+.5e-1",
+         }) {
+        Compiled accepted(script);
+        EXPECT_TRUE(accepted.ok) << script << ": " << accepted.Message();
     }
     Compiled fits(fitLine);
     EXPECT_TRUE(fits.ok) << fits.Message();

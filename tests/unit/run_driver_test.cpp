@@ -76,6 +76,18 @@ public:
     }
 };
 
+TEST_F(RunDriverTest, NulByteIsACompileErrorOnItsLine) {
+    // Before, the text silently ended at the NUL: the DSPMES never ran and the
+    // run ended normally.
+    using std::string_literals::operator""s;
+    const RunResult result = Run("float x\r\nx=1\r\n\0x=2\r\nDspMes(x)\r\n"s);
+    EXPECT_EQ(result.outcome, RunOutcome::CompileError);
+    EXPECT_EQ(result.line, 3u);
+    EXPECT_EQ(host.messages,
+              std::vector<std::string>{"[0003] Error: NUL character in the script text"});
+    EXPECT_TRUE(host.scriptMessages.empty());
+}
+
 TEST(RunDriverReentryTest, RunDuringARunStopsTheRunningScript) {
     ReenteringHost host;
     Machine machine(&host);
@@ -118,13 +130,13 @@ TEST(RunDriverCadenceTest, DispatchesAfterThe1025thAndThenEvery4097th) {
 }
 
 TEST(RunDriverStackTest, ThousandWaitingValuesFitAndOneMoreStops) {
-    // "y=x1" reads as y=x followed by 1: x stays behind on the stack on every
+    // SIN takes one of its two arguments: x stays behind on the stack on every
     // pass. The NEXT of pass k needs k+2 slots.
     auto run = [](int passes) {
         testing::FakeHost host;
         Machine machine(&host);
-        RunScript(machine,
-                  "float i,x,y\r\nFor i=1 to " + std::to_string(passes) + "\r\ny=x1\r\nNext i\r\n");
+        RunScript(machine, "float i,x,y\r\nFor i=1 to " + std::to_string(passes) +
+                               "\r\ny=SIN(x,x)\r\nNext i\r\n");
         return host.messages;
     };
     EXPECT_TRUE(run(998).empty());

@@ -1,0 +1,3 @@
+float x
+float zz
+q[1] = zz

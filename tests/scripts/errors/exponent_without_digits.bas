@@ -1,0 +1,2 @@
+float e, x
+x = 1e+e
