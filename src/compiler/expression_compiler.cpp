@@ -215,11 +215,6 @@ Handler FunctionHandler(int32_t code) {
     }
 }
 
-// Characters of a name or a number.
-bool IsWordCharacter(char c) {
-    return IsNameCharacter(c) || IsDecimalDigit(c) || c == '.';
-}
-
 // Characters that begin an operand: a number, a name (or any stray character,
 // which is read as one), a bracket group, or "!" before an operand.
 bool StartsOperand(char c) {
@@ -464,24 +459,12 @@ bool CompileSubExpression(Machine& machine, std::string& text, size_t& cursor) {
 
 bool CompileExpression(Machine& machine, std::string& text) {
     // Blanks outside string literals go; a double quote switches in and out.
-    // A blank that separates two names or numbers stays, as one blank: "a b"
-    // and "1 2" are two operands, not the name ab or the number 12.
     std::string compact;
     compact.reserve(text.size());
     bool inString = false;
-    bool blankSkipped = false;
     for (const char c : text) {
-        if (c == ' ' && !inString) {
-            blankSkipped = true;
-            continue;
-        }
-        if (blankSkipped && !inString && !compact.empty() && IsWordCharacter(compact.back()) &&
-            IsWordCharacter(c)) {
-            compact += ' ';
-        }
-        blankSkipped = false;
         if (c == '"') inString = !inString;
-        compact += c;
+        if (c != ' ' || inString) compact += c;
     }
     text = std::move(compact);
     size_t cursor = 0;

@@ -18,6 +18,6 @@ DspMes(6&3, " ", 6|3, " ", 6^3, " ", -1&255, " ", -1|0)
 DspMes(!0, " ", !5, " ", !a&b, " ", !(a&b))
 ' A number is the run of digits and points: 1.5.7 reads as 1.5.
 DspMes(1.5.7)
-DspMes(SIN (0), " ", "keeps  blanks")
+DspMes(S IN(0), " ", "keeps  blanks")
 a=1+2)+3
 DspMes(a)
