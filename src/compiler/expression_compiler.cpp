@@ -12,7 +12,7 @@ namespace tarvil {
 
 Item* CreateCompilerItem(Machine& machine, ItemList& list, TypeCode typeCode, const void* source,
                          uint32_t size, std::optional<std::string_view> name) {
-    Item* item = CreateItem(list, typeCode, source, size, name, machine.host);
+    Item* item = CreateItem(list, typeCode, source, size, name);
     if (item == nullptr) PushStop(machine, "Memoria insufficiente");
     return item;
 }

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include "engine/host.h"
 #include "engine/image_record.h"
 
 namespace tarvil {
@@ -16,7 +15,7 @@ Item::~Item() {
 }
 
 Item* CreateItem(ItemList& list, TypeCode typeCode, const void* source, uint32_t size,
-                 std::optional<std::string_view> name, Host*) {
+                 std::optional<std::string_view> name) {
     std::unique_ptr<Item> item;
     try {
         if (list.count >= list.limit) throw std::bad_alloc();

@@ -72,15 +72,13 @@ struct ItemList {
     friend void ClearList(ItemList& list);
 };
 
-class Host;
-
 // Creates an Item at the front of `list` with a zero-filled block of `size`
 // bytes (nothing when 0), filled from `source` when given. Returns null when
 // memory runs out (or the list is at its limit); the caller stops the
 // compilation or the run with "Memoria insufficiente", which is then shown
-// once, as the message that ended it. `host` is not used.
+// once, as the message that ended it.
 Item* CreateItem(ItemList& list, TypeCode typeCode, const void* source, uint32_t size,
-                 std::optional<std::string_view> name, Host* host = nullptr);
+                 std::optional<std::string_view> name);
 
 // First Item (from the front) whose name equals `name` exactly and, unless
 // typeCode is 0, whose TypeCode equals typeCode.

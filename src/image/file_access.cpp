@@ -23,6 +23,8 @@ constexpr uint64_t kMaxReadBytes = UINT32_MAX;
 constexpr int kTemporaryNameAttempts = 32;
 // Small enough for the stack and a core's cache, large enough for few reads.
 constexpr size_t kReadPieceBytes = 64 * 1024;
+// A stop request is looked for once a mebibyte.
+constexpr unsigned kPiecesBetweenStopChecks = 16;
 // A save asks whether to stop between writes of at most this much.
 constexpr size_t kWritePartBytes = size_t{1} << 20;
 
@@ -225,7 +227,8 @@ int FileSystemCalls::Unlink(const char* path) {
     return unlink(path);
 }
 
-FileRead ReadFileBytes(const std::string& path, size_t spareCapacity, std::span<uint8_t> head) {
+FileRead ReadFileBytes(const std::string& path, size_t spareCapacity, std::span<uint8_t> head,
+                       const StopCheck& stopRequested) {
     FileRead result;
     // Non-blocking, so that opening a FIFO does not wait for a writer.
     FdCloser file{open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
@@ -247,7 +250,12 @@ FileRead ReadFileBytes(const std::string& path, size_t spareCapacity, std::span<
     // zero-filled first and then read over.
     std::array<uint8_t, kReadPieceBytes> piece;
     size_t left = result.headBytes == headExpected ? fileSize - headExpected : 0;
-    while (left > 0) {
+    for (unsigned pieceCount = 1; left > 0; ++pieceCount) {
+        if (pieceCount % kPiecesBetweenStopChecks == 0 && stopRequested && stopRequested()) {
+            result.bytes = {};
+            result.status = FileRead::Status::Stopped;
+            return result;
+        }
         const auto wanted = std::span(piece).first(std::min(piece.size(), left));
         size_t got = 0;
         if (!ReadFully(file.fd, wanted, got)) return result;

@@ -13,8 +13,11 @@
 
 namespace tarvil {
 
+// Asked between pieces of a long read or save; true stops it.
+using StopCheck = std::function<bool()>;
+
 struct FileRead {
-    enum class Status { Ok, Unreadable, NoMemory };
+    enum class Status { Ok, Unreadable, NoMemory, Stopped };
     Status status = Status::Unreadable;
     std::vector<uint8_t> bytes;  // the file's bytes behind the head
     size_t headBytes = 0;        // how many of `head` the file filled
@@ -26,9 +29,10 @@ struct FileRead {
 // The file's first head.size() bytes (fewer when the file is shorter) go to
 // `head`, the rest to `bytes`, so a caller can take a file header apart from
 // what follows it. `spareCapacity` more bytes are reserved behind the file's,
-// for a caller that grows the bytes in place.
+// for a caller that grows the bytes in place. `stopRequested` is asked after
+// every mebibyte read: a stop gives Stopped and no bytes.
 FileRead ReadFileBytes(const std::string& path, size_t spareCapacity = 0,
-                       std::span<uint8_t> head = {});
+                       std::span<uint8_t> head = {}, const StopCheck& stopRequested = {});
 
 // The calls a replacing write makes that change or check the file system. The
 // base class makes the real system calls; a test derives from it to make any
@@ -46,9 +50,6 @@ public:
     virtual int Rename(const char* from, const char* to);
     virtual int Unlink(const char* path);
 };
-
-// Asked between pieces of a save; true stops it.
-using StopCheck = std::function<bool()>;
 
 // Replaces `path` by a file holding `bytes`: written to a temporary file beside
 // the target, flushed, and renamed over it. Any failure leaves the old file as

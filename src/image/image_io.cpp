@@ -67,8 +67,11 @@ ClipboardLoad LoadFromClipboard(Machine& m, Image& image) {
 void LoadFromFile(Machine& m, const std::string& name, Image& image) {
     // The file header is read apart, so the rest can become the image's block as it is.
     std::array<uint8_t, kFileHeaderBytes> fileHeader{};
-    FileRead file = ReadFileBytes(name, kLoadedSpareBytes, fileHeader);
+    FileRead file =
+        ReadFileBytes(name, kLoadedSpareBytes, fileHeader, [&m] { return RunStopRequested(m); });
     switch (file.status) {
+        case FileRead::Status::Stopped:
+            return;  // the stop's own message is on the StopList
         case FileRead::Status::Unreadable:
             PushStop(m, LoadFailure(name));
             return;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
 #include <string>
 
 #include "image/dib_header.h"
@@ -190,6 +193,61 @@ TEST(CreateImage, CreatedImageReadsResolutionAndImportantColoursAsZero) {
     Item* image = rig.Create(3, 3, 8);
     EXPECT_EQ(image->image->ResolutionDpi(), 0);
     EXPECT_EQ(image->image->HeaderInt32(bih::kClrImportant), 0);
+}
+
+// Creating and loading large images look for a stop request between their
+// pieces: a stop leaves an image without memory and only the stop's message.
+class StopOnLookHost : public FakeHost {
+public:
+    explicit StopOnLookHost(Machine& machine) : m_machine(machine) {}
+    int looks = 0;
+    int stopAtLook = 0;  // 0: never
+    bool StopRequested() override {
+        if (++looks != stopAtLook) return false;
+        PushStop(m_machine, "Warning: Program stopped");
+        return true;
+    }
+
+private:
+    Machine& m_machine;
+};
+
+TEST(LongImageWork, StopsBetweenItsPiecesWhenAsked) {
+    ScratchFolder folder;
+    const std::string file = folder.File("large.bmp");
+    {
+        ImageRig rig;
+        rig.Save(rig.Create(1024, 1024, 24), file);  // 3 MiB
+        ASSERT_EQ(LastStop(rig.m), "");
+    }
+    const struct {
+        const char* label;
+        std::function<Item*(Machine&)> work;
+    } cases[] = {
+        {"CREATEIMAGE of 96 MiB",
+         [](Machine& m) {
+             return Call(m, FuncCreateImage,
+                         {MakeFloat(m, "w", 8192), MakeFloat(m, "h", 4096), MakeFloat(m, "b", 24)});
+         }},
+        {"LOADIMAGE of 3 MiB",
+         [&file](Machine& m) { return Call(m, FuncLoadImage, {MakeString(m, "n", file)}); }},
+    };
+    for (const auto& c : cases) {
+        for (const bool stop : {false, true}) {
+            Machine m;
+            StopOnLookHost host(m);
+            m.host = &host;
+            host.stopAtLook = stop ? 1 : 0;
+            Item* result = c.work(m);
+            EXPECT_GE(host.looks, 1) << c.label << ": no look for a stop";
+            ASSERT_NE(result->image, nullptr) << c.label;
+            EXPECT_EQ(result->image->hasPixels, !stop) << c.label;
+            EXPECT_EQ(result->image->block.empty(), stop) << c.label;
+            EXPECT_EQ(LastStop(m), stop ? "Warning: Program stopped" : "") << c.label;
+            EXPECT_EQ(host.messages.size(), 0u) << c.label;
+            m.host = nullptr;
+        }
+    }
 }
 
 }  // namespace
