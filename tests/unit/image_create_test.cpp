@@ -3,8 +3,6 @@
 #include <functional>
 #include <string>
 
-#include <string>
-
 #include "image/dib_header.h"
 #include "unit/image_test_support.h"
 
