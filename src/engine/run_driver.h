@@ -19,7 +19,7 @@ struct RunResult {
     RunOutcome outcome = RunOutcome::Normal;
 };
 
-// Runs `text` (Latin-1, lines ended by CR LF). A call made while a run is in
+// Runs `text` (UTF-8, lines ended by CR LF). A call made while a run is in
 // progress (from a handler's event dispatching) stops that run instead.
 RunResult RunScript(Machine& machine, std::string_view text);
 
