@@ -10,6 +10,7 @@
 
 #include "batch/batch_mode.h"
 #include "batch/desktop_module_loader.h"
+#include "engine/text_encoding.h"
 
 namespace {
 
@@ -17,14 +18,16 @@ void PrintHelp() {
     std::fputs(
         "Usage: tarvil [SCRIPT [ARG ...]]\n"
         "       tarvil --batch SCRIPT [ARG ...]\n"
+        "       tarvil --batch - [ARG ...]      (the script from standard input)\n"
         "\n"
         "Edits bitmap images by script. Without --batch the editor opens and runs\n"
         "SCRIPT at once; with --batch SCRIPT runs without any window.\n"
         "\n"
         "The script sees SCRIPT and each ARG as ClArg, and their number as ClNum.\n"
         "In batch mode DSPMES prints to standard output and every other message to\n"
-        "standard error. Exit status: 0 normal end, 1 stopped by an error or Ctrl+C,\n"
-        "2 compile error, 3 unreadable script or wrong command line.\n"
+        "standard error. Exit status: 0 normal end, 1 stopped by an error, a signal\n"
+        "or output that could not be written, 2 compile error, 3 unreadable script\n"
+        "or wrong command line.\n"
         "\n"
         "Options:\n"
         "  --batch     run SCRIPT without any window\n"
@@ -66,7 +69,7 @@ int main(int argc, char** argv) {
     if (argc > 1 && argv[1][0] == '-' && argv[1][1] == '-') {
         std::fprintf(stderr,
                      "tarvil: unknown option '%s'\nUsage: tarvil [--batch] SCRIPT [ARG ...]\n",
-                     argv[1]);
+                     tarvil::EscapeForTerminal(argv[1]).c_str());
         return tarvil::kExitBadInvocation;
     }
     std::string error;
