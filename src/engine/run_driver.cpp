@@ -104,7 +104,9 @@ RunResult RunScript(Machine& machine, std::string_view text) {
     bool outOfMemory = false;
     try {
         compiled = CompileScript(machine, text);
-        if (compiled) ExecuteCode(machine);
+        // A stop requested while a long compilation ran (large arrays) ends
+        // the run before its first instruction.
+        if (compiled && !RunStopRequested(machine)) ExecuteCode(machine);
     } catch (const std::bad_alloc&) {
         outOfMemory = true;
         machine.Executing = false;
