@@ -203,7 +203,11 @@ private slots:
             << (QByteArray("\x00\x00\x10\x00", 4) + QByteArray(0x100000, 'x'));
         QTest::newRow("shorter than a count") << QByteArray("\x01\x00", 2);
         QTest::newRow("empty file") << QByteArray();
-        QTest::newRow("a document of UTF-16 text") << QByteArray("\x04\x00\x00\x00a\x00b\x00", 8);
+        QTest::newRow("a document of UTF-16 text") << QByteArray(
+            "\x04\x00\x00\x00"
+            "a\x00"
+            "b\x00",
+            8);
     }
     void refusesFilesThatAreNotScriptDocuments() {
         QFETCH(QByteArray, bytes);
