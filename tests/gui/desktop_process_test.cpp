@@ -148,6 +148,11 @@ private slots:
         QTest::newRow("SIGHUP in a loop") << SIGHUP << loop;
         QTest::newRow("SIGTERM while saving") << SIGTERM << saves;
         QTest::newRow("SIGINT while saving") << SIGINT << saves;
+        // The box's own event loop ends too: nothing waits for an answer.
+        QTest::newRow("SIGTERM at a message box")
+            << SIGTERM << QStringLiteral("DspMes(\"waiting\")\nDspMes(\"not shown\")\n");
+        QTest::newRow("SIGTERM at the debug dialog")
+            << SIGTERM << QStringLiteral("float x\nDebug\nDspMes(\"not shown\")\n");
     }
     void signalsStopTheRunAndEndTheApplication() {
         QFETCH(int, signal);

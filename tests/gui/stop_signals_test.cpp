@@ -11,6 +11,8 @@
 #include <QtTest>
 
 #include "engine/machine.h"
+#include "gui_test_support.h"
+#include "runtime_ui/debug_dialog.h"
 #include "runtime_ui/desktop_host.h"
 #include "runtime_ui/stop_signals.h"
 
@@ -64,6 +66,29 @@ private slots:
         QCOMPARE(heard, QList<int>{signal});
         QCoreApplication::processEvents();
         QCOMPARE(heard, QList<int>{signal});
+    }
+
+    void onceEndingNoBoxOrDialogOpens() {
+        Machine machine;
+        DesktopHost host(machine, nullptr);
+        host.endWithoutQuestions();
+        QStringList opened;
+        auto watch = [&opened] {
+            return testing::WhenModalAppears([&opened](QWidget* modal) {
+                opened << QString::fromLatin1(modal->metaObject()->className());
+                modal->close();
+            });
+        };
+        // Each call would wait for its window to close: a watcher closes any.
+        auto withWatch = [&watch](const std::function<void()>& call) {
+            const QPointer<QTimer> watcher = watch();
+            call();
+            if (watcher) watcher->deleteLater();
+        };
+        withWatch([&] { host.ShowMessage("Warning: Program stopped", MessageKind::System); });
+        withWatch([&] { QCOMPARE(host.ShowDebugDialog(1, {}), DebugDialog::kContinue); });
+        withWatch([&] { QCOMPARE(host.GetFileName("Pick"), std::string()); });
+        QCOMPARE(opened, QStringList());
     }
 
     void theEventLoopHearsASignalThatNoRunTook() {
