@@ -2,25 +2,28 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <memory>
 
 #include "app/app_icons.h"
 #include "app/main_window.h"
 #include "app/splash_dialog.h"
 #include "engine/machine.h"
 #include "runtime_ui/desktop_host.h"
-#include "runtime_ui/latin1_text.h"
 #include "runtime_ui/message_box.h"
+#include "runtime_ui/stop_signals.h"
 
 namespace tarvil {
 
-std::vector<std::string> ScriptArguments(const QStringList& arguments) {
+std::vector<std::string> ScriptArguments(int argc, char** argv) {
     std::vector<std::string> result;
-    result.reserve(static_cast<size_t>(arguments.size()));
-    for (const QString& argument : arguments) result.push_back(ToLatin1String(argument));
+    for (int i = 1; i < argc; ++i) result.emplace_back(argv[i]);
     return result;
 }
 
-int RunDesktop(int argc, char** argv) {
+namespace {
+
+int RunApplication(int argc, char** argv, StopSignals& stopSignals) {
+    // Qt takes its own options out of argc and argv here.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvil"));
     QApplication::setOrganizationName(QStringLiteral("Tarvil"));
@@ -28,22 +31,29 @@ int RunDesktop(int argc, char** argv) {
     QApplication::setWindowIcon(MakeIcon(AppIcon::Application));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // Qt has taken its own options out of the arguments by now.
-    QStringList arguments = QApplication::arguments();
-    arguments.removeFirst();
-
-    Machine machine;
-    machine.Arguments = ScriptArguments(arguments);
-    MainWindow window(machine);
-    DesktopHost host(machine, &window);
+    // The interpreter's tables are large: on the heap, a small stack does.
+    const auto machine = std::make_unique<Machine>();
+    // The arguments reach the script as they came: QApplication::arguments()
+    // would have decoded them.
+    machine->Arguments = ScriptArguments(argc, argv);
+    MainWindow window(*machine);
+    DesktopHost host(*machine, &window);
     host.setLineSelector([&window](unsigned line) { window.selectEditorLine(line); });
-    window.setScriptRunner([&machine](std::string_view text) { return RunScript(machine, text); });
+    host.setStopSignals(&stopSignals);
+    window.setScriptRunner([&machine](std::string_view text) { return RunScript(*machine, text); });
     QObject::connect(&window, &MainWindow::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    // A signal stops a run as a second Run does, and ends every event loop,
+    // modal ones included; the run returns and nothing more is asked.
+    const auto watch = stopSignals.watch([&machine, &host](int signal) {
+        if (machine->RunInProgress) PushStop(*machine, "Warning: Program stopped");
+        host.endWithoutQuestions();
+        QCoreApplication::exit(SignalExitStatus(signal));
+    });
 
-    if (!arguments.isEmpty()) {
+    if (argc > 1) {
         QString error;
-        if (!window.loadFile(arguments.first(), &error)) {
+        if (!window.loadFile(std::string(argv[1]), &error)) {
             ShowWarningBox(nullptr, error);
             return 1;
         }
@@ -55,6 +65,15 @@ int RunDesktop(int argc, char** argv) {
     // document runs, which ends quietly. It starts once the windows are up.
     QTimer::singleShot(0, &window, &MainWindow::runScript);
     return QApplication::exec();
+}
+
+}  // namespace
+
+int RunDesktop(int argc, char** argv) {
+    // Before the application object starts any thread, so all of them inherit
+    // the blocked signals.
+    StopSignals stopSignals;
+    return RunApplication(argc, argv, stopSignals);
 }
 
 }  // namespace tarvil

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -26,7 +27,9 @@
 #include "app/script_editor.h"
 #include "app/syntax_highlighter.h"
 #include "engine/machine.h"
-#include "runtime_ui/latin1_text.h"
+#include "engine/text_encoding.h"
+#include "image/file_access.h"
+#include "runtime_ui/engine_text.h"
 
 namespace tarvil {
 
@@ -40,7 +43,10 @@ QSettings ApplicationSettings() {
 }  // namespace
 
 QByteArray RunText(const QString& editorText) {
-    return EditorTextToScript(editorText).left(kRunTextLimit);
+    const QByteArray text = EditorTextToScript(editorText);
+    const size_t length = Utf8CutLength(
+        std::string_view(text.constData(), static_cast<size_t>(text.size())), kRunTextLimit);
+    return text.left(static_cast<qsizetype>(length));
 }
 
 MainWindow::MainWindow(Machine& machine, QWidget* parent)
@@ -67,7 +73,7 @@ MainWindow::MainWindow(Machine& machine, QWidget* parent)
         m_recentFiles = ReadRecentFiles(settings);
     }
     updateRecentFileActions();
-    setCurrentFile(QString());
+    setCurrentFile(std::string());
     resize(800, 600);
     m_editor->setFocus();
 }
@@ -312,51 +318,67 @@ void MainWindow::updateRecentFileActions() {
     m_recentPlaceholder->setVisible(m_recentFiles.isEmpty());
 }
 
-void MainWindow::addRecentFile(const QString& path) {
-    m_recentFiles = WithRecentFile(m_recentFiles, QFileInfo(path).absoluteFilePath());
+void MainWindow::addRecentFile(const std::string& nativePath) {
+    // The list holds names as text: a name that is not UTF-8 could not be
+    // opened from it again.
+    if (!IsValidUtf8(nativePath)) return;
+    m_recentFiles = WithRecentFile(
+        m_recentFiles, QFileInfo(QFile::decodeName(nativePath.c_str())).absoluteFilePath());
     QSettings settings = ApplicationSettings();
     WriteRecentFiles(settings, m_recentFiles);
     updateRecentFileActions();
 }
 
-void MainWindow::setCurrentFile(const QString& path) {
-    m_currentFile = path;
+void MainWindow::setCurrentFile(const std::string& nativePath) {
+    m_currentPath = nativePath;
+    // A name that is not UTF-8 is shown with its other bytes as Latin-1.
+    m_currentFile = FromEngineText(nativePath);
     m_editor->document()->setModified(false);
     setWindowModified(false);
-    const QString shown = path.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(path).fileName();
+    const QString shown =
+        m_currentFile.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(m_currentFile).fileName();
     setWindowTitle(QStringLiteral("%1[*] - Tarvil").arg(shown));
 }
 
 bool MainWindow::loadFile(const QString& path, QString* error) {
-    const ScriptLoadResult loaded = LoadScriptDocument(path);
+    return loadFile(FileNameBytes(path), error);
+}
+
+bool MainWindow::loadFile(const std::string& nativePath, QString* error) {
+    const ScriptLoadResult loaded = LoadScriptDocument(nativePath);
     if (!loaded.text) {
         if (error) *error = loaded.error;
         return false;
     }
     m_editor->loadText(*loaded.text);
-    setCurrentFile(path);
-    addRecentFile(path);
+    setCurrentFile(nativePath);
+    addRecentFile(nativePath);
+    statusBar()->showMessage(loaded.readAsLatin1
+                                 ? Latin1DocumentNote(QFileInfo(m_currentFile).fileName())
+                                 : QStringLiteral("Ready"));
     return true;
 }
 
 bool MainWindow::openFile(const QString& path, bool report) {
     QString error;
-    if (loadFile(path, &error)) {
-        statusBar()->showMessage(QStringLiteral("Ready"));
-        return true;
-    }
+    if (loadFile(path, &error)) return true;
     if (report) QMessageBox::warning(this, QStringLiteral("Tarvil"), error);
     return false;
 }
 
 bool MainWindow::saveFile(const QString& path) {
+    return saveFile(FileNameBytes(path));
+}
+
+bool MainWindow::saveFile(const std::string& nativePath) {
     QString error;
-    if (!SaveScriptDocument(path, m_editor->text(), &error)) {
+    FileSystemCalls system;
+    if (!SaveScriptDocument(nativePath, m_editor->text(), &error, system)) {
         QMessageBox::warning(this, QStringLiteral("Tarvil"), error);
         return false;
     }
-    setCurrentFile(path);
-    addRecentFile(path);
+    setCurrentFile(nativePath);
+    addRecentFile(nativePath);
     return true;
 }
 
@@ -375,8 +397,8 @@ void MainWindow::open() {
 }
 
 bool MainWindow::save() {
-    if (m_currentFile.isEmpty()) return saveAs();
-    return saveFile(m_currentFile);
+    if (m_currentPath.empty()) return saveAs();
+    return saveFile(m_currentPath);
 }
 
 bool MainWindow::saveAs() {

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "app/lock_keys.h"
@@ -24,8 +25,8 @@ class Machine;
 class ScriptEditor;
 class HelpBrowser;
 
-// The script a run gets: at most the first 16,383 characters of the editor
-// text, in Latin-1 with CR LF line breaks.
+// The script a run gets: at most the first 16,383 bytes of the editor text, in
+// UTF-8 with CR LF line breaks, never cut inside a character.
 inline constexpr qsizetype kRunTextLimit = 16383;
 QByteArray RunText(const QString& editorText);
 
@@ -56,7 +57,11 @@ public:
     bool openFile(const QString& path, bool report = true);
     // Loads a script document without asking anything; `error` says why it failed.
     bool loadFile(const QString& path, QString* error);
+    // The same for the file named by `nativePath`, the name's bytes (which
+    // need not be UTF-8).
+    bool loadFile(const std::string& nativePath, QString* error);
     bool saveFile(const QString& path);
+    bool saveFile(const std::string& nativePath);
 
     void selectEditorLine(unsigned line);
 
@@ -89,8 +94,8 @@ private:
     void createToolBar();
     void createStatusBar();
     void updateRecentFileActions();
-    void addRecentFile(const QString& path);
-    void setCurrentFile(const QString& path);
+    void addRecentFile(const std::string& nativePath);
+    void setCurrentFile(const std::string& nativePath);
     bool maybeSave();
     QPrinter& printer();
     void showHelp(const QString& page);
@@ -109,7 +114,8 @@ private:
     QAction* m_recentPlaceholder = nullptr;
     QList<QAction*> m_recentActions;
     QStringList m_recentFiles;
-    QString m_currentFile;
+    QString m_currentFile;      // the document's path as shown
+    std::string m_currentPath;  // and as the file system names it
     std::unique_ptr<QPrinter> m_printer;
     QString m_suggestedPdf;  // the PDF file name we proposed last
     QPointer<HelpBrowser> m_help;

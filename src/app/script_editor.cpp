@@ -47,7 +47,24 @@ std::pair<int, int> LineSelectionRange(const QTextDocument& document, unsigned l
 }
 
 qsizetype StoredLength(QStringView text) {
-    return text.size() + text.count(u'\n');
+    qsizetype length = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == u'\n' || c == QChar::ParagraphSeparator) {
+            length += 2;  // CR LF
+        } else if (c < 0x80) {
+            length += 1;
+        } else if (c < 0x800) {
+            length += 2;
+        } else if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+                   text[i + 1].isLowSurrogate()) {
+            length += 4;
+            ++i;
+        } else {
+            length += 3;
+        }
+    }
+    return length;
 }
 
 ScriptEditor::ScriptEditor(QWidget* parent) : QPlainTextEdit(parent) {
@@ -95,8 +112,7 @@ void ScriptEditor::replaceText(const QString& text) {
 }
 
 qsizetype ScriptEditor::storedLength() const {
-    // Every block but the last ends in a break stored as CR LF.
-    return document()->characterCount() - 1 + (document()->blockCount() - 1);
+    return StoredLength(text());
 }
 
 void ScriptEditor::selectLine(unsigned line) {
@@ -120,15 +136,24 @@ int ScriptEditor::cursorColumn() const {
 }
 
 QString ScriptEditor::fitting(const QString& text) const {
+    // No character takes more than three bytes per UTF-16 unit, nor a break
+    // more than its CR LF: far from the limit the exact count is not needed.
+    const qsizetype added = StoredLength(text);
+    if (3 * static_cast<qsizetype>(document()->characterCount()) + added <= kEditorCharacterLimit)
+        return text;
     const QTextCursor cursor = textCursor();
-    const QString selected = cursor.selectedText();  // breaks appear as U+2029
-    const qsizetype freed = selected.size() + selected.count(QChar::ParagraphSeparator);
+    const qsizetype freed = StoredLength(cursor.selectedText());  // breaks appear as U+2029
     qsizetype room = kEditorCharacterLimit - (storedLength() - freed);
     qsizetype take = 0;
-    for (; take < text.size(); ++take) {
-        const qsizetype cost = text[take] == u'\n' ? 2 : 1;
+    while (take < text.size()) {
+        const qsizetype step = text[take].isHighSurrogate() && take + 1 < text.size() &&
+                                       text[take + 1].isLowSurrogate()
+                                   ? 2
+                                   : 1;
+        const qsizetype cost = StoredLength(QStringView(text).mid(take, step));
         if (cost > room) break;
         room -= cost;
+        take += step;
     }
     return text.left(take);
 }

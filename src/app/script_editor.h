@@ -10,8 +10,8 @@ class QTextDocument;
 
 namespace tarvil {
 
-// The characters the editor holds at most, counting each line break as the
-// two characters (CR LF) a script file stores for it.
+// The bytes the editor holds at most, counted as a script file stores the
+// text: UTF-8, each line break as CR LF.
 inline constexpr int kEditorCharacterLimit = 0xFFFFF;
 
 // The range [start, end) that selects line `line` (counted from 1): the line's
@@ -19,7 +19,8 @@ inline constexpr int kEditorCharacterLimit = 0xFFFFF;
 // end of the text. {-1, -1} when there is no such line.
 std::pair<int, int> LineSelectionRange(const QTextDocument& document, unsigned line);
 
-// The length of `text` as a script file stores it (line breaks count two).
+// The length of `text` as a script file stores it: UTF-8 bytes, each line
+// break (LF or U+2029) counted as CR LF.
 qsizetype StoredLength(QStringView text);
 
 class ScriptEditor : public QPlainTextEdit {

@@ -6,8 +6,8 @@
 #include <QPushButton>
 
 #include "runtime_ui/dialog_units.h"
+#include "runtime_ui/engine_text.h"
 #include "runtime_ui/fixed_font.h"
-#include "runtime_ui/latin1_text.h"
 
 namespace tarvil {
 
@@ -55,7 +55,7 @@ DebugDialog::DebugDialog(QWidget* owner, unsigned line, std::span<const std::str
     m_list = new QListWidget(this);
     m_list->setGeometry(du.rect(5, 35, 240, 125));
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    for (const std::string& text : lines) m_list->addItem(FromLatin1(text));
+    for (const std::string& text : lines) m_list->addItem(FromEngineText(text));
 
     m_stop = new QPushButton(QStringLiteral("Stop"), this);
     m_stop->setGeometry(du.rect(140, 165, 49, 14));

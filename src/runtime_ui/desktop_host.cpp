@@ -8,9 +8,10 @@
 
 #include "engine/machine.h"
 #include "runtime_ui/debug_dialog.h"
-#include "runtime_ui/latin1_text.h"
+#include "runtime_ui/engine_text.h"
 #include "runtime_ui/message_box.h"
 #include "runtime_ui/preview_window.h"
+#include "runtime_ui/stop_signals.h"
 #include "runtime_ui/system_clipboard.h"
 
 namespace tarvil {
@@ -40,7 +41,8 @@ DesktopHost::~DesktopHost() {
 }
 
 void DesktopHost::ShowMessage(std::string_view text, MessageKind) {
-    ShowWarningBox(m_owner.data(), FromLatin1(text));
+    if (m_ending) return;
+    ShowWarningBox(m_owner.data(), FromEngineText(text));
 }
 
 int DesktopHost::UpdateProgress(const char* text, uint16_t percent) {
@@ -51,20 +53,28 @@ void DesktopHost::DispatchPendingMessages() {
     if (m_eventPolls.Due()) ProcessPendingEvents();
 }
 
+bool DesktopHost::StopRequested() {
+    if (m_stopSignals == nullptr || m_stopSignals->take() == 0) return false;
+    PushStop(m_machine, "Warning: Program stopped");
+    return true;
+}
+
 int DesktopHost::ShowDebugDialog(unsigned line, std::span<const std::string> variableLines) {
+    if (m_ending) return DebugDialog::kContinue;
     SelectEditorLine(line);
     return RunDebugDialog(m_owner.data(), line, variableLines);
 }
 
 std::string DesktopHost::GetFileName(std::string_view title) {
+    if (m_ending) return {};
     QFileDialog dialog(m_owner.data());
-    ConfigureImageFileDialog(dialog, FromLatin1(title));
+    ConfigureImageFileDialog(dialog, FromEngineText(title));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     const std::optional<std::string> path = ScriptFilePath(dialog.selectedFiles().constFirst());
     if (!path) {
         ShowWarningBox(m_owner.data(),
-                       QStringLiteral("The path of the chosen file is longer than %1 characters "
-                                      "or has characters a script cannot hold:\n%2")
+                       QStringLiteral("The path of the chosen file is longer than the %1 "
+                                      "bytes a script text holds:\n%2")
                            .arg(kMaxScriptPathLength)
                            .arg(dialog.selectedFiles().constFirst()));
         return {};
@@ -82,10 +92,9 @@ void ConfigureImageFileDialog(QFileDialog& dialog, const QString& title) {
 }
 
 std::optional<std::string> ScriptFilePath(const QString& path) {
-    if (path.size() > kMaxScriptPathLength) return std::nullopt;
-    for (const QChar c : path)
-        if (c.unicode() > 0xFF) return std::nullopt;
-    return ToLatin1String(path);
+    std::string bytes = FileNameBytes(path);
+    if (bytes.size() > kMaxScriptPathLength) return std::nullopt;
+    return bytes;
 }
 
 void DesktopHost::SelectEditorLine(unsigned line) {

@@ -18,16 +18,17 @@ class QFileDialog;
 namespace tarvil {
 
 class Machine;
+class StopSignals;
 class SystemClipboard;
 
-// The longest path GETFILENAME hands to a script: its text holds 254 characters.
-inline constexpr qsizetype kMaxScriptPathLength = 254;
+// The longest path GETFILENAME hands to a script: its text holds 254 bytes.
+inline constexpr size_t kMaxScriptPathLength = 254;
 
 // Sets up GETFILENAME's dialog: the title, one existing file, BMP files of any case.
 void ConfigureImageFileDialog(QFileDialog& dialog, const QString& title);
 
-// The chosen path as a script holds it (Latin-1), or nothing when it is too
-// long or has characters outside Latin-1: a cut or altered path would name
+// The chosen path as a script holds it (the file name's bytes, UTF-8), or
+// nothing when it is longer than a script text holds: a cut path would name
 // another file.
 std::optional<std::string> ScriptFilePath(const QString& path);
 
@@ -47,12 +48,20 @@ public:
 
     ProgressController& progress() { return m_progress; }
 
+    // Where StopRequested looks for SIGINT, SIGTERM and SIGHUP.
+    void setStopSignals(StopSignals* stopSignals) { m_stopSignals = stopSignals; }
+
+    // The application is ending without questions: from now on no box or
+    // dialog opens (a message is dropped, Debug continues, GETFILENAME gives "").
+    void endWithoutQuestions() { m_ending = true; }
+
     // When the run's dispatch points look at the event loop.
     PollThrottle& eventPolls() { return m_eventPolls; }
 
     void ShowMessage(std::string_view text, MessageKind kind) override;
     int UpdateProgress(const char* text, uint16_t percent) override;
     void DispatchPendingMessages() override;
+    bool StopRequested() override;
     int ShowDebugDialog(unsigned line, std::span<const std::string> variableLines) override;
     std::string GetFileName(std::string_view title) override;
     void SelectEditorLine(unsigned line) override;
@@ -77,6 +86,8 @@ private:
     ProgressController m_progress;
     std::unique_ptr<SystemClipboard> m_clipboard;
     PollThrottle m_eventPolls;
+    StopSignals* m_stopSignals = nullptr;
+    bool m_ending = false;
 };
 
 }  // namespace tarvil

@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "runtime_ui/bitmap_region.h"
-#include "runtime_ui/latin1_text.h"
+#include "runtime_ui/engine_text.h"
 #include "runtime_ui/progress_dialog.h"
 
 namespace tarvil {
@@ -236,7 +236,7 @@ void PreviewHandle::Refresh() {
 std::unique_ptr<PreviewHandle> CreatePreviewWindow(const Image& image, std::string_view title,
                                                    int x, int y, int width, int height,
                                                    QWidget* owner) {
-    auto widget = std::make_unique<PreviewWidget>(image, FromLatin1(title),
+    auto widget = std::make_unique<PreviewWidget>(image, FromEngineText(title),
                                                   QRect(x, y, width, height), owner);
     widget->show();
     widget->fitOuterSize();

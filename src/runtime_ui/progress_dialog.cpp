@@ -12,13 +12,14 @@
 #include <cstring>
 
 #include "runtime_ui/dialog_units.h"
-#include "runtime_ui/latin1_text.h"
+#include "runtime_ui/engine_text.h"
 
 namespace tarvil {
 
 namespace {
-// The shown text is kept in 256 bytes: longer texts are cut at 255 characters.
-constexpr qsizetype kShownTextLimit = 255;
+// The shown text is kept in 256 bytes: longer texts are cut at 255 bytes,
+// never inside a character.
+constexpr size_t kShownTextLimit = 255;
 }  // namespace
 
 ProgressBarLayout LayoutProgressBar(QSize client, uint16_t percent, bool fillMode) {
@@ -43,6 +44,7 @@ ProgressBarLayout LayoutProgressBar(QSize client, uint16_t percent, bool fillMod
 
     char text[16];
     std::snprintf(text, sizeof text, "%2d%%", static_cast<int>(percent));
+    // Digits and the percent sign: the first three characters are three bytes.
     layout.text =
         QString::fromLatin1(text, static_cast<qsizetype>(std::min<size_t>(3, std::strlen(text))));
     layout.textTopLeft =
@@ -149,10 +151,13 @@ QString ProgressDialog::clockText() const {
 
 void ProgressDialog::showProgress(const QByteArray& text, uint16_t percent) {
     m_clockLabel->setText(FormatElapsed(m_clock() - m_startTime));
-    const QByteArray shown = text.left(kShownTextLimit);
+    const std::string_view bytes(text.constData(), static_cast<size_t>(text.size()));
+    const QByteArray shown =
+        text.left(static_cast<qsizetype>(Utf8CutLength(bytes, kShownTextLimit)));
     if (shown != m_shownText) {
         m_shownText = shown;
-        m_text->setText(QString::fromLatin1(shown));
+        m_text->setText(
+            FromEngineText(std::string_view(shown.constData(), static_cast<size_t>(shown.size()))));
     }
     if (percent == m_shownPercent) return;
     m_shownPercent = percent;

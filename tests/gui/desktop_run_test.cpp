@@ -261,12 +261,14 @@ private slots:
         QCOMPARE(runEnd->text, QStringLiteral("Debug: Program stopped"));
     }
 
-    void scriptArgumentsAreLatin1() {
-        const std::vector<std::string> args = ScriptArguments(
-            {QStringLiteral("s.bas"), QStringLiteral("citt\u00E0"), QStringLiteral("\u20AC")});
-        QCOMPARE(args.size(), size_t{3});
-        QCOMPARE(args[1], std::string("citt\xE0"));
-        QCOMPARE(args[2], std::string("?"));
+    void scriptArgumentsAreTheBytesGiven() {
+        char program[] = "tarvil";
+        char script[] = "s.bas";
+        char latin1[] = "citt\xE0";
+        char euro[] = "\xE2\x82\xAC";
+        char* argv[] = {program, script, latin1, euro, nullptr};
+        const std::vector<std::string> args = ScriptArguments(4, argv);
+        QCOMPARE(args, (std::vector<std::string>{"s.bas", "citt\xE0", "\xE2\x82\xAC"}));
     }
 
     void fileDialogTakesBmpFilesOfAnyCase() {
@@ -287,11 +289,15 @@ private slots:
 
     void chosenPathsMustFitAScriptText() {
         QCOMPARE(ScriptFilePath(QStringLiteral("/tmp/citt\u00E0.bmp")),
-                 std::optional<std::string>("/tmp/citt\xE0.bmp"));
+                 std::optional<std::string>("/tmp/citt\xC3\xA0.bmp"));
+        QCOMPARE(ScriptFilePath(QStringLiteral("/tmp/\u20AC.bmp")),
+                 std::optional<std::string>("/tmp/\xE2\x82\xAC.bmp"));
         const QString longest = QStringLiteral("/") + QString(kMaxScriptPathLength - 1, u'a');
         QCOMPARE(ScriptFilePath(longest)->size(), size_t(kMaxScriptPathLength));
         QVERIFY(!ScriptFilePath(longest + u'a'));
-        QVERIFY(!ScriptFilePath(QStringLiteral("/tmp/\u20AC.bmp")));
+        // The limit counts bytes: 85 characters of three bytes each are too many.
+        QCOMPARE(ScriptFilePath(QString(84, u'\u65E5'))->size(), size_t{252});
+        QVERIFY(!ScriptFilePath(QString(85, u'\u65E5')));
     }
 
     void startsWithAScriptAndArgumentsAndEndsAtExit() {

@@ -170,6 +170,43 @@ private slots:
         QCOMPARE(readBytes(file), bytes);
     }
 
+    void theLimitCountsUtf8Bytes_data() {
+        QTest::addColumn<int>("room");  // bytes left below the limit
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("a letter in the last byte") << 1 << QStringLiteral("a") << true;
+        QTest::newRow("two bytes, one left") << 1 << QStringLiteral("\u00E0") << false;
+        QTest::newRow("two bytes, two left") << 2 << QStringLiteral("\u00E0") << true;
+        QTest::newRow("three bytes, two left") << 2 << QStringLiteral("\u20AC") << false;
+        QTest::newRow("three bytes, three left") << 3 << QStringLiteral("\u20AC") << true;
+        QTest::newRow("four bytes, three left") << 3 << QString::fromUcs4(U"\U0001F600") << false;
+        QTest::newRow("four bytes, four left") << 4 << QString::fromUcs4(U"\U0001F600") << true;
+    }
+    void theLimitCountsUtf8Bytes() {
+        QFETCH(int, room);
+        QFETCH(QString, typed);
+        QFETCH(bool, taken);
+        // Mostly three-byte characters, so that the text is far shorter in
+        // characters than in bytes.
+        const QString line = QString(40, u'\u65E5') + u'\n';
+        const qsizetype lines = (kEditorCharacterLimit - 200) / StoredLength(line);
+        QString text = line.repeated(lines);
+        text += QString(kEditorCharacterLimit - room - lines * StoredLength(line), u'x');
+        ScriptEditor* editor = m_window->editor();
+        editor->loadText(text);
+        QCOMPARE(editor->storedLength(), kEditorCharacterLimit - room);
+        editor->moveCursor(QTextCursor::End);
+        QInputMethodEvent commit;
+        commit.setCommitString(typed);
+        QCoreApplication::sendEvent(editor, &commit);
+        QCOMPARE(editor->text().endsWith(typed), taken);
+        QVERIFY(editor->storedLength() <= kEditorCharacterLimit);
+        // What the editor holds saves to a document that opens again.
+        const QString file = path("bytes.bas");
+        QVERIFY(m_window->saveFile(file));
+        QCOMPARE(readBytes(file).size(), 4 + editor->storedLength());
+    }
+
     void editorTextOverTheLimitIsNotSaved() {
         // A text can only get this long through code; the save refuses it rather
         // than write a document that would not open again.
@@ -183,6 +220,11 @@ private slots:
         QCOMPARE(readBytes(file), old);
         QVERIFY(SaveScriptDocument(file, QString(kEditorCharacterLimit - 2, u'x') + u'\n', &error));
         QCOMPARE(readBytes(file).size(), 4 + 0xFFFFF);
+        // Bytes are counted: 0x7FFFF two-byte characters fit, one more does not.
+        QVERIFY(SaveScriptDocument(file, QString(0x7FFFF, u'\u00E0') + u'x', &error));
+        QCOMPARE(readBytes(file).size(), 4 + 0xFFFFF);
+        QVERIFY(!SaveScriptDocument(file, QString(0x80000, u'\u00E0'), &error));
+        QCOMPARE(error, QStringLiteral("The script is longer than 1048575 characters."));
     }
 };
 

@@ -1,13 +1,37 @@
-// Script documents: the file format, its refusals, the Latin-1 conversion and
-// the File New template.
+// Script documents: the file format, its refusals, UTF-8 text and older
+// Latin-1 documents, names that are not UTF-8, and the File New template.
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "app/main_window.h"
 #include "app/new_script_template.h"
 #include "app/script_document.h"
+#include "app/script_editor.h"
+#include "engine/machine.h"
 
 using namespace tarvil;
+
+namespace {
+
+// The names in a folder as the file system holds them.
+std::vector<std::string> EntryNames(const QString& folder) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (dir == nullptr) return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+}  // namespace
 
 class ScriptDocumentTest : public QObject {
     Q_OBJECT
@@ -50,26 +74,122 @@ private slots:
         QCOMPARE(*loaded.text, QStringLiteral("abc"));
     }
 
-    void roundTripKeepsLinesAndLatin1() {
-        const QString text = QStringLiteral("line one\nl\u00EDne tw\u00F6\n\n  indented\u00A0nbsp");
+    void roundTripKeepsEveryCharacter() {
+        const QString text =
+            QStringLiteral("line one\nl\u00EDne tw\u00F6 \u65E5\u672C \u20AC\n\n") +
+            QString::fromUcs4(U"  indented\u00A0nbsp \U0001F600");
         const QString file = path("round.bas");
         QString error;
         QVERIFY2(SaveScriptDocument(file, text, &error), qPrintable(error));
         const QByteArray bytes = readBytes(file);
-        // Breaks are stored as CR LF and counted: 36 characters of text + 3 extra CRs.
-        QCOMPARE(bytes.size(), 4 + text.size() + 3);
-        QCOMPARE(static_cast<uint8_t>(bytes[0]), static_cast<uint8_t>(text.size() + 3));
-        QVERIFY(bytes.contains("l\xEDne tw\xF6\r\n\r\n"));
+        // UTF-8, breaks stored as CR LF, and the count counts bytes.
+        const QByteArray stored = text.toUtf8().replace("\n", "\r\n");
+        QCOMPARE(bytes.mid(4), stored);
+        QCOMPARE(static_cast<uint8_t>(bytes[0]), static_cast<uint8_t>(stored.size()));
+        QCOMPARE(StoredLength(text), stored.size());
+        QVERIFY(bytes.contains("l\xC3\xADne tw\xC3\xB6 \xE6\x97\xA5\xE6\x9C\xAC \xE2\x82\xAC\r\n"));
         const ScriptLoadResult loaded = LoadScriptDocument(file);
         QVERIFY(loaded.text.has_value());
         QCOMPARE(*loaded.text, text);
+        QVERIFY(!loaded.readAsLatin1);
     }
 
-    void charactersOutsideLatin1BecomeQuestionMarks() {
-        // A euro sign, a CJK character and an emoji (a surrogate pair): one "?" each.
-        const QString text =
-            QStringLiteral("a\u20ACb\u4E2Dc") + QString::fromUcs4(U"\U0001F600") + "d";
-        QCOMPARE(EditorTextToScript(text), QByteArray("a?b?c?d"));
+    void typedTextSavesAndReopensUnchanged() {
+        Machine machine;
+        MainWindow window(machine);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        ScriptEditor* editor = window.editor();
+        // Typed as a keyboard layout gives them: one key press per character.
+        for (const QChar c : QStringLiteral("f=\"citt\u00E0 \u20AC \u65E5\u672C")) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QCoreApplication::sendEvent(editor, &press);
+        }
+        // An emoji comes as an input method's commit (one character, two UTF-16 units).
+        QInputMethodEvent commit;
+        commit.setCommitString(QString::fromUcs4(U"\U0001F600"));
+        QCoreApplication::sendEvent(editor, &commit);
+        QTest::keyClicks(editor, QStringLiteral("\""));
+        QTest::keyClick(editor, Qt::Key_Return);
+        const QString typed =
+            QString::fromUcs4(U"f=\"citt\u00E0 \u20AC \u65E5\u672C\U0001F600\"\n");
+        QCOMPARE(editor->text(), typed);
+        const QString file = path("typed.bas");
+        QVERIFY(window.saveFile(file));
+        MainWindow reopened(machine);
+        QString error;
+        QVERIFY2(reopened.loadFile(file, &error), qPrintable(error));
+        QCOMPARE(reopened.editor()->text(), typed);
+        QCOMPARE(reopened.editor()->storedLength(), readBytes(file).size() - 4);
+    }
+
+    void documentsThatAreNotUtf8AreReadAsLatin1_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("readAsLatin1");
+        QTest::newRow("ASCII") << QByteArray("DspMes(1)\r\n") << QStringLiteral("DspMes(1)\n")
+                               << false;
+        QTest::newRow("UTF-8") << QByteArray("f=\"citt\xC3\xA0.bmp\"")
+                               << QStringLiteral("f=\"citt\u00E0.bmp\"") << false;
+        QTest::newRow("an older Latin-1 document")
+            << QByteArray("f=\"citt\xE0.bmp\"\r\n' \xA9")
+            << QStringLiteral("f=\"citt\u00E0.bmp\"\n' \u00A9") << true;
+        // One byte that cannot be UTF-8 makes the whole text Latin-1.
+        QTest::newRow("mixed") << QByteArray("\xC3\xA0 \xE0")
+                               << QStringLiteral("\u00C3\u00A0 \u00E0") << true;
+    }
+    void documentsThatAreNotUtf8AreReadAsLatin1() {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, shown);
+        QFETCH(bool, readAsLatin1);
+        const QString file = path("old.bas");
+        const uint32_t count = static_cast<uint32_t>(text.size());
+        writeBytes(file, QByteArray(reinterpret_cast<const char*>(&count), 4) + text);
+        const ScriptLoadResult loaded = LoadScriptDocument(file);
+        QVERIFY(loaded.text.has_value());
+        QCOMPARE(*loaded.text, shown);
+        QCOMPARE(loaded.readAsLatin1, readAsLatin1);
+
+        // The window says so in its status bar, and saving writes UTF-8.
+        Machine machine;
+        MainWindow window(machine);
+        QString error;
+        QVERIFY2(window.loadFile(file, &error), qPrintable(error));
+        QCOMPARE(window.editor()->text(), shown);
+        QCOMPARE(window.statusBar()->currentMessage(),
+                 readAsLatin1 ? QStringLiteral("old.bas: not UTF-8, read as Latin-1 (ISO 8859-1)")
+                              : QStringLiteral("Ready"));
+        QVERIFY(window.save());
+        QCOMPARE(readBytes(file).mid(4), EditorTextToScript(shown));
+        QCOMPARE(QString::fromUtf8(readBytes(file).mid(4)).replace("\r\n", "\n"), shown);
+    }
+
+    void nameThatIsNotUtf8OpensAndSavesInPlace() {
+        // A name in Latin-1, as an older system wrote it: no QString names it.
+        QTemporaryDir dir;
+        const std::string name = QFile::encodeName(dir.path()).toStdString() + "/citt\xE0.bas";
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, "\x03\0\0\0abc", 7), ssize_t{7});
+        ::close(fd);
+        Machine machine;
+        MainWindow window(machine);
+        QString error;
+        QVERIFY2(window.loadFile(name, &error), qPrintable(error));
+        QCOMPARE(window.editor()->text(), QStringLiteral("abc"));
+        QCOMPARE(QFileInfo(window.currentFile()).fileName(), QStringLiteral("citt\u00E0.bas"));
+        QVERIFY(window.windowTitle().startsWith(QStringLiteral("citt\u00E0.bas")));
+        window.editor()->loadText(QStringLiteral("\u65E5"));
+        QVERIFY(window.save());
+        char stored[16] = {};
+        const int in = ::open(name.c_str(), O_RDONLY);
+        QVERIFY(in >= 0);
+        QCOMPARE(::read(in, stored, sizeof stored), ssize_t{7});
+        ::close(in);
+        QCOMPARE(QByteArray(stored, 7), QByteArray("\x03\0\0\0\xE6\x97\xA5", 7));
+        // The same file, and no temporary beside it (QDir does not list such names).
+        QCOMPARE(EntryNames(dir.path()), std::vector<std::string>{"citt\xE0.bas"});
+        ::unlink(name.c_str());  // QTemporaryDir cannot remove it
     }
 
     void refusesFilesThatAreNotScriptDocuments_data() {
@@ -83,6 +203,11 @@ private slots:
             << (QByteArray("\x00\x00\x10\x00", 4) + QByteArray(0x100000, 'x'));
         QTest::newRow("shorter than a count") << QByteArray("\x01\x00", 2);
         QTest::newRow("empty file") << QByteArray();
+        QTest::newRow("a document of UTF-16 text") << QByteArray(
+            "\x04\x00\x00\x00"
+            "a\x00"
+            "b\x00",
+            8);
     }
     void refusesFilesThatAreNotScriptDocuments() {
         QFETCH(QByteArray, bytes);
@@ -130,6 +255,14 @@ private slots:
         const QByteArray lines = RunText(QString(8191, u'\n') + QStringLiteral("abc"));
         QCOMPARE(lines.size(), 16383);
         QVERIFY(lines.endsWith("\r\na"));
+        // A cut never falls inside a character: the euro sign's three bytes
+        // would end at the 16,384th, so it is left out whole.
+        const QByteArray euro = RunText(QString(16381, u'x') + QStringLiteral("\u20ACy"));
+        QCOMPARE(euro, QByteArray(16381, 'x'));
+        QCOMPARE(RunText(QString(16380, u'x') + QStringLiteral("\u20ACy")),
+                 QByteArray(16380, 'x') + "\xE2\x82\xAC");
+        const QByteArray emoji = RunText(QString(16380, u'x') + QString::fromUcs4(U"\U0001F600"));
+        QCOMPARE(emoji, QByteArray(16380, 'x'));
     }
 };
 
