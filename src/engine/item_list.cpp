@@ -6,6 +6,7 @@
 #include <new>
 
 #include "engine/image_record.h"
+#include "engine/text_encoding.h"
 
 namespace tarvil {
 
@@ -156,12 +157,16 @@ std::string_view ItemText(const Item& item) {
 }
 
 std::string Format(const char* format, ...) {
-    char buffer[256];
+    // Formatted with room to spare, so that the cut at 255 bytes can keep the
+    // last UTF-8 character whole instead of splitting it.
+    constexpr size_t kLongestText = 255;
+    char buffer[2 * (kLongestText + 1)];
     va_list args;
     va_start(args, format);
     std::vsnprintf(buffer, sizeof buffer, format, args);
     va_end(args);
-    return buffer;
+    const std::string_view text(buffer, strnlen(buffer, sizeof buffer));
+    return std::string(text.substr(0, Utf8CutLength(text, kLongestText)));
 }
 
 }  // namespace tarvil

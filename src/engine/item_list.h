@@ -103,7 +103,8 @@ void ClearList(ItemList& list);
 std::string_view ItemText(const Item& item);
 
 // printf-style formatting into a 256-byte buffer, as every message and name of
-// the engine is built; longer results are cut at 255 characters.
+// the engine is built; longer results are cut at 255 bytes, never inside a
+// UTF-8 character.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 }  // namespace tarvil

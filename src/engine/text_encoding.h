@@ -15,6 +15,11 @@ bool IsValidUtf8(std::string_view text);
 
 std::string Latin1ToUtf8(std::string_view latin1);
 
+// The longest length up to `limit` at which `bytes` can be cut without
+// splitting a well-formed UTF-8 sequence (a text that is not UTF-8 there is
+// cut at `limit`).
+size_t Utf8CutLength(std::string_view bytes, size_t limit);
+
 // Engine text for display: well-formed UTF-8 sequences stay as they are, every
 // other byte is taken as the Latin-1 character of that value. The result is
 // well-formed UTF-8 and equals `bytes` when they were.

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "engine/image_record.h"
+#include "engine/text_encoding.h"
 #include "handlers/colour_conversion.h"
 #include "handlers/handlers.h"
 
@@ -90,7 +91,7 @@ void AssignString(Machine& m, Item& target, const Item& source) {
     // terminator (a ClArg block is only its argument's length + 1).
     const std::string_view text = ItemText(source);
     const size_t limit = std::min<size_t>(kMaxStringChars, target.size - 1);
-    const size_t count = std::min(text.size(), limit);
+    const size_t count = Utf8CutLength(text, limit);
     target.textCut = source.textCut || count < text.size();
     std::memmove(target.value, text.data(), count);  // the source may be the target itself
     std::memset(target.value + count, 0, target.size - count);

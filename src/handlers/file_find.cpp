@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "engine/file_find.h"
+#include "engine/text_encoding.h"
 #include "handlers/handlers.h"
 
 namespace tarvil {
@@ -67,7 +68,7 @@ void StartSearch(FileFindState& state, std::string_view pattern) {
 void StoreText(Item& result, std::string_view text) {
     result.typeCode = kTypeString;
     if (result.value == nullptr || result.size == 0) return;
-    const size_t count = std::min({text.size(), kMaxResultChars, size_t{result.size} - 1});
+    const size_t count = Utf8CutLength(text, std::min(kMaxResultChars, size_t{result.size} - 1));
     result.textCut = count < text.size();
     std::memcpy(result.value, text.data(), count);
     std::memset(result.value + count, 0, result.size - count);

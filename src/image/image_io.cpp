@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "engine/host.h"
+#include "engine/text_encoding.h"
 #include "handlers/handlers.h"
 #include "image/bmp_file.h"
 #include "image/file_access.h"
@@ -174,7 +175,7 @@ void FuncGetFileName(Machine& m) {
     result->typeCode = kTypeString;
     result->textCut = false;
     if (result->value != nullptr && result->size > 0) {
-        const size_t length = std::min<size_t>(chosen.size(), result->size - 1);
+        const size_t length = Utf8CutLength(chosen, result->size - 1);
         result->textCut = length < chosen.size();
         std::memset(result->value, 0, result->size);
         std::memcpy(result->value, chosen.data(), length);

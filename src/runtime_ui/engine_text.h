@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/text_encoding.h"
+
 namespace tarvil {
 
 // Engine bytes for a window: well-formed UTF-8 as it is, any other byte as its
@@ -19,9 +21,5 @@ std::string ToEngineText(QStringView text);
 
 // A file name as the file system holds it (the bytes the engine works on).
 std::string FileNameBytes(const QString& path);
-
-// The longest length up to `limit` at which `bytes` can be cut without
-// splitting a well-formed UTF-8 sequence.
-size_t Utf8CutLength(std::string_view bytes, size_t limit);
 
 }  // namespace tarvil

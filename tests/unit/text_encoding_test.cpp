@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "engine/item_list.h"
 #include "engine/script_file.h"
 #include "engine/text_encoding.h"
 
@@ -51,6 +52,21 @@ TEST(TextEncoding, Utf8ValidityDisplayAndTerminalForms) {
         const std::string latin1(1, static_cast<char>(byte));
         EXPECT_EQ(DisplayTextToUtf8(Latin1ToUtf8(latin1)), Latin1ToUtf8(latin1)) << byte;
     }
+}
+
+// Messages and string values are cut to their size without splitting a
+// character; a text that is not UTF-8 is cut where the size says.
+TEST(TextEncoding, CutsKeepCharactersWhole) {
+    std::string accents;
+    for (int i = 0; i < 200; ++i) accents += "\xC3\xA9";  // é
+    EXPECT_EQ(Format("%s", accents.c_str()), accents.substr(0, 254));
+    EXPECT_EQ(Format("x%s", accents.c_str()), "x" + accents.substr(0, 254));
+    const std::string latin1(300, '\xE9');
+    EXPECT_EQ(Format("%s", latin1.c_str()), latin1.substr(0, 255));
+    EXPECT_EQ(Format("%s", std::string(300, 'a').c_str()), std::string(255, 'a'));
+    EXPECT_EQ(Utf8CutLength("ab\xE6\x97\xA5", 3), 2u);
+    EXPECT_EQ(Utf8CutLength("ab\xE6\x97\xA5", 5), 5u);
+    EXPECT_EQ(Utf8CutLength("ab\xF0\x9F\x98\x80", 5), 2u);
 }
 
 ScriptText Decode(std::string_view bytes) {
