@@ -82,13 +82,17 @@ status=0
 check "too few descriptors, no clipboard used" 0
 
 # ---- Stop signals end a run cleanly, wherever it is.
-for signal in INT TERM HUP; do
-    "$tarvil" --batch endless.bas > out 2> err &
-    pid=$!
-    sleep 0.5
-    kill -s "$signal" $pid
+# signal_run SCRIPT DELAY SIGNAL: runs SCRIPT and sends SIGNAL after DELAY seconds.
+signal_run() {
+    "$tarvil" --batch "$1" > out 2> err &
+    local pid=$!
+    sleep "$2"
+    kill -s "$3" $pid
     status=0
     wait $pid || status=$?
+}
+for signal in INT TERM HUP; do
+    signal_run endless.bas 0.5 $signal
     check "SIG$signal stops a loop" 1 "Warning: Program stopped"
 done
 # Before the first look for events, inside a long CREATEIMAGE or SAVEIMAGE:
@@ -96,12 +100,7 @@ done
 printf 'DevCon img\nimg=CreateImage(16384,16384,24)\nSaveImage(img,"big.bmp")\nDspMes("saved")\n' > big.bas
 for signal in INT TERM HUP; do
     printf 'the old contents\n' > big.bmp
-    "$tarvil" --batch big.bas > out 2> err &
-    pid=$!
-    sleep 0.3
-    kill -s "$signal" $pid
-    status=0
-    wait $pid || status=$?
+    signal_run big.bas 0.3 $signal
     check "SIG$signal during a large image's work" 1 "Warning: Program stopped"
     [ "$(cat big.bmp)" = "the old contents" ] || fail "SIG$signal" "the old file was changed"
     [ -s out ] && fail "SIG$signal" "the script went on after the signal"
@@ -111,12 +110,7 @@ rm -f big.bmp
 # During a long compilation (eight arrays of a million elements): nothing runs.
 for _ in 1 2 3 4 5 6 7 8; do echo 'float a[1048576]'; done > arrays.bas
 echo 'DspMes("ran")' >> arrays.bas
-"$tarvil" --batch arrays.bas > out 2> err &
-pid=$!
-sleep 0.2
-kill -s INT $pid
-status=0
-wait $pid || status=$?
+signal_run arrays.bas 0.2 INT
 check "SIGINT while compiling" 1 "Warning: Program stopped"
 [ -s out ] && fail "SIGINT while compiling" "the script ran"
 

@@ -218,25 +218,9 @@ Handler FunctionHandler(int32_t code) {
 // Characters that begin an operand: a number, a name (or any stray character,
 // which is read as one), a bracket group, or "!" before an operand.
 bool StartsOperand(char c) {
-    switch (c) {
-        case ' ':
-        case ',':
-        case '"':
-        case '%':
-        case '&':
-        case '*':
-        case '+':
-        case '/':
-        case '=':
-        case '^':
-        case '|':
-        case '<':
-        case '>':
-        case '-':
-            return false;
-        default:
-            return true;
-    }
+    // Blanks, separators, string literals and operators.
+    constexpr std::string_view kNotOperands = " ,\"%&*+/=^|<>-";
+    return kNotOperands.find(c) == std::string_view::npos;
 }
 
 bool Failed(const Machine& machine) {
