@@ -53,27 +53,28 @@ FindReplaceBar::FindReplaceBar(ScriptEditor* editor, QWidget* parent)
     closeButton->setAutoRaise(true);
     closeButton->setToolTip(tr("Close (Escape)"));
 
-    auto* findLabel = new QLabel(tr("Find:"), this);
-    auto* replaceLabel = new QLabel(tr("Replace with:"), this);
+    // The fields say what they are for themselves, so that the bar fits a
+    // narrow window; the message gives way when room is short.
+    m_findText->setAccessibleName(tr("Find"));
+    m_replaceText->setAccessibleName(tr("Replace with"));
+    m_message->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(6, 4, 6, 4);
     layout->setVerticalSpacing(4);
-    layout->addWidget(findLabel, 0, 0);
-    layout->addWidget(m_findText, 0, 1);
-    layout->addWidget(previous, 0, 2);
-    layout->addWidget(next, 0, 3);
-    layout->addWidget(m_matchCase, 0, 4);
-    layout->addWidget(m_wholeWords, 0, 5);
-    layout->addWidget(m_message, 0, 6);
-    layout->addWidget(closeButton, 0, 7, Qt::AlignRight);
-    layout->addWidget(replaceLabel, 1, 0);
-    layout->addWidget(m_replaceText, 1, 1);
-    layout->addWidget(replace, 1, 2);
-    layout->addWidget(all, 1, 3);
-    layout->setColumnStretch(1, 2);
-    layout->setColumnStretch(6, 1);
-    m_replaceRow = {replaceLabel, m_replaceText, replace, all};
-    const int fieldWidth = fontMetrics().horizontalAdvance(QLatin1Char('x')) * 24;
+    layout->addWidget(m_findText, 0, 0);
+    layout->addWidget(previous, 0, 1);
+    layout->addWidget(next, 0, 2);
+    layout->addWidget(m_matchCase, 0, 3);
+    layout->addWidget(m_wholeWords, 0, 4);
+    layout->addWidget(m_message, 0, 5);
+    layout->addWidget(closeButton, 0, 6, Qt::AlignRight);
+    layout->addWidget(m_replaceText, 1, 0);
+    layout->addWidget(replace, 1, 1);
+    layout->addWidget(all, 1, 2);
+    layout->setColumnStretch(0, 3);
+    layout->setColumnStretch(5, 2);
+    m_replaceRow = {m_replaceText, replace, all};
+    const int fieldWidth = fontMetrics().horizontalAdvance(QLatin1Char('x')) * 14;
     m_findText->setMinimumWidth(fieldWidth);
     m_replaceText->setMinimumWidth(fieldWidth);
 

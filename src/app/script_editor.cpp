@@ -163,6 +163,7 @@ void ScriptEditor::setZoom(int steps) {
         zoomed.setPixelSize(static_cast<int>(normal) + steps);
     }
     setFont(zoomed);  // the tab stops and line numbers follow in changeEvent
+    ensureCursorVisible();
     emit zoomChanged(m_zoom);
 }
 
