@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QHash>
 
 class QTextBrowser;
 
@@ -9,6 +10,10 @@ namespace tarvil {
 
 // "Types and declarations" → "types-and-declarations", as the page's links name sections.
 QString SectionSlug(const QString& heading);
+
+// The keyword index of a help page: each word of the "Keyword index" table (in
+// capitals) and the section its row links to.
+QHash<QString, QString> KeywordSections(const QString& markdown);
 
 class HelpBrowser : public QDialog {
     Q_OBJECT
@@ -20,9 +25,14 @@ public:
     QTextBrowser* browser() const { return m_browser; }
     // Scrolls to the heading a "#section-name" link names; false when there is none.
     bool goToSection(const QString& fragment);
+    // Shows the language reference where it describes `word` (any letter
+    // case), the word selected; at its start for a word it does not describe.
+    bool showKeyword(const QString& word);
 
 private:
     QTextBrowser* m_browser;
+    QString m_page;      // the resource shown
+    QString m_markdown;  // and its text
 };
 
 }  // namespace tarvil

@@ -111,7 +111,7 @@ void MainWindow::createActions() {
                    "Save the active document", "Save");
     a->setIcon(MakeIcon(AppIcon::Save));
     connect(a, &QAction::triggered, this, &MainWindow::save);
-    a = addCommand(file, "actionSaveAs", "Save &As...", {},
+    a = addCommand(file, "actionSaveAs", "Save &As...", {K(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
                    "Save the active document with a new name", "Save As");
     connect(a, &QAction::triggered, this, &MainWindow::saveAs);
     file->addSeparator();
@@ -148,7 +148,7 @@ void MainWindow::createActions() {
         m_recentActions << recent;
     }
     file->addSeparator();
-    a = addCommand(file, "actionExit", "E&xit", {},
+    a = addCommand(file, "actionExit", "E&xit", {K(Qt::CTRL | Qt::Key_Q)},
                    "Quit the application; prompts to save documents", "Exit");
     connect(a, &QAction::triggered, this, &QWidget::close);
 
@@ -220,6 +220,8 @@ void MainWindow::createActions() {
                    "Display program information, version number and copyright", "About");
     a->setIcon(MakeIcon(AppIcon::About));
     connect(a, &QAction::triggered, this, &MainWindow::about);
+
+    createEditingActions(edit, view, help);
 }
 
 void MainWindow::createToolBar() {

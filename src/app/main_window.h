@@ -24,6 +24,8 @@ namespace tarvil {
 class Machine;
 class ScriptEditor;
 class HelpBrowser;
+class FindReplaceBar;
+class ShortcutsDialog;
 
 // The script a run gets: at most the first 16,383 bytes of the editor text, in
 // UTF-8 with CR LF line breaks, never cut inside a character.
@@ -77,6 +79,10 @@ public slots:
     void about();
     void helpIndex();
     void usingHelp();
+    // Editing commands (main_window_editing.cpp).
+    void goToLine();
+    void keywordHelp();
+    void showShortcuts();
 
 signals:
     // The window has been closed for good: the application can end.
@@ -91,6 +97,9 @@ private:
                         const QList<QKeySequence>& keys, const QString& prompt,
                         const QString& toolTip);
     void createActions();
+    // The find bar, Redo, Find/Replace, Go To Line, commenting, zoom, tab
+    // width, keyword help and the shortcut list, in the menus given.
+    void createEditingActions(QMenu* edit, QMenu* view, QMenu* help);
     void createToolBar();
     void createStatusBar();
     void updateRecentFileActions();
@@ -119,6 +128,8 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     QString m_suggestedPdf;  // the PDF file name we proposed last
     QPointer<HelpBrowser> m_help;
+    FindReplaceBar* m_findBar = nullptr;
+    QPointer<ShortcutsDialog> m_shortcuts;
     int m_runDepth = 0;
     bool m_closeAfterRun = false;  // a close waits for the run to end
     bool m_closeConfirmed = false;

@@ -125,11 +125,16 @@ private slots:
         QCOMPARE(items(0), QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S",
                                         "Save &As...", "-", "&Print...\tCtrl+P", "Print Pre&view",
                                         "P&rint Setup...", "-", "Recent File", "-", "E&xit"}));
-        QCOMPARE(items(1), QStringList({"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
-                                        "&Paste\tCtrl+V"}));
+        QCOMPARE(items(1),
+                 QStringList({"&Undo\tCtrl+Z", "&Redo\tCtrl+Y", "-", "Cu&t\tCtrl+X",
+                              "&Copy\tCtrl+C", "&Paste\tCtrl+V", "-", "&Find...\tCtrl+F",
+                              "Find &Next\tF3", "Find Pre&vious\tShift+F3", "R&eplace...\tCtrl+H",
+                              "-", "&Go To Line...\tCtrl+G", "Toggle Co&mment\tCtrl+/"}));
         QCOMPARE(items(2), QStringList({"&Run program \tCtrl+R"}));
-        QCOMPARE(items(3), QStringList({"&Toolbar", "&Status Bar"}));
-        QCOMPARE(items(4), QStringList({"&Index...", "&Using Help...", "-", "&About Tarvil..."}));
+        QCOMPARE(items(3), QStringList({"&Toolbar", "&Status Bar", "-", "Zoom &In\tCtrl++",
+                                        "Zoom &Out\tCtrl+-", "&Reset Zoom\tCtrl+0", "Tab &Width"}));
+        QCOMPARE(items(4), QStringList({"&Index...", "&Using Help...", "&Keyword Help\tF1",
+                                        "Keyboard &Shortcuts...", "-", "&About Tarvil..."}));
         QVERIFY(!Action(*m_window, "actionRecentFile")->isEnabled());
     }
 
@@ -151,7 +156,7 @@ private slots:
                               << "Save the active document"
                               << "Save";
         QTest::newRow("Save As") << "actionSaveAs"
-                                 << ""
+                                 << "Ctrl+Shift+S"
                                  << "Save the active document with a new name"
                                  << "Save As";
         QTest::newRow("Print") << "actionPrint"
@@ -167,13 +172,17 @@ private slots:
                                      << "Change the printer and printing options"
                                      << "Print Setup";
         QTest::newRow("Exit") << "actionExit"
-                              << ""
+                              << "Ctrl+Q"
                               << "Quit the application; prompts to save documents"
                               << "Exit";
         QTest::newRow("Undo") << "actionUndo"
                               << "Ctrl+Z, Alt+Backspace"
                               << "Undo the last action"
                               << "Undo";
+        QTest::newRow("Redo") << "actionRedo"
+                              << "Ctrl+Y, Ctrl+Shift+Z"
+                              << "Redo the previously undone action"
+                              << "Redo";
         QTest::newRow("Cut") << "actionCut"
                              << "Ctrl+X, Shift+Del"
                              << "Cut the selection and put it on the Clipboard"
@@ -186,6 +195,30 @@ private slots:
                                << "Ctrl+V, Shift+Ins"
                                << "Insert Clipboard contents"
                                << "Paste";
+        QTest::newRow("Find") << "actionFind"
+                              << "Ctrl+F"
+                              << "Find text in the script"
+                              << "Find";
+        QTest::newRow("Find Next") << "actionFindNext"
+                                   << "F3"
+                                   << "Find the next occurrence of the text"
+                                   << "Find Next";
+        QTest::newRow("Find Previous") << "actionFindPrevious"
+                                       << "Shift+F3"
+                                       << "Find the previous occurrence of the text"
+                                       << "Find Previous";
+        QTest::newRow("Replace") << "actionReplace"
+                                 << "Ctrl+H"
+                                 << "Replace text in the script"
+                                 << "Replace";
+        QTest::newRow("Go To Line") << "actionGoToLine"
+                                    << "Ctrl+G"
+                                    << "Move to a line of the script"
+                                    << "Go To Line";
+        QTest::newRow("Toggle Comment") << "actionToggleComment"
+                                        << "Ctrl+/"
+                                        << "Comment or uncomment the selected lines"
+                                        << "Toggle Comment";
         QTest::newRow("Run") << "actionRun"
                              << "Ctrl+R"
                              << "Start program execution"
@@ -198,6 +231,26 @@ private slots:
                                     << ""
                                     << "Show or hide the status bar"
                                     << "Toggle StatusBar";
+        QTest::newRow("Zoom In") << "actionZoomIn"
+                                 << "Ctrl++, Ctrl+="
+                                 << "Enlarge the text of the editor"
+                                 << "Zoom In";
+        QTest::newRow("Zoom Out") << "actionZoomOut"
+                                  << "Ctrl+-"
+                                  << "Reduce the text of the editor"
+                                  << "Zoom Out";
+        QTest::newRow("Reset Zoom") << "actionZoomReset"
+                                    << "Ctrl+0"
+                                    << "Show the text of the editor at its normal size"
+                                    << "Reset Zoom";
+        QTest::newRow("Keyword Help") << "actionKeywordHelp"
+                                      << "F1"
+                                      << "Show the language reference for the word at the cursor"
+                                      << "Keyword Help";
+        QTest::newRow("Keyboard Shortcuts") << "actionShortcuts"
+                                            << ""
+                                            << "List the keyboard shortcuts"
+                                            << "Keyboard Shortcuts";
         QTest::newRow("About") << "actionAbout"
                                << ""
                                << "Display program information, version number and copyright"
