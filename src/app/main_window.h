@@ -81,6 +81,9 @@ public slots:
 signals:
     // The window has been closed for good: the application can end.
     void closed();
+    // The window closes once the running script has stopped: nothing more
+    // need be shown to the user (the message that ends the run included).
+    void closingDuringRun();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -91,6 +94,12 @@ private:
                         const QList<QKeySequence>& keys, const QString& prompt,
                         const QString& toolTip);
     void createActions();
+    // The Run command, which shows itself as Stop while a script runs
+    // (main_window_run.cpp, with the rest of the run's look).
+    void createRunAction(QMenu* menu);
+    void showRunning(bool running);
+    void showRunEnd(const RunResult& result);
+    void stopRunForClose();
     void createToolBar();
     void createStatusBar();
     void updateRecentFileActions();
@@ -110,6 +119,7 @@ private:
     QLabel* m_scrollIndicator = nullptr;
     LockKeyReader m_lockKeyReader = ReadLockKeyState;
     QMenu* m_fileMenu = nullptr;
+    QAction* m_runAction = nullptr;
     QAction* m_recentSeparator = nullptr;
     QAction* m_recentPlaceholder = nullptr;
     QList<QAction*> m_recentActions;

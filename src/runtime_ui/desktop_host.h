@@ -58,6 +58,10 @@ public:
     // When the run's dispatch points look at the event loop.
     PollThrottle& eventPolls() { return m_eventPolls; }
 
+    // Stops the running script after its current instruction, as a second
+    // Run does ("Warning: Program stopped"); nothing when no script runs.
+    void stopRun();
+
     void ShowMessage(std::string_view text, MessageKind kind) override;
     int UpdateProgress(const char* text, uint16_t percent) override;
     void DispatchPendingMessages() override;
