@@ -39,6 +39,7 @@ int RunApplication(int argc, char** argv, StopSignals& stopSignals) {
     MainWindow window(*machine);
     DesktopHost host(*machine, &window);
     host.setLineSelector([&window](unsigned line) { window.selectEditorLine(line); });
+    host.setStopReporter([&window](unsigned line) { window.showRunStop(line); });
     host.setStopSignals(&stopSignals);
     window.setScriptRunner([&machine](std::string_view text) { return RunScript(*machine, text); });
     QObject::connect(&window, &MainWindow::closed, &app, &QCoreApplication::quit,

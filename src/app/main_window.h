@@ -64,6 +64,9 @@ public:
     bool saveFile(const std::string& nativePath);
 
     void selectEditorLine(unsigned line);
+    // A run has stopped at `line` (0 for none): selects it and says so in the
+    // status bar, before the stop's message is shown.
+    void showRunStop(unsigned line);
 
 public slots:
     void newScript();
@@ -99,6 +102,7 @@ private:
     void createRunAction(QMenu* menu);
     void showRunning(bool running);
     void showRunEnd(const RunResult& result);
+    void showRunStatus(const QString& text);
     void stopRunForClose();
     void createToolBar();
     void createStatusBar();
@@ -120,6 +124,7 @@ private:
     LockKeyReader m_lockKeyReader = ReadLockKeyState;
     QMenu* m_fileMenu = nullptr;
     QAction* m_runAction = nullptr;
+    QString m_runStatus;  // what the status bar says of the run
     QAction* m_recentSeparator = nullptr;
     QAction* m_recentPlaceholder = nullptr;
     QList<QAction*> m_recentActions;

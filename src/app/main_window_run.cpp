@@ -26,12 +26,18 @@ void MainWindow::createRunAction(QMenu* menu) {
     showRunning(false);
 
     // A status tip (a menu item under the mouse) replaces the status bar's
-    // message and clears it when it goes; while a script runs, saying so comes back.
+    // message and clears it when it goes; while a script runs, what the
+    // status bar said of it comes back.
     connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& text) {
-        if (text.isEmpty() && m_runDepth > 0) {
-            statusBar()->showMessage(tr("Running the script\u2026 Ctrl+R stops it."));
+        if (text.isEmpty() && m_runDepth > 0 && !m_runStatus.isEmpty()) {
+            statusBar()->showMessage(m_runStatus);
         }
     });
+}
+
+void MainWindow::showRunStatus(const QString& text) {
+    m_runStatus = text;
+    statusBar()->showMessage(text);
 }
 
 void MainWindow::showRunning(bool running) {
@@ -41,24 +47,38 @@ void MainWindow::showRunning(bool running) {
         m_runAction->setToolTip(tr("Stop"));
         m_runAction->setIconText(tr("Stop"));
         m_runAction->setIcon(MakeIcon(AppIcon::Stop));
-        statusBar()->showMessage(tr("Running the script\u2026 Ctrl+R stops it."));
+        // Ctrl+R stops the script from any of its windows (the progress
+        // dialog takes the focus when it opens, a preview may have it).
+        m_runAction->setShortcutContext(Qt::ApplicationShortcut);
+        showRunStatus(tr("Running the script\u2026 Ctrl+R stops it."));
     } else {
         m_runAction->setText(QStringLiteral("&Run program \tCtrl+R"));
         m_runAction->setStatusTip(QStringLiteral("Start program execution"));
         m_runAction->setToolTip(QStringLiteral("Run"));
         m_runAction->setIconText(QStringLiteral("Run"));
         m_runAction->setIcon(MakeIcon(AppIcon::Run));
+        m_runAction->setShortcutContext(Qt::WindowShortcut);
+    }
+}
+
+void MainWindow::showRunStop(unsigned line) {
+    // The script runs no more, though its message is still to be read.
+    showRunning(false);
+    if (line != 0) {
+        selectEditorLine(line);
+        showRunStatus(tr("Stopped at line %1").arg(line));
+    } else {
+        showRunStatus(tr("Run stopped"));
     }
 }
 
 void MainWindow::showRunEnd(const RunResult& result) {
-    if (result.line != 0) {
-        selectEditorLine(result.line);
-        statusBar()->showMessage(tr("Stopped at line %1").arg(result.line));
-    } else if (result.outcome == RunOutcome::Normal) {
-        statusBar()->showMessage(tr("Run finished"));
+    // The host has shown a stop already, before its message; this is again
+    // what the run returned.
+    if (result.outcome == RunOutcome::Normal && result.line == 0) {
+        showRunStatus(tr("Run finished"));
     } else {
-        statusBar()->showMessage(tr("Run stopped"));
+        showRunStop(result.line);
     }
 }
 

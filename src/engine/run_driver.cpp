@@ -141,7 +141,6 @@ RunResult RunScript(Machine& machine, std::string_view text) {
     RunResult result;
     result.outcome = compiled ? RunOutcome::Normal : RunOutcome::CompileError;
     if (stopped) {
-        if (machine.host != nullptr) machine.host->ShowMessage(message, MessageKind::System);
         if (compiled) {
             result.outcome = RunOutcome::Stopped;
             result.line = machine.StopLine;
@@ -151,6 +150,10 @@ RunResult RunScript(Machine& machine, std::string_view text) {
             // "Else senza IF", "Endif senza IF", a lack of memory: the line
             // the compiler stopped in.
             if (!result.lineInMessage) result.line = machine.LineNumber;
+        }
+        if (machine.host != nullptr) {
+            machine.host->RunStopped(result.line);
+            machine.host->ShowMessage(message, MessageKind::System);
         }
     }
     ClearList(machine.StopList);

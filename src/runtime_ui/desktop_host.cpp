@@ -107,6 +107,10 @@ void DesktopHost::SelectEditorLine(unsigned line) {
     if (m_selectLine) m_selectLine(line);
 }
 
+void DesktopHost::RunStopped(unsigned line) {
+    if (!m_ending && m_reportStop) m_reportStop(line);
+}
+
 void DesktopHost::RequestClose() {
     // Queued: the window closes (asking to save first) once the run has returned.
     if (m_owner) QMetaObject::invokeMethod(m_owner.data(), "close", Qt::QueuedConnection);

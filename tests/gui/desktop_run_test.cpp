@@ -61,6 +61,7 @@ private slots:
         m_host = std::make_unique<DesktopHost>(*m_machine, m_window.get());
         MainWindow* window = m_window.get();
         m_host->setLineSelector([window](unsigned line) { window->selectEditorLine(line); });
+        m_host->setStopReporter([window](unsigned line) { window->showRunStop(line); });
         Machine* machine = m_machine.get();
         m_window->setScriptRunner(
             [machine](std::string_view text) { return RunScript(*machine, text); });
@@ -178,14 +179,27 @@ private slots:
         QFETCH(QString, script);
         QFETCH(QString, message);
         QFETCH(int, line);
-        auto seen = AnswerNextMessageBox();
+        const QString expectedSelection =
+            script.split(u'\n').at(line - 1) + QChar::ParagraphSeparator;
+        const QString expectedStatus = QStringLiteral("Stopped at line %1").arg(line);
+        // The line is marked before the message box opens, so it shows behind it.
+        QString shown, selectedBehindBox, statusBehindBox, actionBehindBox;
+        WhenModalAppears([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box != nullptr);
+            shown = box->text();
+            selectedBehindBox = m_window->editor()->textCursor().selectedText();
+            statusBehindBox = m_window->statusBar()->currentMessage();
+            actionBehindBox = m_window->findChild<QAction*>(QStringLiteral("actionRun"))->toolTip();
+            box->button(QMessageBox::Ok)->click();
+        });
         run(script);
-        QVERIFY(seen->seen);
-        QCOMPARE(seen->text, message);
-        QCOMPARE(m_window->editor()->textCursor().selectedText(),
-                 script.split(u'\n').at(line - 1) + QChar::ParagraphSeparator);
-        QCOMPARE(m_window->statusBar()->currentMessage(),
-                 QStringLiteral("Stopped at line %1").arg(line));
+        QCOMPARE(shown, message);
+        QCOMPARE(selectedBehindBox, expectedSelection);
+        QCOMPARE(statusBehindBox, expectedStatus);
+        QCOMPARE(actionBehindBox, QStringLiteral("Run"));
+        QCOMPARE(m_window->editor()->textCursor().selectedText(), expectedSelection);
+        QCOMPARE(m_window->statusBar()->currentMessage(), expectedStatus);
     }
 
     void normalEndLeavesTheSelectionAndSaysSo() {
@@ -271,6 +285,31 @@ private slots:
         QVERIFY(m_host->progress().dialog() == nullptr);
         QCOMPARE(m_window->statusBar()->currentMessage().left(14),
                  QStringLiteral("Stopped at lin"));
+    }
+
+    // Ctrl+R stops the run from the progress dialog too, which has the focus.
+    void ctrlRInTheProgressDialogStopsTheRun() {
+        QTimer::singleShot(100, m_window.get(), [this] {
+            ProgressDialog* dialog = m_host->progress().dialog();
+            QVERIFY(dialog != nullptr);
+            dialog->activateWindow();
+            QTest::keyClick(dialog, Qt::Key_R, Qt::ControlModifier);
+        });
+        // Should the key do nothing, the run is ended from here, and that shows.
+        bool endedByTheTest = false;
+        QTimer::singleShot(3000, m_window.get(), [this, &endedByTheTest] {
+            if (!m_machine->RunInProgress) return;
+            endedByTheTest = true;
+            m_host->stopRun();
+        });
+        auto seen = AnswerNextMessageBox();
+        run(QStringLiteral("float i\nFor i=0 to 100000000\n DspWhile(\"Working\",42)\nNext i\n"));
+        QVERIFY(!endedByTheTest);
+        QVERIFY(seen->seen);
+        QCOMPARE(seen->text, QStringLiteral("Warning: Program stopped"));
+        // Ctrl+R is the window's own again: in another window it starts nothing.
+        QAction* action = m_window->findChild<QAction*>(QStringLiteral("actionRun"));
+        QCOMPARE(action->shortcutContext(), Qt::WindowShortcut);
     }
 
     void progressDialogStopIsReadByTheScript() {

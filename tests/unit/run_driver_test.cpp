@@ -127,6 +127,12 @@ TEST(RunDriverStopLineTest, EveryStopNamesTheLineItHappenedIn) {
         const std::vector<std::string> expected =
             c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{};
         EXPECT_EQ(host.messages, expected) << c.script;
+        // The host hears where the run stopped before the message is shown.
+        ASSERT_EQ(host.runStops.size(), c.message ? 1u : 0u) << c.script;
+        if (c.message) {
+            EXPECT_EQ(host.runStops[0].line, c.line) << c.script;
+            EXPECT_EQ(host.runStops[0].messagesBefore, 0u) << c.script;
+        }
     }
 }
 
