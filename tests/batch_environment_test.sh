@@ -61,8 +61,9 @@ for display in DISPLAY=:999 QT_QPA_PLATFORM=no-such-platform \
     run $display -- put.bas
     check "$display, save" 1
     [ "$(sed -n 1p err | cut -c1-${#no_clipboard})" = "$no_clipboard" ] &&
-        [ "$(sed -n 2p err)" = "Error: Writing image 'CLIPBOARD'" ] && [ "$(wc -l < err)" -eq 2 ] ||
-        fail "$display, save" "expected one line saying why, then the save's message"
+        [ "$(sed -n 2p err)" = "Error: Writing image 'CLIPBOARD'" ] &&
+        [ "$(sed -n 3p err)" = "tarvil: line 3 of put.bas" ] && [ "$(wc -l < err)" -eq 3 ] ||
+        fail "$display, save" "expected one line saying why, then the save's message and its line"
     # shellcheck disable=SC2086
     run $display -- get.bas
     check "$display, load fails at once" 1
@@ -94,6 +95,9 @@ signal_run() {
 for signal in INT TERM HUP; do
     signal_run endless.bas 0.5 $signal
     check "SIG$signal stops a loop" 1 "Warning: Program stopped"
+    # Stopped in the loop's body or its NEXT.
+    sed -n 2p err | grep -qx 'tarvil: line [34] of endless.bas' ||
+        fail "SIG$signal stops a loop" "the second line does not say where"
 done
 # Before the first look for events, inside a long CREATEIMAGE or SAVEIMAGE:
 # the old file stays as it was, and nothing is left behind.
@@ -112,6 +116,7 @@ for _ in 1 2 3 4 5 6 7 8; do echo 'float a[1048576]'; done > arrays.bas
 echo 'DspMes("ran")' >> arrays.bas
 signal_run arrays.bas 0.2 INT
 check "SIGINT while compiling" 1 "Warning: Program stopped"
+[ "$(wc -l < err)" -eq 1 ] || fail "SIGINT while compiling" "a line named, though nothing ran"
 [ -s out ] && fail "SIGINT while compiling" "the script ran"
 
 # A file-size limit makes the save fail with its message, not end the process.
@@ -128,8 +133,10 @@ if [ "$sanitized" = 0 ]; then
     for limit in 400000 800000 1200000; do
         status=0
         (ulimit -v $limit && exec timeout 60 "$tarvil" --batch arrays.bas > out 2> err) || status=$?
+        # The message, then the declaration the memory ran out in.
         check "ulimit -v $limit" 2 "Memoria insufficiente"
-        [ "$(wc -l < err)" -eq 1 ] && [ ! -s out ] || fail "ulimit -v $limit" "expected one message, no run"
+        sed -n 2p err | grep -qx 'tarvil: line [1-8] of arrays.bas' && [ "$(wc -l < err)" -eq 2 ] &&
+            [ ! -s out ] || fail "ulimit -v $limit" "expected one message and its line, no run"
     done
     # Deep brackets, images and a loop on a 128 KiB stack.
     nested="$(printf '(%.0s' $(seq 126))1$(printf ')%.0s' $(seq 126))"
@@ -171,6 +178,10 @@ printf 'DspMes(ClNum, " ", ClArg, " ", ClArg[1])\n' | timeout 20 "$tarvil" --bat
     status=$?
 check "script from standard input" 0
 [ "$(cat out)" = "2 - one" ] || fail "standard input" "output '$(cat out)'"
+status=0
+printf 'float x\nx=1%%0\n' | timeout 20 "$tarvil" --batch - > out 2> err || status=$?
+check "an error in a script from standard input" 1 "Error: Division by zero in '%'" \
+    "tarvil: line 2 of standard input"
 
 # ---- Output that cannot be written is no success.
 printf 'DspMes("first")\nDspMes("second")\n' > speak.bas
@@ -199,5 +210,9 @@ run -- "$(printf 'bad\033]0;title\007.bas')"
 check "control characters in the script's name" 3
 grep -q "^tarvil: cannot read script 'bad\\\\x1B\]0;title\\\\x07.bas': " err ||
     fail "script name" "not escaped"
+printf 'float x\nx=1%%0\n' > "$(printf 'div\033[2Jzero.bas')"
+run -- "$(printf 'div\033[2Jzero.bas')"
+check "control characters in the name of the line that stopped" 1 \
+    "Error: Division by zero in '%'" 'tarvil: line 2 of div\x1B[2Jzero.bas'
 
 [ $failures -eq 0 ] && echo "batch environment: all passed" || exit 1

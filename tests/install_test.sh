@@ -71,10 +71,12 @@ status=0
 alone/tarvil --batch get.bas > out 2> err || status=$?
 [ $status -eq 1 ] || fail "batch mode without the module ended with $status"
 grep -qx "tarvil: no system clipboard: libtarvil_desktop.so is neither in .*" err &&
-    [ "$(sed -n 2p err)" = "Error: Loading image 'CLIPBOARD'" ] && [ "$(wc -l < err)" -eq 2 ] ||
+    [ "$(sed -n 2p err)" = "Error: Loading image 'CLIPBOARD'" ] &&
+    [ "$(sed -n 3p err)" = "tarvil: line 2 of get.bas" ] && [ "$(wc -l < err)" -eq 3 ] ||
     fail "batch mode without the module said: $(cat err)"
 # Without a display the module is not even looked for.
 out="$(env -u QT_QPA_PLATFORM alone/tarvil --batch put.bas 2> err)" && fail "no display, yet a clipboard"
 [ "$(cat err)" = "tarvil: no system clipboard: no display (DISPLAY and WAYLAND_DISPLAY are not set)
-Error: Writing image 'CLIPBOARD'" ] || fail "batch mode without a display said: $(cat err)"
+Error: Writing image 'CLIPBOARD'
+tarvil: line 3 of put.bas" ] || fail "batch mode without a display said: $(cat err)"
 echo PASS

@@ -31,6 +31,8 @@ const char* ThemeName(AppIcon which) {
             return "edit-paste";
         case AppIcon::Run:
             return "media-playback-start";
+        case AppIcon::Stop:
+            return "process-stop";
         case AppIcon::Print:
             return "document-print";
         case AppIcon::About:
@@ -120,6 +122,25 @@ void Draw(QPainter& p, AppIcon which) {
             p.setBrush(QColor(0x20, 0xA0, 0x30));
             p.drawPolygon(QPolygonF({QPointF(4, 2), QPointF(14, 8), QPointF(4, 14)}));
             break;
+        case AppIcon::Stop: {
+            // A red octagon with a white bar, as on a stop sign.
+            p.setBrush(QColor(0xC8, 0x28, 0x28));
+            QPolygonF octagon;
+            for (const auto& [x, y] : {std::pair{5.5, 1.5},
+                                       {10.5, 1.5},
+                                       {14.5, 5.5},
+                                       {14.5, 10.5},
+                                       {10.5, 14.5},
+                                       {5.5, 14.5},
+                                       {1.5, 10.5},
+                                       {1.5, 5.5}})
+                octagon << QPointF(x, y);
+            p.drawPolygon(octagon);
+            p.setPen(Qt::NoPen);
+            p.setBrush(Qt::white);
+            p.drawRect(QRectF(4, 7, 8, 2));
+            break;
+        }
         case AppIcon::Print:
             p.setBrush(Qt::white);
             p.drawRect(QRectF(4.5, 1.5, 7, 5));

@@ -6,7 +6,7 @@
 
 namespace tarvil {
 
-enum class AppIcon { Application, New, Open, Save, Cut, Copy, Paste, Run, Print, About };
+enum class AppIcon { Application, New, Open, Save, Cut, Copy, Paste, Run, Stop, Print, About };
 
 QIcon MakeIcon(AppIcon which);
 

@@ -39,10 +39,13 @@ int RunApplication(int argc, char** argv, StopSignals& stopSignals) {
     MainWindow window(*machine);
     DesktopHost host(*machine, &window);
     host.setLineSelector([&window](unsigned line) { window.selectEditorLine(line); });
+    host.setStopReporter([&window](unsigned line) { window.showRunStop(line); });
     host.setStopSignals(&stopSignals);
     window.setScriptRunner([&machine](std::string_view text) { return RunScript(*machine, text); });
     QObject::connect(&window, &MainWindow::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    QObject::connect(&window, &MainWindow::closingDuringRun, &window,
+                     [&host] { host.endWithoutQuestions(); });
     // A signal stops a run as a second Run does, and ends every event loop,
     // modal ones included; the run returns and nothing more is asked.
     const auto watch = stopSignals.watch([&machine, &host](int signal) {

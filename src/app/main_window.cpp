@@ -35,7 +35,6 @@ namespace tarvil {
 
 namespace {
 const QString kFileFilter = QStringLiteral("Tarvil Files (*.bas *.BAS)");
-const char* kStopOnClose = "Error : Running program stopped";
 
 QSettings ApplicationSettings() {
     return QSettings(QStringLiteral("Tarvil"), QStringLiteral("Tarvil"));
@@ -180,11 +179,7 @@ void MainWindow::createActions() {
     a->setIcon(MakeIcon(AppIcon::Paste));
     connect(a, &QAction::triggered, m_editor, &QPlainTextEdit::paste);
 
-    QMenu* actions = menuBar()->addMenu(QStringLiteral("&Actions"));
-    a = addCommand(actions, "actionRun", "&Run program \tCtrl+R", {K(Qt::CTRL | Qt::Key_R)},
-                   "Start program execution", "Run");
-    a->setIcon(MakeIcon(AppIcon::Run));
-    connect(a, &QAction::triggered, this, &MainWindow::runScript);
+    createRunAction(menuBar()->addMenu(QStringLiteral("&Actions")));
 
     // F6 and Shift+F6 move between the window's panes; the editor is its only
     // pane, so both bring the keyboard focus back to it (from the tool bar, say).
@@ -446,23 +441,6 @@ void MainWindow::printSetup() {
     dialog.exec();
 }
 
-void MainWindow::runScript() {
-    if (!m_runner) return;
-    const QByteArray text = RunText(m_editor->text());
-    ++m_runDepth;
-    const RunResult result =
-        m_runner(std::string_view(text.constData(), static_cast<size_t>(text.size())));
-    --m_runDepth;
-    // A refused Run has only asked the running script to stop.
-    if (result.outcome == RunOutcome::Refused) return;
-    if (result.line != 0) selectEditorLine(result.line);
-    if (m_runDepth == 0 && m_closeAfterRun) {
-        m_closeAfterRun = false;
-        m_closeConfirmed = true;
-        close();
-    }
-}
-
 void MainWindow::selectEditorLine(unsigned line) {
     m_editor->selectLine(line);
 }
@@ -509,7 +487,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (m_runDepth > 0) {
         // The running script stops after its current instruction; the window
         // closes once the run has cleaned up and returned.
-        PushStop(m_machine, kStopOnClose);
+        stopRunForClose();
         m_closeAfterRun = true;
         event->ignore();
         return;

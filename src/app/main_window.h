@@ -66,6 +66,9 @@ public:
     bool saveFile(const std::string& nativePath);
 
     void selectEditorLine(unsigned line);
+    // A run has stopped at `line` (0 for none): selects it and says so in the
+    // status bar, before the stop's message is shown.
+    void showRunStop(unsigned line);
 
 public slots:
     void newScript();
@@ -87,6 +90,9 @@ public slots:
 signals:
     // The window has been closed for good: the application can end.
     void closed();
+    // The window closes once the running script has stopped: nothing more
+    // need be shown to the user (the message that ends the run included).
+    void closingDuringRun();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -100,6 +106,13 @@ private:
     // The find bar, Redo, Find/Replace, Go To Line, commenting, zoom, tab
     // width, keyword help and the shortcut list, in the menus given.
     void createEditingActions(QMenu* edit, QMenu* view, QMenu* help);
+    // The Run command, which shows itself as Stop while a script runs
+    // (main_window_run.cpp, with the rest of the run's look).
+    void createRunAction(QMenu* menu);
+    void showRunning(bool running);
+    void showRunEnd(const RunResult& result);
+    void showRunStatus(const QString& text);
+    void stopRunForClose();
     void createToolBar();
     void createStatusBar();
     void updateRecentFileActions();
@@ -119,6 +132,8 @@ private:
     QLabel* m_scrollIndicator = nullptr;
     LockKeyReader m_lockKeyReader = ReadLockKeyState;
     QMenu* m_fileMenu = nullptr;
+    QAction* m_runAction = nullptr;
+    QString m_runStatus;  // what the status bar says of the run
     QAction* m_recentSeparator = nullptr;
     QAction* m_recentPlaceholder = nullptr;
     QList<QAction*> m_recentActions;

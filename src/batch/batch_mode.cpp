@@ -119,6 +119,11 @@ std::unique_ptr<BatchClipboard> OpenClipboard(int interruptFd, std::string& reas
     return std::unique_ptr<BatchClipboard>(module->openBatchClipboard(interruptFd, reason));
 }
 
+// The line after a stop message that says where the run stopped.
+std::string StopLineNote(unsigned line, const std::string& scriptName) {
+    return "tarvil: line " + std::to_string(line) + " of " + scriptName;
+}
+
 int ExitStatus(RunOutcome outcome) {
     switch (outcome) {
         case RunOutcome::Normal:
@@ -157,8 +162,14 @@ int Run(int argc, char** argv, std::vector<uint8_t> bytes) {
         machine->host = &host;
         for (int i = 0; i < argc; ++i) machine->Arguments.emplace_back(argv[i]);
 
-        status = ExitStatus(RunScript(*machine, script.text).outcome);
+        const RunResult result = RunScript(*machine, script.text);
+        status = ExitStatus(result.outcome);
         machine->host = nullptr;
+        // Where the run stopped, unless the message has said so already.
+        if (result.line != 0 && !result.lineInMessage) {
+            std::fprintf(stderr, "%s\n",
+                         EscapeForTerminal(StopLineNote(result.line, scriptName)).c_str());
+        }
         // Output that was lost is no success, whatever the script did.
         if (status == kExitNormal && (host.outputError() != 0 || host.errorStreamFailed())) {
             status = kExitStopped;

@@ -69,6 +69,11 @@ public:
     // Selects line `line` (counted from 1) in the editor.
     virtual void SelectEditorLine(unsigned line) = 0;
 
+    // A run is ending other than normally and its message is about to be
+    // shown; `line` is the line it stopped at (0 for none). The desktop marks
+    // the line now, so that it shows behind the message box.
+    virtual void RunStopped(unsigned line) { (void)line; }
+
     // Asks the main window to close (after a run that executed EXIT).
     virtual void RequestClose() = 0;
 

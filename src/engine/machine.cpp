@@ -36,7 +36,7 @@ bool EmitInstruction(Machine& machine, Handler handler, Item* item, uint32_t num
         }
         return false;
     }
-    machine.CodeTable[machine.EmitCount++] = Instruction{handler, item, number};
+    machine.CodeTable[machine.EmitCount++] = Instruction{handler, item, number, machine.LineNumber};
     return true;
 }
 

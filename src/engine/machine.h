@@ -27,11 +27,16 @@ using Handler = void (*)(Machine&);
 // One instruction: a handler and its operand. The operand is an Item (the
 // variable, constant or temporary the instruction works on), an instruction
 // index (jumps) or a source line number (StmtDebug), as the handler defines.
+// `line` is the script line it was compiled from; it is read only when a run
+// stops, and takes the room the struct would otherwise leave as padding.
 struct Instruction {
     Handler handler = nullptr;
     Item* item = nullptr;
     uint32_t number = 0;
+    uint32_t line = 0;
 };
+static_assert(sizeof(Instruction) == 2 * sizeof(void*) + 2 * sizeof(uint32_t),
+              "the execution loop walks the CodeTable: an Instruction stays this small");
 
 // A fused instruction: one handler doing the work of `span` consecutive
 // instructions of the CodeTable, starting at its own index. It reads its
@@ -113,6 +118,12 @@ public:
     // Instructions executed by the current run (the dispatch cadence counts them).
     uint64_t ExecutedCount = 0;
 
+    // The script line of the instruction the execution loop stopped after: the
+    // one whose handler put the first StopList entry, or the one after which
+    // events were dispatched when the stop came from outside (a second Run,
+    // the Stop button, a signal). 0 when no instruction stopped the run.
+    unsigned StopLine = 0;
+
     // Stands in for a missing argument when a handler pops an empty stack.
     Item EmptyOperand;
 
@@ -120,8 +131,9 @@ public:
     const Instruction& Current() const { return CodeTable[ProgramCounter]; }
 };
 
-// Appends an instruction. Past the 4000th it stores nothing and stops the
-// compilation with a message (the caller's line number). Returns false then.
+// Appends an instruction, marked with the line being compiled. Past the 4000th
+// it stores nothing and stops the compilation with a message (the caller's
+// line number). Returns false then.
 bool EmitInstruction(Machine& machine, Handler handler, Item* item = nullptr, uint32_t number = 0);
 
 // Puts `text` on the StopList (TypeCode 0): the run ends after the current instruction.

@@ -47,6 +47,7 @@ unsigned LineOfMessage(std::string_view text) {
 void ExecuteCode(Machine& machine) {
     machine.ProgramCounter = 0;
     machine.ExecutedCount = 0;
+    machine.StopLine = 0;
     if (!machine.StopList.empty()) return;
     if (machine.FuseInstructions) {
         FuseCode(machine);
@@ -82,7 +83,11 @@ void ExecuteCode(Machine& machine) {
             countdown = kDispatchCountdown;
         }
         ++machine.ProgramCounter;
-        if (!machine.StopList.empty()) break;
+        if (!machine.StopList.empty()) {
+            // Read only here: the loop itself never looks at lines.
+            machine.StopLine = instruction.line;
+            break;
+        }
     }
     machine.Executing = false;
 }
@@ -97,6 +102,7 @@ RunResult RunScript(Machine& machine, std::string_view text) {
     machine.RunInProgress = true;
     machine.EmitCount = 0;
     machine.StackTop = 0;
+    machine.StopLine = 0;
 
     // Memory running out where no message can be recorded any more ends the
     // compilation or the run here; what it held is freed before anything is shown.
@@ -109,6 +115,9 @@ RunResult RunScript(Machine& machine, std::string_view text) {
         if (compiled && !RunStopRequested(machine)) ExecuteCode(machine);
     } catch (const std::bad_alloc&) {
         outOfMemory = true;
+        if (machine.Executing && machine.ProgramCounter < machine.EmitCount) {
+            machine.StopLine = machine.CodeTable[machine.ProgramCounter].line;
+        }
         machine.Executing = false;
     }
     if (outOfMemory) {
@@ -132,9 +141,20 @@ RunResult RunScript(Machine& machine, std::string_view text) {
     RunResult result;
     result.outcome = compiled ? RunOutcome::Normal : RunOutcome::CompileError;
     if (stopped) {
-        if (machine.host != nullptr) machine.host->ShowMessage(message, MessageKind::System);
-        result.line = LineOfMessage(message);
-        if (compiled) result.outcome = RunOutcome::Stopped;
+        if (compiled) {
+            result.outcome = RunOutcome::Stopped;
+            result.line = machine.StopLine;
+        } else {
+            result.line = LineOfMessage(message);
+            result.lineInMessage = result.line != 0;
+            // "Else senza IF", "Endif senza IF", a lack of memory: the line
+            // the compiler stopped in.
+            if (!result.lineInMessage) result.line = machine.LineNumber;
+        }
+        if (machine.host != nullptr) {
+            machine.host->RunStopped(result.line);
+            machine.host->ShowMessage(message, MessageKind::System);
+        }
     }
     ClearList(machine.StopList);
     ClearList(machine.BranchList);

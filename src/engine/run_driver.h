@@ -15,8 +15,15 @@ enum class RunOutcome {
 };
 
 struct RunResult {
-    unsigned line = 0;  // the line a compile error names, else 0
+    // The line the run stopped at: the one a compile error names (or, for a
+    // message without a line such as "Else senza IF", the line being
+    // compiled), or that of the instruction a run-time error or a stop
+    // request ended the run in. 0 after a normal end, a refused run, or a
+    // stop before the first instruction.
+    unsigned line = 0;
     RunOutcome outcome = RunOutcome::Normal;
+    // The stop message already begins with the line ("[0012] Error: ...").
+    bool lineInMessage = false;
 };
 
 // Runs `text` (UTF-8, lines ended by CR LF). A call made while a run is in

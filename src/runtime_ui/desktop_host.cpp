@@ -34,6 +34,12 @@ DesktopHost::DesktopHost(Machine& machine, QWidget* owner)
                  [this] { DispatchPendingMessages(); }),
       m_clipboard(std::make_unique<SystemClipboard>()) {
     m_machine.host = this;
+    m_progress.setStopRun([this] { stopRun(); });
+}
+
+void DesktopHost::stopRun() {
+    // As a second Run does: the script stops after its current instruction.
+    if (m_machine.RunInProgress) PushStop(m_machine, "Warning: Program stopped");
 }
 
 DesktopHost::~DesktopHost() {
@@ -99,6 +105,10 @@ std::optional<std::string> ScriptFilePath(const QString& path) {
 
 void DesktopHost::SelectEditorLine(unsigned line) {
     if (m_selectLine) m_selectLine(line);
+}
+
+void DesktopHost::RunStopped(unsigned line) {
+    if (!m_ending && m_reportStop) m_reportStop(line);
 }
 
 void DesktopHost::RequestClose() {

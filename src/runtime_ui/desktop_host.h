@@ -46,6 +46,12 @@ public:
         m_selectLine = std::move(selector);
     }
 
+    // What the window shows when a run stops, before the stop's message box
+    // (the main window supplies it).
+    void setStopReporter(std::function<void(unsigned)> reporter) {
+        m_reportStop = std::move(reporter);
+    }
+
     ProgressController& progress() { return m_progress; }
 
     // Where StopRequested looks for SIGINT, SIGTERM and SIGHUP.
@@ -58,6 +64,10 @@ public:
     // When the run's dispatch points look at the event loop.
     PollThrottle& eventPolls() { return m_eventPolls; }
 
+    // Stops the running script after its current instruction, as a second
+    // Run does ("Warning: Program stopped"); nothing when no script runs.
+    void stopRun();
+
     void ShowMessage(std::string_view text, MessageKind kind) override;
     int UpdateProgress(const char* text, uint16_t percent) override;
     void DispatchPendingMessages() override;
@@ -65,6 +75,7 @@ public:
     int ShowDebugDialog(unsigned line, std::span<const std::string> variableLines) override;
     std::string GetFileName(std::string_view title) override;
     void SelectEditorLine(unsigned line) override;
+    void RunStopped(unsigned line) override;
     void RequestClose() override;
     std::unique_ptr<PreviewWindow> CreatePreview(const Image& image, std::string_view title, int x,
                                                  int y, int width, int height) override;
@@ -83,6 +94,7 @@ private:
     Machine& m_machine;
     QPointer<QWidget> m_owner;
     std::function<void(unsigned)> m_selectLine;
+    std::function<void(unsigned)> m_reportStop;
     ProgressController m_progress;
     std::unique_ptr<SystemClipboard> m_clipboard;
     PollThrottle m_eventPolls;

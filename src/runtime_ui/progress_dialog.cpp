@@ -104,7 +104,8 @@ void ProgressBarWidget::paintEvent(QPaintEvent*) {
 }
 
 ProgressDialog::ProgressDialog(QWidget* owner, std::function<uint32_t()> clock)
-    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint),
       m_clock(std::move(clock)) {
     setWindowTitle(QStringLiteral("Tarvil"));
     setModal(false);
@@ -132,7 +133,13 @@ ProgressDialog::ProgressDialog(QWidget* owner, std::function<uint32_t()> clock)
     m_stop = new QPushButton(QStringLiteral("Stop!"), this);
     m_stop->setGeometry(du.rect(108, 44, 37, 14));
     m_stop->setAutoDefault(false);
-    connect(m_stop, &QPushButton::clicked, this, &ProgressDialog::stopClicked);
+    connect(m_stop, &QPushButton::clicked, this, &ProgressDialog::onStopButton);
+
+    m_notice = new QLabel(this);
+    m_notice->setObjectName(QStringLiteral("stopNotice"));
+    m_notice->setTextFormat(Qt::PlainText);
+    m_notice->setWordWrap(true);
+    m_notice->hide();
 
     if (owner != nullptr) {
         const QWidget* top = owner->window();
@@ -164,17 +171,66 @@ void ProgressDialog::showProgress(const QByteArray& text, uint16_t percent) {
     m_bar->setPercent(percent);
 }
 
+void ProgressDialog::onStopButton() {
+    if (m_stopAsked) {
+        requestStopNow();
+        return;
+    }
+    // The script reads the request when it calls DSPWHILE and decides what to
+    // do; the button now offers to stop it without waiting for that.
+    m_stopAsked = true;
+    showNotice(tr("The script was asked to stop."));
+    m_stop->setText(tr("Stop now"));
+    m_stop->setToolTip(tr("Stop the script at once, as Ctrl+R does"));
+    fitStopButton();
+    emit stopClicked();
+}
+
+void ProgressDialog::requestStopNow() {
+    if (m_stoppingNow) return;
+    m_stoppingNow = true;
+    m_stopAsked = true;
+    // The run stops after its current instruction and closes the dialog.
+    showNotice(tr("Stopping the script\u2026"));
+    m_stop->setText(tr("Stopping\u2026"));
+    m_stop->setToolTip(QString());
+    m_stop->setEnabled(false);
+    fitStopButton();
+    emit stopNowRequested();
+}
+
+void ProgressDialog::showNotice(const QString& text) {
+    const DialogUnits du(font());
+    m_notice->setText(text);
+    const int width = du.x(149 - 2 * 7);
+    const int height = std::max(m_notice->heightForWidth(width), QFontMetrics(font()).height());
+    m_notice->setGeometry(du.x(7), du.y(62), width, height);
+    m_notice->show();
+    setFixedSize(du.x(149), du.y(62) + height + du.y(5));
+}
+
+void ProgressDialog::fitStopButton() {
+    const DialogUnits du(font());
+    const QRect spec = du.rect(108, 44, 37, 14);
+    const int width = std::max(spec.width(), m_stop->sizeHint().width());
+    m_stop->setGeometry(spec.right() + 1 - width, spec.top(), width, spec.height());
+}
+
 void ProgressDialog::closeEvent(QCloseEvent* event) {
-    // There is no close box; the window manager's close request is refused too.
+    // The dialog stays until the run ends, which closes it; closing it asks for that now.
     event->ignore();
+    requestStopNow();
 }
 
 void ProgressDialog::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
+            event->accept();  // the default button's key does nothing here
+            return;
         case Qt::Key_Escape:
-            event->accept();  // the keys of the dialog manager do nothing here
+            event->accept();
+            requestStopNow();
             return;
         default:
             QDialog::keyPressEvent(event);
@@ -194,6 +250,10 @@ int ProgressController::Update(const char* text, uint16_t percent) {
         m_dialog = std::make_unique<ProgressDialog>(m_owner ? m_owner() : nullptr, m_clock);
         QObject::connect(m_dialog.get(), &ProgressDialog::stopClicked,
                          [this] { m_stopRequest = 1; });
+        QObject::connect(m_dialog.get(), &ProgressDialog::stopNowRequested, [this] {
+            m_stopRequest = 1;
+            if (m_stopRun) m_stopRun();
+        });
         m_dialog->show();
         m_dialog->raise();
         m_dialog->repaint();

@@ -1,5 +1,7 @@
 // The progress dialog behind DSPWHILE: a text, a percentage bar, an elapsed
-// time clock and a "Stop!" button that only raises a flag the script reads.
+// time clock and a "Stop!" button. Its first click only raises a flag the
+// script reads (the script decides whether to stop); a second click, the close
+// box or Escape stops the run itself, as a second Run does.
 #pragma once
 
 #include <QByteArray>
@@ -66,18 +68,30 @@ public:
     QString clockText() const;
     ProgressBarWidget* bar() const { return m_bar; }
     QPushButton* stopButton() const { return m_stop; }
+    // The line saying that the script was asked to stop; hidden until then.
+    QLabel* notice() const { return m_notice; }
 
 signals:
+    // The first click on "Stop!": the script is asked to stop.
     void stopClicked();
+    // A second click, the close box or Escape: the run is to stop now.
+    void stopNowRequested();
 
 public slots:
-    void reject() override {}  // Escape does nothing
+    void reject() override {}  // Escape is handled as a key
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void onStopButton();
+    void requestStopNow();
+    // Shows `text` on a line of its own below the clock, growing the dialog.
+    void showNotice(const QString& text);
+    // Widens the button to the left when its text needs more room.
+    void fitStopButton();
+
     std::function<uint32_t()> m_clock;
     uint32_t m_startTime = 0;
     QByteArray m_shownText;
@@ -86,6 +100,9 @@ private:
     QLabel* m_clockLabel = nullptr;
     ProgressBarWidget* m_bar = nullptr;
     QPushButton* m_stop = nullptr;
+    QLabel* m_notice = nullptr;
+    bool m_stopAsked = false;
+    bool m_stoppingNow = false;
 };
 
 // UpdateProgress of the desktop: opens, updates and closes the dialog, keeps
@@ -101,6 +118,10 @@ public:
     // `text` null or empty closes the dialog. Returns the stop request.
     int Update(const char* text, uint16_t percent);
 
+    // How the dialog stops the run itself (a second click on "Stop!", its
+    // close box, Escape).
+    void setStopRun(std::function<void()> stopRun) { m_stopRun = std::move(stopRun); }
+
     int stopRequest() const { return m_stopRequest; }
     ProgressDialog* dialog() const { return m_dialog.get(); }
 
@@ -108,6 +129,7 @@ private:
     std::function<QWidget*()> m_owner;
     std::function<void()> m_dispatch;
     std::function<uint32_t()> m_clock;
+    std::function<void()> m_stopRun;
     std::unique_ptr<ProgressDialog> m_dialog;
     int m_stopRequest = 0;
 };

@@ -36,6 +36,7 @@ private slots:
         QTest::newRow("copy") << int(AppIcon::Copy);
         QTest::newRow("paste") << int(AppIcon::Paste);
         QTest::newRow("run") << int(AppIcon::Run);
+        QTest::newRow("stop") << int(AppIcon::Stop);
         QTest::newRow("print") << int(AppIcon::Print);
         QTest::newRow("about") << int(AppIcon::About);
     }

@@ -6,7 +6,9 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QtTest>
 #include <chrono>
 
@@ -59,9 +61,13 @@ private slots:
         m_host = std::make_unique<DesktopHost>(*m_machine, m_window.get());
         MainWindow* window = m_window.get();
         m_host->setLineSelector([window](unsigned line) { window->selectEditorLine(line); });
+        m_host->setStopReporter([window](unsigned line) { window->showRunStop(line); });
         Machine* machine = m_machine.get();
         m_window->setScriptRunner(
             [machine](std::string_view text) { return RunScript(*machine, text); });
+        DesktopHost* host = m_host.get();
+        connect(m_window.get(), &MainWindow::closingDuringRun, this,
+                [host] { host->endWithoutQuestions(); });
         m_closed = false;
         connect(m_window.get(), &MainWindow::closed, this, [this] { m_closed = true; });
         m_window->show();
@@ -135,17 +141,175 @@ private slots:
         QVERIFY(!m_machine->RunInProgress);
     }
 
-    void closingDuringARunStopsItThenCloses() {
+    void closingDuringARunStopsItThenClosesWithoutABox() {
         QTimer::singleShot(100, m_window.get(), [this] {
             QVERIFY(!m_window->close());
             QVERIFY(m_window->isVisible());
         });
         auto seen = AnswerNextMessageBox();
         run(kLongLoop);
-        QVERIFY(seen->seen);
-        QCOMPARE(seen->text, QStringLiteral("Error : Running program stopped"));
+        QVERIFY(!m_machine->RunInProgress);
         QVERIFY(m_closed);
         QVERIFY(!m_window->isVisible());
+        QTest::qWait(50);
+        if (seen->watch) seen->watch->deleteLater();
+        QVERIFY2(!seen->seen, qPrintable(seen->text));
+    }
+
+    // The message keeps its text; the editor selects the line the run stopped
+    // at and the status bar names it.
+    void stopsSelectTheirLine_data() {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("line");
+        QTest::newRow("division by zero") << "float x\nx=0\nDspMes(7%x)\nDspMes(1)\n"
+                                          << "Error: Division by zero in '%'" << 3;
+        QTest::newRow("missing image") << "DevCon i\n\ni=LoadImage(\"none.bmp\")\n"
+                                       << "Error: Loading image 'none.bmp'" << 3;
+        QTest::newRow("in a loop body") << "float i,s\nFor i=1 to 5\n  s=s+i\n  s=s%(3-i)\nNext i\n"
+                                        << "Error: Division by zero in '%'" << 4;
+        QTest::newRow("Else senza IF") << "float a\nIF(a)\nENDIF\nELSE\n"
+                                       << "Else senza IF" << 4;
+        QTest::newRow("Endif senza IF") << "float a\nENDIF\n"
+                                        << "Endif senza IF" << 2;
+        QTest::newRow("compile error") << "float x\nx=(1\n"
+                                       << "[0002] Error: In formula '(1'" << 2;
+    }
+    void stopsSelectTheirLine() {
+        QFETCH(QString, script);
+        QFETCH(QString, message);
+        QFETCH(int, line);
+        const QString expectedSelection =
+            script.split(u'\n').at(line - 1) + QChar::ParagraphSeparator;
+        const QString expectedStatus = QStringLiteral("Stopped at line %1").arg(line);
+        // The line is marked before the message box opens, so it shows behind it.
+        QString shown, selectedBehindBox, statusBehindBox, actionBehindBox;
+        WhenModalAppears([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box != nullptr);
+            shown = box->text();
+            selectedBehindBox = m_window->editor()->textCursor().selectedText();
+            statusBehindBox = m_window->statusBar()->currentMessage();
+            actionBehindBox = m_window->findChild<QAction*>(QStringLiteral("actionRun"))->toolTip();
+            box->button(QMessageBox::Ok)->click();
+        });
+        run(script);
+        QCOMPARE(shown, message);
+        QCOMPARE(selectedBehindBox, expectedSelection);
+        QCOMPARE(statusBehindBox, expectedStatus);
+        QCOMPARE(actionBehindBox, QStringLiteral("Run"));
+        QCOMPARE(m_window->editor()->textCursor().selectedText(), expectedSelection);
+        QCOMPARE(m_window->statusBar()->currentMessage(), expectedStatus);
+    }
+
+    void normalEndLeavesTheSelectionAndSaysSo() {
+        m_window->editor()->loadText(QStringLiteral("float x\nx=1\n"));
+        m_window->editor()->moveCursor(QTextCursor::End);
+        m_window->runScript();
+        QVERIFY(!m_window->editor()->textCursor().hasSelection());
+        QCOMPARE(m_window->statusBar()->currentMessage(), QStringLiteral("Run finished"));
+    }
+
+    // While a script runs the Run command is Stop, in look and in deed.
+    void runCommandShowsItselfAsStopAndStops() {
+        QAction* action = m_window->findChild<QAction*>(QStringLiteral("actionRun"));
+        auto* bar = m_window->findChild<QToolBar*>(QStringLiteral("toolBar"));
+        QString runningText, runningTip, runningStatus, statusAfterTip;
+        QImage runningIcon;
+        QTimer::singleShot(100, m_window.get(), [&] {
+            runningText = action->text();
+            runningTip = action->toolTip();
+            runningIcon = action->icon().pixmap(16, 16).toImage();
+            runningStatus = m_window->statusBar()->currentMessage();
+            // A menu item's status tip passes over the message; it comes back.
+            m_window->statusBar()->showMessage(QStringLiteral("a status tip"));
+            m_window->statusBar()->clearMessage();
+            statusAfterTip = m_window->statusBar()->currentMessage();
+            QTest::mouseClick(bar->widgetForAction(action), Qt::LeftButton);
+        });
+        const QImage idleIcon = action->icon().pixmap(16, 16).toImage();
+        auto seen = AnswerNextMessageBox();
+        run(kLongLoop);
+        QVERIFY(seen->seen);
+        QCOMPARE(seen->text, QStringLiteral("Warning: Program stopped"));
+        QCOMPARE(runningText, QStringLiteral("&Stop program\tCtrl+R"));
+        QCOMPARE(runningTip, QStringLiteral("Stop"));
+        QVERIFY(runningIcon != idleIcon);
+        QVERIFY(runningStatus.startsWith(QStringLiteral("Running the script")));
+        QCOMPARE(statusAfterTip, runningStatus);
+        // Back to Run; the loop's NEXT is where it stopped.
+        QCOMPARE(action->text(), QStringLiteral("&Run program \tCtrl+R"));
+        QCOMPARE(action->toolTip(), QStringLiteral("Run"));
+        QCOMPARE(action->icon().pixmap(16, 16).toImage(), idleIcon);
+        QCOMPARE(m_window->statusBar()->currentMessage(), QStringLiteral("Stopped at line 3"));
+        QCOMPARE(m_window->editor()->textCursor().selectedText(),
+                 QStringLiteral("Next i") + QChar::ParagraphSeparator);
+    }
+
+    // A script that does not read the request goes on after "Stop!"; a second
+    // click, the close box or Escape stops it as Ctrl+R does.
+    void progressDialogStopsTheRunWhenTheScriptDoesNot_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("second click") << "click";
+        QTest::newRow("close box") << "close";
+        QTest::newRow("Escape") << "escape";
+    }
+    void progressDialogStopsTheRunWhenTheScriptDoesNot() {
+        QFETCH(QString, how);
+        float passesAtClick = 0;
+        float passesLater = 0;
+        QTimer::singleShot(100, m_window.get(), [&] {
+            ProgressDialog* dialog = m_host->progress().dialog();
+            QVERIFY(dialog != nullptr);
+            dialog->stopButton()->click();
+            passesAtClick = ReadFloat(*FindItem(m_machine->VariableTable, 0, "i"));
+            QTimer::singleShot(100, m_window.get(), [&, how] {
+                ProgressDialog* open = m_host->progress().dialog();
+                QVERIFY(open != nullptr);
+                passesLater = ReadFloat(*FindItem(m_machine->VariableTable, 0, "i"));
+                if (how == QLatin1String("click")) {
+                    open->stopButton()->click();
+                } else if (how == QLatin1String("close")) {
+                    open->close();
+                } else {
+                    QTest::keyClick(open, Qt::Key_Escape);
+                }
+            });
+        });
+        auto seen = AnswerNextMessageBox();
+        run(QStringLiteral(
+            "float i,s\nFor i=0 to 100000000\n s=DspWhile(\"Working\",42)\nNext i\n"));
+        QVERIFY(seen->seen);
+        QCOMPARE(seen->text, QStringLiteral("Warning: Program stopped"));
+        QVERIFY2(passesLater > passesAtClick, "the script did not go on after the first click");
+        QVERIFY(m_host->progress().dialog() == nullptr);
+        QCOMPARE(m_window->statusBar()->currentMessage().left(14),
+                 QStringLiteral("Stopped at lin"));
+    }
+
+    // Ctrl+R stops the run from the progress dialog too, which has the focus.
+    void ctrlRInTheProgressDialogStopsTheRun() {
+        QTimer::singleShot(100, m_window.get(), [this] {
+            ProgressDialog* dialog = m_host->progress().dialog();
+            QVERIFY(dialog != nullptr);
+            dialog->activateWindow();
+            QTest::keyClick(dialog, Qt::Key_R, Qt::ControlModifier);
+        });
+        // Should the key do nothing, the run is ended from here, and that shows.
+        bool endedByTheTest = false;
+        QTimer::singleShot(3000, m_window.get(), [this, &endedByTheTest] {
+            if (!m_machine->RunInProgress) return;
+            endedByTheTest = true;
+            m_host->stopRun();
+        });
+        auto seen = AnswerNextMessageBox();
+        run(QStringLiteral("float i\nFor i=0 to 100000000\n DspWhile(\"Working\",42)\nNext i\n"));
+        QVERIFY(!endedByTheTest);
+        QVERIFY(seen->seen);
+        QCOMPARE(seen->text, QStringLiteral("Warning: Program stopped"));
+        // Ctrl+R is the window's own again: in another window it starts nothing.
+        QAction* action = m_window->findChild<QAction*>(QStringLiteral("actionRun"));
+        QCOMPARE(action->shortcutContext(), Qt::WindowShortcut);
     }
 
     void progressDialogStopIsReadByTheScript() {

@@ -11,6 +11,7 @@
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -416,10 +417,40 @@ private slots:
         QCOMPARE(m_window->runDepth(), 0);
     }
 
+    // The status bar says how a run ended; a line named is selected too.
+    void statusBarSaysHowTheRunEnded_data() {
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("normal end") << 0 << int(RunOutcome::Normal) << "Run finished"
+                                    << "";
+        QTest::newRow("compile error") << 2 << int(RunOutcome::CompileError) << "Stopped at line 2"
+                                       << "line2";
+        QTest::newRow("run-time stop") << 3 << int(RunOutcome::Stopped) << "Stopped at line 3"
+                                       << "line3";
+        QTest::newRow("stop before the first instruction")
+            << 0 << int(RunOutcome::Stopped) << "Run stopped"
+            << "";
+    }
+    void statusBarSaysHowTheRunEnded() {
+        QFETCH(int, line);
+        QFETCH(int, outcome);
+        QFETCH(QString, status);
+        QFETCH(QString, selected);
+        m_window->editor()->loadText(QStringLiteral("line1\nline2\nline3\nline4"));
+        m_runner->result = {static_cast<unsigned>(line), static_cast<RunOutcome>(outcome)};
+        m_window->runScript();
+        QCOMPARE(m_window->statusBar()->currentMessage(), status);
+        QCOMPARE(m_window->editor()->textCursor().selectedText(),
+                 selected.isEmpty() ? QString() : selected + QChar::ParagraphSeparator);
+    }
+
     void closingDuringARunStopsItThenCloses() {
         m_runner->longRun = true;
         bool closed = false;
         connect(m_window.get(), &MainWindow::closed, this, [&closed] { closed = true; });
+        QSignalSpy quiet(m_window.get(), &MainWindow::closingDuringRun);
         m_window->editor()->loadText(QStringLiteral("x"));
         QTimer::singleShot(50, m_window.get(), [this] {
             QVERIFY(!m_window->close());  // deferred: the run stops first
@@ -428,6 +459,7 @@ private slots:
         });
         m_window->runScript();
         QCOMPARE(m_runner->stopMessage, std::string("Error : Running program stopped"));
+        QCOMPARE(quiet.count(), 1);  // the host is told to show nothing more
         QVERIFY(closed);
         QVERIFY(!m_window->isVisible());
     }
@@ -453,8 +485,10 @@ private slots:
             QVERIFY(!m_window->closePending());
             PushStop(*m_machine, "End");
         });
+        QSignalSpy quiet(m_window.get(), &MainWindow::closingDuringRun);
         m_window->runScript();
         QCOMPARE(m_runner->stopMessage, std::string("End"));
+        QCOMPARE(quiet.count(), 0);
         QVERIFY(m_window->isVisible());
     }
 

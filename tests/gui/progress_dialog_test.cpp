@@ -94,10 +94,6 @@ private slots:
         QCOMPARE(dialog->clockText(), QStringLiteral("00:00:00"));
         QCOMPARE(dialog->bar()->percent(), uint16_t{0});
         QCOMPARE(m_dispatches, 1);
-        // No close button, and the window manager's close is refused.
-        QVERIFY(!(dialog->windowFlags() & Qt::WindowCloseButtonHint));
-        QVERIFY(!dialog->close());
-        QVERIFY(dialog->isVisible());
 
         m_now += 3723000;
         QCOMPARE(controller->Update("Converting", 37), 0);
@@ -143,15 +139,79 @@ private slots:
         QCOMPARE(controller->Update("Again", 0), 0);  // opening clears it
     }
 
-    void enterAndEscapeDoNothing() {
+    void enterDoesNothing() {
         auto controller = makeController();
+        int runStops = 0;
+        controller->setStopRun([&runStops] { ++runStops; });
         controller->Update("Keys", 50);
         ProgressDialog* dialog = controller->dialog();
-        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
             QTest::keyClick(dialog, key);
             QVERIFY(dialog->isVisible());
             QCOMPARE(controller->Update("Keys", 50), 0);
         }
+        QCOMPARE(runStops, 0);
+    }
+
+    // "Stop!" asks the script, and says so; a second click, the close box or
+    // Escape then stops the run itself. The close box and Escape stop it at
+    // once, without the first click.
+    void stopShowsItWasPressedAndThenStopsTheRun_data() {
+        QTest::addColumn<bool>("clickFirst");
+        QTest::addColumn<QString>("how");
+        QTest::newRow("a second click") << true << "click";
+        QTest::newRow("close box after a click") << true << "close";
+        QTest::newRow("Escape after a click") << true << "escape";
+        QTest::newRow("close box") << false << "close";
+        QTest::newRow("Escape") << false << "escape";
+    }
+    void stopShowsItWasPressedAndThenStopsTheRun() {
+        QFETCH(bool, clickFirst);
+        QFETCH(QString, how);
+        auto controller = makeController();
+        int runStops = 0;
+        controller->setStopRun([&runStops] { ++runStops; });
+        controller->Update("Working", 10);
+        ProgressDialog* dialog = controller->dialog();
+        QVERIFY(dialog->windowFlags() & Qt::WindowCloseButtonHint);
+        QVERIFY(dialog->notice()->isHidden());
+        const QSize before = dialog->size();
+        if (clickFirst) {
+            QTest::mouseClick(dialog->stopButton(), Qt::LeftButton);
+            QCOMPARE(controller->Update("Working", 20), 1);
+            QCOMPARE(runStops, 0);  // the script decides
+            QVERIFY(dialog->notice()->isVisible());
+            QCOMPARE(dialog->notice()->text(), QStringLiteral("The script was asked to stop."));
+            QCOMPARE(dialog->stopButton()->text(), QStringLiteral("Stop now"));
+            QVERIFY(dialog->stopButton()->isEnabled());
+            QVERIFY(dialog->height() > before.height());  // the notice has a line of its own
+            QCOMPARE(dialog->width(), before.width());
+            QCOMPARE(dialog->textLabelText(), QStringLiteral("Working"));
+        }
+        if (how == QLatin1String("click")) {
+            QTest::mouseClick(dialog->stopButton(), Qt::LeftButton);
+        } else if (how == QLatin1String("close")) {
+            QVERIFY(!dialog->close());  // it stays until the run's end closes it
+        } else {
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        }
+        QCOMPARE(runStops, 1);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->notice()->text(), QStringLiteral("Stopping the script\u2026"));
+        QCOMPARE(dialog->stopButton()->text(), QStringLiteral("Stopping\u2026"));
+        QVERIFY(!dialog->stopButton()->isEnabled());
+        // The button's text fits it, and its right edge stays where it was.
+        QVERIFY(dialog->stopButton()->width() >= dialog->stopButton()->sizeHint().width());
+        QCOMPARE(controller->Update("Working", 30), 1);
+        // Asked once: more requests while the run ends change nothing.
+        dialog->close();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        QCOMPARE(runStops, 1);
+        // A dialog opened again starts afresh.
+        controller->Update("", 0);
+        controller->Update("Again", 0);
+        QVERIFY(controller->dialog()->notice()->isHidden());
+        QCOMPARE(controller->dialog()->stopButton()->text(), QStringLiteral("Stop!"));
     }
 
     void barPaintsGreyUpToTheFill() {

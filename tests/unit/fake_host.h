@@ -22,6 +22,11 @@ struct DebugCall {
     std::vector<std::string> variableLines;
 };
 
+struct RunStop {
+    unsigned line;
+    size_t messagesBefore;  // how many messages had been shown by then
+};
+
 class FakePreview : public PreviewWindow {
 public:
     explicit FakePreview(int* refreshCount, int* destroyedCount)
@@ -42,6 +47,7 @@ public:
     std::vector<ProgressCall> progressCalls;
     std::vector<DebugCall> debugCalls;
     std::vector<unsigned> selectedLines;
+    std::vector<RunStop> runStops;
     std::vector<std::string> fileNameTitles;
     int dispatchCount = 0;
     int closeRequests = 0;
@@ -87,6 +93,7 @@ public:
         return fileNameAnswer;
     }
     void SelectEditorLine(unsigned line) override { selectedLines.push_back(line); }
+    void RunStopped(unsigned line) override { runStops.push_back({line, messages.size()}); }
     void RequestClose() override { ++closeRequests; }
     std::unique_ptr<PreviewWindow> CreatePreview(const Image&, std::string_view title, int, int,
                                                  int, int) override {

@@ -607,6 +607,64 @@ TEST(FusedCodeTest, EachNextGetsTheLoopFormItsBodyAllows) {
     }
 }
 
+// A stop names the line of the instruction it came in, fused or not: errors
+// in instructions next to fused ones and in the bodies of pixel loops, errors
+// right after whole pixel passes, and stops at dispatches inside them.
+TEST(FusedCodeTest, StopsNameTheLineThePlainInstructionsWouldName) {
+    const std::string images =
+        Lines({"DevCon a,b", "RGB pix", "float x,y,d,k", "string s", "a=CreateImage(64,40,24)",
+               "b=CreateImage(64,40,24)", "d=3"});                  // lines 1 to 7
+    const std::string rows = "For y=0 to 39\r\nFor x=0 to 63\r\n";  // lines 8 and 9
+    struct Case {
+        std::string script;
+        int stopAtDispatch;
+        const char* message;
+        unsigned firstLine;  // the line named, or the range it lies in
+        unsigned lastLine;
+    } cases[] = {
+        // A division by zero in the 37th pass, between fused assignments.
+        {Lines({"float i,s,t", "For i=1 to 100", "s=s+i", "if(i=37)", "t=i%0", "endif", "s=s*1.5",
+                "Next i"}),
+         0, "Error: Division by zero in '%'", 5, 5},
+        // In the body of a pixel loop, in its fourth row.
+        {images + rows +
+             Lines({"pix=GetPixel(a,x,y)", "pix.Red=pix.Green", "pix.Blue=x%d",
+                    "SetPixel(b,x,y,pix)", "Next x", "d=d-1", "Next y"}),
+         0, "Error: Division by zero in '%'", 12, 12},
+        // After three rows of whole pixel passes.
+        {images + rows +
+             Lines({"pix=GetPixel(a,x,y)", "pix.Red=pix.Green", "SetPixel(b,x,y,pix)", "Next x",
+                    "d=d-1", "k=y%d", "Next y"}),
+         0, "Error: Division by zero in '%'", 15, 15},
+        // A pixel write the fused instruction leaves to the plain one.
+        {images + rows + Lines({"pix=GetPixel(a,x,y)", "SetPixel(b,x,s,pix)", "Next x", "Next y"}),
+         0, "Error: Argument not numeric", 11, 11},
+        // Stops at the first and second dispatch, inside whole pixel passes.
+        {images + rows +
+             Lines({"pix=GetPixel(a,x,y)", "pix.Red=pix.Green", "SetPixel(b,x,y,pix)", "Next x",
+                    "Next y"}),
+         1, "Warning: Program stopped", 8, 14},
+        {images + rows +
+             Lines({"pix=GetPixel(a,x,y)", "pix.Red=pix.Green", "SetPixel(b,x,y,pix)", "Next x",
+                    "Next y"}),
+         2, "Warning: Program stopped", 8, 14},
+        // In the middle of whole passes of target = a op b.
+        {kArithmeticLoop, 2, "Warning: Program stopped", 2, 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        const Outcome plain = RunWith(false, c.script, c.stopAtDispatch);
+        const Outcome fused = RunWith(true, c.script, c.stopAtDispatch);
+        EXPECT_EQ(plain.messages, std::vector<std::string>{c.message});
+        EXPECT_EQ(fused.messages, plain.messages);
+        EXPECT_EQ(plain.result.outcome, RunOutcome::Stopped);
+        EXPECT_GE(plain.result.line, c.firstLine);
+        EXPECT_LE(plain.result.line, c.lastLine);
+        EXPECT_EQ(fused.result.line, plain.result.line);
+        EXPECT_EQ(fused.executed, plain.executed);
+    }
+}
+
 TEST(FusedCodeTest, OnlyTheKnownSequencesAreFused) {
     testing::FakeHost host;
     Machine machine(&host);

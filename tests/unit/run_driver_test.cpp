@@ -2,6 +2,7 @@
 // message-dispatch cadence of the execution loop.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <functional>
 #include <string>
 
@@ -38,11 +39,101 @@ TEST_F(RunDriverTest, CompileErrorIsShownAndItsLineReturned) {
     EXPECT_EQ(host.messages[0], "[0012] Error: Instruction not found 'foo bar'");
 }
 
-TEST_F(RunDriverTest, RunTimeErrorIsShownWithoutLine) {
+TEST_F(RunDriverTest, RunTimeErrorIsShownAsItIsAndNamesItsLine) {
     const RunResult result = Run("string s\r\nfloat x\r\nx=s+1\r\nDspMes(\"not reached\")\r\n");
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
-    EXPECT_EQ(result.line, 0u);
+    EXPECT_EQ(result.line, 3u);
+    EXPECT_FALSE(result.lineInMessage);
     EXPECT_EQ(host.messages, std::vector<std::string>{"Error: Argument not numeric"});
+}
+
+// Where each kind of stop leaves the run: the line it names, and whether the
+// message names it already. Run-time messages keep their texts.
+TEST(RunDriverStopLineTest, EveryStopNamesTheLineItHappenedIn) {
+    struct Case {
+        const char* script;
+        std::deque<int> debugAnswers;
+        RunOutcome outcome;
+        unsigned line;
+        bool lineInMessage;
+        const char* message;
+    } cases[] = {
+        {"float x\r\n\r\nx=(1\r\n",
+         {},
+         RunOutcome::CompileError,
+         3,
+         true,
+         "[0003] Error: In formula '(1'"},
+        {"float a\r\nIF(a)\r\nENDIF\r\nELSE\r\n",
+         {},
+         RunOutcome::CompileError,
+         4,
+         false,
+         "Else senza IF"},
+        {"float a\r\n' note\r\nENDIF\r\na=1\r\n",
+         {},
+         RunOutcome::CompileError,
+         3,
+         false,
+         "Endif senza IF"},
+        {"float a\r\nIF(a)\r\na=1\r\n",
+         {},
+         RunOutcome::CompileError,
+         2,
+         true,
+         "[0002] Error: IF without ENDIF"},
+        {"DevCon img\r\n\r\nimg=LoadImage(\"no such file.bmp\")\r\n",
+         {},
+         RunOutcome::Stopped,
+         3,
+         false,
+         "Error: Loading image 'no such file.bmp'"},
+        {"float x,y\r\nx=2\r\ny=x\r\ny=7%(x-2)\r\n",
+         {},
+         RunOutcome::Stopped,
+         4,
+         false,
+         "Error: Division by zero in '%'"},
+        {"float x\r\nx=1\r\nx=SIN()\r\n",
+         {},
+         RunOutcome::Stopped,
+         3,
+         false,
+         "Error: Missing argument"},
+        // The FOR line's assignment of its start value.
+        {"string s\r\nFor s=1 to 3\r\nNext s\r\n",
+         {},
+         RunOutcome::Stopped,
+         2,
+         false,
+         "Error: Unknown assignment"},
+        {"float i\r\nFor i=1 to 3\r\n  Debug\r\nNext i\r\n",
+         {1, 2},
+         RunOutcome::Stopped,
+         3,
+         false,
+         "Debug: Program stopped"},
+        {"float x\r\nx=1\r\n", {}, RunOutcome::Normal, 0, false, nullptr},
+        {"float x\r\nRETURN\r\nx=1%0\r\n", {}, RunOutcome::Normal, 0, false, nullptr},
+    };
+    for (const Case& c : cases) {
+        testing::FakeHost host;
+        host.debugAnswers = c.debugAnswers;
+        Machine machine(&host);
+        const RunResult result = RunScript(machine, c.script);
+        EXPECT_EQ(result.outcome, c.outcome) << c.script;
+        EXPECT_EQ(result.line, c.line) << c.script;
+        EXPECT_EQ(result.lineInMessage, c.lineInMessage) << c.script;
+        const std::vector<std::string> expected =
+            c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{};
+        EXPECT_EQ(host.messages, expected) << c.script;
+        // The host hears where the run stopped before the message is shown.
+        ASSERT_EQ(host.runStops.size(), c.message ? 1u : 0u) << c.script;
+        if (c.message) {
+            EXPECT_EQ(host.runStops[0].line, c.line) << c.script;
+            EXPECT_EQ(host.runStops[0].messagesBefore, 0u) << c.script;
+        }
+    }
 }
 
 TEST_F(RunDriverTest, EverythingIsClearedAfterARun) {
@@ -96,9 +187,43 @@ TEST(RunDriverReentryTest, RunDuringARunStopsTheRunningScript) {
     const RunResult outer =
         RunScript(machine, "float i\r\nFor i=1 to 100000\r\nNext i\r\nDspMes(\"not reached\")\r\n");
     EXPECT_EQ(nested.outcome, RunOutcome::Refused);
+    EXPECT_EQ(nested.line, 0u);
     EXPECT_EQ(outer.outcome, RunOutcome::Stopped);
     EXPECT_EQ(host.messages, std::vector<std::string>{"Warning: Program stopped"});
     EXPECT_EQ(host.dispatchCount, 1);  // stopped right after the first dispatch
+    EXPECT_EQ(outer.line, 3u);         // in the loop's NEXT
+}
+
+TEST(RunDriverReentryTest, StopAfterAJumpNamesTheJumpsLine) {
+    // Five instructions before the FOR header (6) and 168 passes of the empty
+    // body's NEXT (6 each): the 1025th instruction is the jump of the 169th
+    // NEXT, which leads back to the FOR line's last instruction.
+    ReenteringHost host;
+    Machine machine(&host);
+    host.onDispatch = [&] { RunScript(machine, ""); };
+    const RunResult result =
+        RunScript(machine, "float i,x\r\nx=1\r\nx=2\r\nDebug\r\nFor i=1 to 100000\r\nNext i\r\n");
+    EXPECT_EQ(machine.ExecutedCount, 1025u);
+    EXPECT_EQ(result.outcome, RunOutcome::Stopped);
+    EXPECT_EQ(result.line, 6u);
+}
+
+TEST(RunDriverReentryTest, StopBeforeTheFirstInstructionNamesNoLine) {
+    // A stop requested from outside while the script compiled.
+    class StoppingHost : public testing::FakeHost {
+    public:
+        Machine* machine = nullptr;
+        bool StopRequested() override {
+            PushStop(*machine, "Warning: Program stopped");
+            return true;
+        }
+    } host;
+    Machine machine(&host);
+    host.machine = &machine;
+    const RunResult result = RunScript(machine, "float x\r\nx=1\r\n");
+    EXPECT_EQ(result.outcome, RunOutcome::Stopped);
+    EXPECT_EQ(result.line, 0u);
+    EXPECT_EQ(host.messages, std::vector<std::string>{"Warning: Program stopped"});
 }
 
 // Scripts that execute an exact number of instructions: a FOR header (6), n
