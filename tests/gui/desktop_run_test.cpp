@@ -208,6 +208,7 @@ private slots:
         QStringList variables;
         QString selected;
         QRect previewFrame;
+        QSize previewPicture;
         QString previewTitle;
         WhenModalAppears([&](QWidget* modal) {
             auto* dialog = qobject_cast<DebugDialog*>(modal);
@@ -219,6 +220,7 @@ private slots:
             const QList<PreviewWidget*> previews = OpenPreviews();
             if (previews.size() == 1) {
                 previewFrame = previews.first()->frameGeometry();
+                previewPicture = previews.first()->viewport()->size();
                 previewTitle = previews.first()->windowTitle();
             }
             dialog->continueButton()->click();
@@ -233,7 +235,9 @@ private slots:
                  qPrintable(variables.join('|')));
         QVERIFY(variables.contains(QStringLiteral("float           x = 2.5")));
         QCOMPARE(previewTitle, QStringLiteral("Output"));
-        QCOMPARE(previewFrame, QRect(5, 5, 108, 76));
+        // The default size frames the image exactly.
+        QCOMPARE(previewFrame.topLeft(), QPoint(5, 5));
+        QCOMPARE(previewPicture, QSize(100, 50));
         QVERIFY(seen->seen);
         QCOMPARE(seen->text, QStringLiteral("after"));  // Continue went on
         QVERIFY(OpenPreviews().isEmpty());              // released with the image
