@@ -282,9 +282,12 @@ private slots:
         QCOMPARE(dialog.fileMode(), QFileDialog::ExistingFile);
         QCOMPARE(dialog.nameFilters().size(), 1);
         const QString filter = dialog.nameFilters().constFirst();
-        QVERIFY(filter.startsWith(QStringLiteral("Windows BMP")));
+        QCOMPARE(filter, QStringLiteral("Windows BMP (*.bmp)"));
+        // The dialog compares names with the pattern without regard to case.
+        QCOMPARE(dialog.filter() & QDir::CaseSensitive, QDir::Filters());
         const QString pattern = filter.section(u'(', 1).chopped(1);
-        const QRegularExpression match(QRegularExpression::wildcardToRegularExpression(pattern));
+        const QRegularExpression match(QRegularExpression::wildcardToRegularExpression(pattern),
+                                       QRegularExpression::CaseInsensitiveOption);
         for (const char* name : {"a.bmp", "B.BMP", "c.Bmp"})
             QVERIFY2(match.match(QLatin1String(name)).hasMatch(), name);
         for (const char* name : {"a.png", "bmp", "a.bmpx"})
