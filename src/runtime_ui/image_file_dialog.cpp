@@ -24,6 +24,8 @@ constexpr double kScreenShare = 0.9;
 constexpr int kRowsMeasured = 1000;
 // Name, size, type, date.
 constexpr int kColumns = 4;
+// The fewest characters of a name the name column keeps room for.
+constexpr int kLeastNameCharacters = 16;
 
 QRect AvailableArea(const QWidget& widget) {
     const QWidget* near = widget.parentWidget() != nullptr ? widget.parentWidget() : &widget;
@@ -98,8 +100,12 @@ private:
             header->resizeSection(column, m_needed[column]);
             others += m_needed[column];
         }
-        // Where the screen leaves too little room the view scrolls across.
-        header->resizeSection(0, std::max(m_needed[0], m_view.viewport()->width() - others));
+        // Where the screen leaves too little room, the name gives way (shown
+        // shortened in the middle) down to a few characters; then the view
+        // scrolls across.
+        const int least =
+            std::min(m_needed[0], m_view.fontMetrics().averageCharWidth() * kLeastNameCharacters);
+        header->resizeSection(0, std::max(least, m_view.viewport()->width() - others));
     }
 
     QFileDialog& m_dialog;

@@ -49,11 +49,12 @@ bool EveryColumnFilled(const QTreeView& view) {
     return true;
 }
 
-// The first text of the view that its column is too narrow for, or "".
-QString FirstCutText(const QTreeView& view) {
+// The first text of the view from column `first` on that its column is too
+// narrow for, or "".
+QString FirstCutText(const QTreeView& view, int first = 0) {
     const QAbstractItemModel* model = view.model();
     for (int row = 0; row < model->rowCount(view.rootIndex()); ++row) {
-        for (int column = 0; column < model->columnCount(view.rootIndex()); ++column) {
+        for (int column = first; column < model->columnCount(view.rootIndex()); ++column) {
             if (view.header()->isSectionHidden(column)) continue;
             const QModelIndex index = model->index(row, column, view.rootIndex());
             if (view.sizeHintForIndex(index).width() > view.columnWidth(column)) {
@@ -105,6 +106,26 @@ private slots:
         QTRY_VERIFY(view->header()->length() <= view->viewport()->width());
         const QSize screen = dialog.screen()->availableGeometry().size();
         QVERIFY(dialog.width() <= screen.width() && dialog.height() <= screen.height());
+    }
+
+    void aNameTooLongForTheScreenGivesWay() {
+        QTemporaryDir dir;
+        const QString name = QString(150, u'n') + QStringLiteral(".bmp");
+        WriteFile(dir.filePath(name), 20000);
+        QFileDialog dialog;
+        ConfigureImageFileDialog(dialog, QStringLiteral("Pick one"));
+        dialog.setDirectory(dir.path());
+        dialog.show();
+        auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+        QVERIFY(view != nullptr);
+        QTRY_COMPARE(ListedNames(*view), QStringList{name});
+        QTRY_VERIFY(EveryColumnFilled(*view));
+        // Size, type and date stay whole beside a shortened name.
+        QTRY_COMPARE(FirstCutText(*view, 1), QString());
+        QTRY_VERIFY(view->header()->length() <= view->viewport()->width());
+        QVERIFY(view->columnWidth(0) >= view->fontMetrics().horizontalAdvance(QString(8, u'n')));
+        const QRect screen = dialog.screen()->availableGeometry();
+        QVERIFY(screen.contains(dialog.geometry()));
     }
 };
 
