@@ -294,8 +294,10 @@ void PreviewWidget::fitOuterSize() {
     // The position, like the size, is the frame's: placed before the frame was
     // known, the caption could lie above the screen's edge.
     const QSize before = size();
+    const QSize pictureBefore = viewport()->size();
     applyGeometry(frame);
-    if (size() != before) {
+    // The frame may also have cost or given a scroll bar.
+    if (size() != before || viewport()->size() != pictureBefore) {
         if (m_image != nullptr) m_image->MarkAllRowsChanged();
         if (isVisible()) bind();
     }
