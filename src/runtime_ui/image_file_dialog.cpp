@@ -40,8 +40,8 @@ QRect AvailableArea(const QWidget& widget) {
 class FileColumnFitter : public QObject {
 public:
     FileColumnFitter(QFileDialog& dialog, QTreeView& view)
-        : QObject(&view), m_dialog(dialog), m_view(view) {
-        view.viewport()->installEventFilter(this);
+        : QObject(&view), m_dialog(dialog), m_view(view), m_viewport(view.viewport()) {
+        m_viewport->installEventFilter(this);
     }
 
     void fitToFolder() {
@@ -70,7 +70,9 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == m_view.viewport() && event->type() == QEvent::Resize) apply();
+        // The viewport also has events while the view is being destroyed,
+        // when the view must no longer be asked anything.
+        if (event->type() == QEvent::Resize && watched == m_viewport) apply();
         return QObject::eventFilter(watched, event);
     }
 
@@ -110,6 +112,7 @@ private:
 
     QFileDialog& m_dialog;
     QTreeView& m_view;
+    QObject* const m_viewport;
     std::array<int, kColumns> m_needed{};
     bool m_measured = false;
 };
