@@ -44,13 +44,14 @@ For y=0 to h-1
 Next y
 SaveImage(img,"sample4.bmp")
 
-' 1 bit: a white disc on black.
+' 1 bit: a white disc of radius 50 on black. Expressions run from left to
+' right, so the brackets are needed: x-w/2 alone would be (x-w)/2.
 img=CreateImage(w,h,1)
 For y=0 to h-1
    For x=0 to w-1
-      dx=x-w/2
-      dy=y-h/2
-      if(dx*dx+dy*dy<2500)
+      dx=x-(w/2)
+      dy=y-(h/2)
+      if((dx*dx)+(dy*dy)<2500)
          SetPixelVal(img,x,y,1)
       endif
    Next x

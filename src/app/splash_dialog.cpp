@@ -1,9 +1,14 @@
 #include "app/splash_dialog.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QLocale>
+#include <QMainWindow>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdlib>
 
 #include "app/app_icons.h"
@@ -22,6 +27,10 @@ constexpr SplashTexts kItalian{"Linguaggio di script per bitmap - Versione 1.7",
                                {"Elabora bitmap a 1, 4, 8 e 24 bit lette da file",
                                 "o dagli appunti, pixel per pixel o attraverso la palette.",
                                 "Ulteriori informazioni nella guida in linea."}};
+
+// Dialog units from the top left of the owner's editor area.
+constexpr int kOffsetX = 50;
+constexpr int kOffsetY = 30;
 
 constexpr SplashTexts kEnglish{
     "Bitmap scripting language - Version 1.7",
@@ -65,7 +74,9 @@ SplashLanguage SplashLanguageFromEnvironment() {
 }
 
 SplashDialog::SplashDialog(QWidget* owner, SplashLanguage language)
-    : QDialog(owner, Qt::SplashScreen | Qt::FramelessWindowHint), m_language(language) {
+    : QDialog(owner, Qt::SplashScreen | Qt::FramelessWindowHint),
+      m_language(language),
+      m_owner(owner) {
     setModal(false);
     setObjectName(QStringLiteral("splash"));
     // A thin border and no caption.
@@ -100,18 +111,66 @@ SplashDialog::SplashDialog(QWidget* owner, SplashLanguage language)
 
     m_timer = new QTimer(this);
     m_timer->setSingleShot(true);
-    // Only the timer closes the splash; it is not shown again.
-    connect(m_timer, &QTimer::timeout, this, [this] { done(1); });
-
-    if (owner != nullptr) move(owner->window()->mapToGlobal(QPoint(du.x(50), du.y(30))));
+    connect(m_timer, &QTimer::timeout, this, &SplashDialog::hideSplash);
+    placeOverOwner();
 }
 
 void SplashDialog::showFor(int milliseconds) {
     // The time counts from now: showing a window can dispatch events, and a
     // script that starts meanwhile must not hold the splash open.
     m_timer->start(milliseconds);
+    // Every click and key press of the application passes here while the
+    // splash is up, and so do the owner's moves, which showing a window on X11
+    // can deliver at once.
+    qApp->installEventFilter(this);
+    placeOverOwner();
     show();
     raise();
+}
+
+void SplashDialog::hideSplash() {
+    // It is not shown again.
+    qApp->removeEventFilter(this);
+    m_timer->stop();
+    if (isVisible()) done(1);
+}
+
+bool SplashDialog::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::KeyPress:
+            // The click or key still goes where it was meant to.
+            hideSplash();
+            break;
+        case QEvent::Move:
+        case QEvent::Resize:
+            // The window manager places the main window only after it is shown.
+            // Placed once the owner has laid out its bars for the new geometry.
+            if (m_owner && watched == m_owner->window()) {
+                QTimer::singleShot(0, this, &SplashDialog::placeOverOwner);
+            }
+            break;
+        default:
+            break;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void SplashDialog::placeOverOwner() {
+    if (!m_owner) return;
+    QWidget* window = m_owner->window();
+    QWidget* area = window;
+    if (auto* main = qobject_cast<QMainWindow*>(window); main && main->centralWidget()) {
+        area = main->centralWidget();
+    }
+    const DialogUnits du(font());
+    QPoint at = area->mapToGlobal(QPoint(du.x(kOffsetX), du.y(kOffsetY)));
+    if (const QScreen* screen = window->screen()) {
+        const QRect room = screen->availableGeometry();
+        at.setX(std::max(room.left(), std::min(at.x(), room.x() + room.width() - width())));
+        at.setY(std::max(room.top(), std::min(at.y(), room.y() + room.height() - height())));
+    }
+    move(at);
 }
 
 QStringList SplashDialog::texts() const {

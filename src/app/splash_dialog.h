@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 
 class QTimer;
@@ -31,16 +32,26 @@ public:
 
     SplashDialog(QWidget* owner, SplashLanguage language);
 
-    // Shows the splash and hides it once `milliseconds` have passed.
+    // Shows the splash over the owner's editor area and hides it once
+    // `milliseconds` have passed, or at the first click or key press.
     void showFor(int milliseconds = kShowMilliseconds);
 
     SplashLanguage language() const { return m_language; }
     // The splash's texts, top to bottom.
     QStringList texts() const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // Places the splash at its offset from the top left of the owner's editor
+    // area (below the menu and tool bars), inside the screen.
+    void placeOverOwner();
+    void hideSplash();
+
     SplashLanguage m_language;
     QTimer* m_timer = nullptr;
+    QPointer<QWidget> m_owner;
 };
 
 }  // namespace tarvil

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <algorithm>
 
 #include "runtime_ui/dialog_units.h"
 #include "runtime_ui/engine_text.h"
@@ -12,6 +13,11 @@
 namespace tarvil {
 
 namespace {
+constexpr int kIconSide = 32;
+// Dialog units: where the heading right of the icon and the column titles below it begin.
+constexpr int kHeadingLeft = 25;
+constexpr int kColumnTitlesTop = 25;
+
 QLabel* AddLabel(QWidget* parent, const QString& text, const QRect& geometry,
                  Qt::Alignment alignment) {
     auto* label = new QLabel(text, parent);
@@ -30,9 +36,14 @@ DebugDialog::DebugDialog(QWidget* owner, unsigned line, std::span<const std::str
     setFixedSize(du.size(249, 183));
     if (owner != nullptr) move(owner->window()->mapToGlobal(QPoint(0, 0)));
 
+    // The icon keeps its own size, 32 pixels, as long as the heading beside it
+    // and the column titles below leave room: a smaller field would cut it.
+    const int iconSide = std::min(
+        {kIconSide, du.x(kHeadingLeft - 1) - du.x(6), du.y(kColumnTitlesTop - 1) - du.y(6)});
     auto* icon = new QLabel(this);
-    icon->setPixmap(windowIcon().pixmap(QSize(32, 32)));
-    icon->setGeometry(du.rect(6, 6, 14, 18));
+    icon->setObjectName(QStringLiteral("icon"));
+    icon->setPixmap(windowIcon().pixmap(QSize(iconSide, iconSide)));
+    icon->setGeometry(du.x(6), du.y(6), iconSide, iconSide);
 
     const int textHeight = QFontMetrics(font()).height();
     auto labelRect = [&](int x, int y, int w, int h) {
@@ -40,11 +51,13 @@ DebugDialog::DebugDialog(QWidget* owner, unsigned line, std::span<const std::str
         r.setHeight(std::max(r.height(), textHeight));
         return r;
     };
-    AddLabel(this, QStringLiteral("Variables state"), labelRect(25, 10, 65, 8), Qt::AlignLeft);
+    AddLabel(this, QStringLiteral("Variables state"), labelRect(kHeadingLeft, 10, 65, 8),
+             Qt::AlignLeft);
     AddLabel(this, QStringLiteral("line:"), labelRect(160, 10, 20, 7), Qt::AlignRight);
-    AddLabel(this, QStringLiteral("Type"), labelRect(5, 25, 19, 9), Qt::AlignLeft);
-    AddLabel(this, QStringLiteral("Name"), labelRect(45, 25, 30, 7), Qt::AlignRight);
-    AddLabel(this, QStringLiteral("Contents"), labelRect(85, 25, 40, 7), Qt::AlignLeft);
+    AddLabel(this, QStringLiteral("Type"), labelRect(5, kColumnTitlesTop, 19, 9), Qt::AlignLeft);
+    AddLabel(this, QStringLiteral("Name"), labelRect(45, kColumnTitlesTop, 30, 7), Qt::AlignRight);
+    AddLabel(this, QStringLiteral("Contents"), labelRect(85, kColumnTitlesTop, 40, 7),
+             Qt::AlignLeft);
 
     m_line = new QLineEdit(QString::number(line), this);
     m_line->setReadOnly(true);

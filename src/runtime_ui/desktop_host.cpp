@@ -9,6 +9,7 @@
 #include "engine/machine.h"
 #include "runtime_ui/debug_dialog.h"
 #include "runtime_ui/engine_text.h"
+#include "runtime_ui/image_file_dialog.h"
 #include "runtime_ui/message_box.h"
 #include "runtime_ui/preview_window.h"
 #include "runtime_ui/stop_signals.h"
@@ -89,12 +90,16 @@ std::string DesktopHost::GetFileName(std::string_view title) {
 }
 
 void ConfigureImageFileDialog(QFileDialog& dialog, const QString& title) {
+    // Qt's own dialog: a desktop's dialog may match the pattern by letter case.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setWindowTitle(title);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    // File names are case-sensitive here: the pattern takes .bmp, .BMP and every mix.
-    dialog.setNameFilter(QStringLiteral("Windows BMP (*.[bB][mM][pP])"));
+    dialog.setNameFilter(QStringLiteral("Windows BMP (*.bmp)"));
+    // File names are case-sensitive here, the pattern is not: .bmp, .BMP and every mix.
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
     dialog.setOption(QFileDialog::ReadOnly, false);
+    FitFileDialogColumns(dialog);
 }
 
 std::optional<std::string> ScriptFilePath(const QString& path) {

@@ -1,9 +1,11 @@
 #include "runtime_ui/preview_window.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 #include <QWindow>
@@ -21,6 +23,16 @@ constexpr int kLineStep = 10;
 constexpr int kPaintBandBytes = 96 * 1024;
 // Scroll range of a window whose image has no pixels.
 constexpr int kDefaultRange = 100;
+
+// The part of the screen a window at `at` may take: that screen's, else the
+// owner's, else the primary screen's, less panels and docks.
+QRect AvailableArea(QPoint at, const QWidget* owner) {
+    QScreen* screen = QGuiApplication::screenAt(at);
+    if (screen == nullptr && owner != nullptr) screen = owner->screen();
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return {0, 0, 1 << 17, 1 << 17};
+    return screen->availableGeometry();
+}
 
 QMargins FrameMarginsOf(const QWidget* window) {
     const QRect frame = window->frameGeometry();
@@ -61,8 +73,53 @@ QSize ClientSizeForOuter(QSize outer, QMargins frame) {
             std::max(1, outer.height() - frame.top() - frame.bottom())};
 }
 
+PreviewGeometry PlacePreview(QSize image, bool hasPixels, QRect requested, QMargins frame,
+                             QRect available, QSize bars) {
+    const bool fitWidth = hasPixels && requested.width() == image.width() + kDefaultFrameWidth;
+    const bool fitHeight = hasPixels && requested.height() == image.height() + kDefaultFrameHeight;
+    const QSize asked = ClientSizeForOuter(requested.size(), frame);
+    // The largest window the screen holds with its frame.
+    const QSize room = ClientSizeForOuter(available.size(), frame);
+
+    PreviewGeometry g;
+    g.horizontalBar = !hasPixels || (!fitWidth && image.width() > requested.width());
+    g.verticalBar = !hasPixels || (!fitHeight && image.height() > requested.height());
+    // A bar gained on one side takes room from the other, which may then need
+    // one too: bars are only ever added, so this ends within three rounds.
+    for (bool changed = true; changed;) {
+        const QSize wanted(
+            fitWidth ? image.width() + (g.verticalBar ? bars.width() : 0) : asked.width(),
+            fitHeight ? image.height() + (g.horizontalBar ? bars.height() : 0) : asked.height());
+        g.client = wanted.boundedTo(room);
+        changed = false;
+        if (!hasPixels) break;
+        // A window the screen cut short, or one fitted to the image that lost
+        // room to a bar, shows the rest of the image through scroll bars.
+        const QSize picture(g.client.width() - (g.verticalBar ? bars.width() : 0),
+                            g.client.height() - (g.horizontalBar ? bars.height() : 0));
+        const bool cutWidth = fitWidth || g.client.width() < wanted.width();
+        const bool cutHeight = fitHeight || g.client.height() < wanted.height();
+        if (!g.horizontalBar && cutWidth && picture.width() < image.width()) {
+            g.horizontalBar = changed = true;
+        }
+        if (!g.verticalBar && cutHeight && picture.height() < image.height()) {
+            g.verticalBar = changed = true;
+        }
+    }
+
+    const QSize outer = g.client.grownBy(frame);
+    const int x =
+        std::max(available.left(),
+                 std::min(requested.x(), available.x() + available.width() - outer.width()));
+    const int y =
+        std::max(available.top(),
+                 std::min(requested.y(), available.y() + available.height() - outer.height()));
+    g.frame = QRect(QPoint(x, y), outer);
+    return g;
+}
+
 PreviewWidget::PreviewWidget(const Image& image, const QString& title, QRect outer, QWidget* owner)
-    : QAbstractScrollArea(nullptr), m_image(&image), m_outer(outer) {
+    : QAbstractScrollArea(nullptr), m_image(&image), m_requested(outer), m_owner(owner) {
     // No close button: the window lives as long as its image. A window with an
     // owner is of the dialog type, the only kind X11 window managers keep above
     // the window it belongs to (a plain window's owner is never passed on).
@@ -74,11 +131,6 @@ PreviewWidget::PreviewWidget(const Image& image, const QString& title, QRect out
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setCursor(Qt::ArrowCursor);
 
-    const bool hasPixels = image.hasPixels;
-    const bool vertical = !hasPixels || image.Height() > outer.height();
-    const bool horizontal = !hasPixels || image.Width() > outer.width();
-    setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-    setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()}) {
         // The thumb moves while dragged; the picture follows when it is released.
         bar->setTracking(false);
@@ -91,11 +143,25 @@ PreviewWidget::PreviewWidget(const Image& image, const QString& title, QRect out
             [this](int action) { onAction(Qt::Vertical, action); });
 
     // Windows of images without pixels have no owner.
-    if (hasPixels) KeepAboveOwner(this, owner);
+    if (image.hasPixels) KeepAboveOwner(this, owner);
+    // Until the window manager has framed this window, the owner's frame is the
+    // best guess of what it will add.
     QMargins frame;
     if (owner != nullptr) frame = FrameMarginsOf(owner->window());
-    move(outer.topLeft());
-    resize(ClientSizeForOuter(outer.size(), frame));
+    applyGeometry(frame);
+}
+
+void PreviewWidget::applyGeometry(QMargins frame) {
+    const bool hasPixels = m_image != nullptr && m_image->hasPixels;
+    const QSize image = hasPixels ? QSize(m_image->Width(), m_image->Height()) : QSize();
+    const QSize bars(verticalScrollBar()->sizeHint().width(),
+                     horizontalScrollBar()->sizeHint().height());
+    const PreviewGeometry g = PlacePreview(image, hasPixels, m_requested, frame,
+                                           AvailableArea(m_requested.topLeft(), m_owner), bars);
+    setHorizontalScrollBarPolicy(g.horizontalBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(g.verticalBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    if (frameGeometry().topLeft() != g.frame.topLeft()) move(g.frame.topLeft());
+    if (size() != g.client) resize(g.client);
 }
 
 void PreviewWidget::bind() {
@@ -195,9 +261,13 @@ void PreviewWidget::closeEvent(QCloseEvent* event) {
 bool PreviewWidget::event(QEvent* event) {
     // The window manager's frame is known only once the window is up, and on X11
     // only some time after: until then the window is fitted again whenever the
-    // window system moves it, and once with the frame known.
+    // window system shows, moves or exposes it, and once with the frame known.
     switch (event->type()) {
         case QEvent::Show:
+            // Exposure comes to the window alone: the frame is there by then,
+            // even when the window manager left the window where it was.
+            if (windowHandle() != nullptr) windowHandle()->installEventFilter(this);
+            [[fallthrough]];
         case QEvent::Move:
             if (!m_fitted) QTimer::singleShot(0, this, &PreviewWidget::fitOuterSize);
             break;
@@ -207,17 +277,27 @@ bool PreviewWidget::event(QEvent* event) {
     return QAbstractScrollArea::event(event);
 }
 
+bool PreviewWidget::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == windowHandle() && event->type() == QEvent::Expose && !m_fitted) {
+        QTimer::singleShot(0, this, &PreviewWidget::fitOuterSize);
+    }
+    return QAbstractScrollArea::eventFilter(watched, event);
+}
+
 void PreviewWidget::fitOuterSize() {
     if (m_fitted) return;
     const QMargins frame = FrameMarginsOf(this);
+    // A shown window without a frame is not framed yet: the guess stands.
+    if (frame.isNull() && isVisible()) return;
     // Fitted with a frame, the window is the user's to move from now on.
-    m_fitted = !frame.isNull() || !isVisible();
+    m_fitted = true;
     // The position, like the size, is the frame's: placed before the frame was
     // known, the caption could lie above the screen's edge.
-    if (frameGeometry().topLeft() != m_outer.topLeft()) move(m_outer.topLeft());
-    const QSize client = ClientSizeForOuter(m_outer.size(), frame);
-    if (client != size()) {
-        resize(client);
+    const QSize before = size();
+    const QSize pictureBefore = viewport()->size();
+    applyGeometry(frame);
+    // The frame may also have cost or given a scroll bar.
+    if (size() != before || viewport()->size() != pictureBefore) {
         if (m_image != nullptr) m_image->MarkAllRowsChanged();
         if (isVisible()) bind();
     }

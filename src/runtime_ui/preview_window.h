@@ -3,6 +3,7 @@
 
 #include <QAbstractScrollArea>
 #include <QPoint>
+#include <QPointer>
 #include <QSize>
 #include <memory>
 #include <string_view>
@@ -26,6 +27,30 @@ int ScrollMaximum(int extent, int client);
 // The client size that gives a window of outer size `outer` with `frame` around it.
 QSize ClientSizeForOuter(QSize outer, QMargins frame);
 
+// PREVIEW's default window size is the image's size plus these, the frame a
+// window had where the language began. A size of exactly that asks for a
+// window that shows the whole image and nothing else.
+inline constexpr int kDefaultFrameWidth = 8;
+inline constexpr int kDefaultFrameHeight = 26;
+
+// Where a preview goes on the screen and how large it is.
+struct PreviewGeometry {
+    QRect frame;   // the window with its frame, as placed on the screen
+    QSize client;  // the window without its frame: the picture and its scroll bars
+    bool horizontalBar = false;
+    bool verticalBar = false;
+};
+
+// The geometry of a preview asked for at `requested` (outer position and
+// size). A width or height of the image's plus the default frame gives a
+// picture area of exactly the image's; any other is the outer size, with
+// scroll bars where the image is larger. The window is kept inside `available`
+// (a part that does not fit is shown through scroll bars), so that its
+// caption can always be reached. `frame` is the window manager's frame and
+// `bars` the width of a vertical and the height of a horizontal scroll bar.
+PreviewGeometry PlacePreview(QSize image, bool hasPixels, QRect requested, QMargins frame,
+                             QRect available, QSize bars);
+
 class PreviewWidget : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -38,8 +63,8 @@ public:
     // The image is going away: nothing is read from it any more.
     void detach() { m_image = nullptr; }
 
-    QRect requestedOuter() const { return m_outer; }
-    // Makes the outer size the requested one, once the frame is known.
+    QRect requestedOuter() const { return m_requested; }
+    // Places and sizes the window for the requested geometry, once the frame is known.
     void fitOuterSize();
 
 protected:
@@ -47,12 +72,16 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void onAction(Qt::Orientation orientation, int action);
+    // Places, sizes and sets the scroll bars for a frame of `frame`.
+    void applyGeometry(QMargins frame);
 
     const Image* m_image;
-    QRect m_outer;
+    QRect m_requested;
+    QPointer<QWidget> m_owner;
     bool m_fitted = false;
 };
 

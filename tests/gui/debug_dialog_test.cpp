@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include "app/app_icons.h"
 #include "gui_test_support.h"
 #include "runtime_ui/debug_dialog.h"
 
@@ -49,6 +50,30 @@ private slots:
         QCOMPARE(dialog.continueButton()->text(), QStringLiteral("Continue"));
         QCOMPARE(dialog.stopButton()->text(), QStringLiteral("Stop"));
         QVERIFY(dialog.continueButton()->isDefault());
+    }
+
+    void theIconIsShownWhole() {
+        // The application's icon, as the desktop application sets it.
+        QApplication::setWindowIcon(MakeIcon(AppIcon::Application));
+        DebugDialog dialog(nullptr, 7, m_lines);
+        const QLabel* icon = nullptr;
+        for (const QLabel* label : dialog.findChildren<QLabel*>()) {
+            if (!label->pixmap().isNull()) icon = label;
+        }
+        QVERIFY(icon != nullptr);
+        const QSize shown = icon->pixmap().deviceIndependentSize().toSize();
+        QVERIFY2(shown.width() >= 16, "the icon is drawn at a readable size");
+        QVERIFY2(icon->contentsRect().contains(QRect(QPoint(0, 0), shown)),
+                 qPrintable(QStringLiteral("a %1x%2 icon in a %3x%4 field")
+                                .arg(shown.width())
+                                .arg(shown.height())
+                                .arg(icon->contentsRect().width())
+                                .arg(icon->contentsRect().height())));
+        for (const QLabel* label : dialog.findChildren<QLabel*>()) {
+            if (label != icon)
+                QVERIFY2(!label->geometry().intersects(icon->geometry()),
+                         qPrintable(label->text()));
+        }
     }
 
     void answers_data() {

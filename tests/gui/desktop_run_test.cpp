@@ -372,6 +372,7 @@ private slots:
         QStringList variables;
         QString selected;
         QRect previewFrame;
+        QSize previewPicture;
         QString previewTitle;
         WhenModalAppears([&](QWidget* modal) {
             auto* dialog = qobject_cast<DebugDialog*>(modal);
@@ -383,6 +384,7 @@ private slots:
             const QList<PreviewWidget*> previews = OpenPreviews();
             if (previews.size() == 1) {
                 previewFrame = previews.first()->frameGeometry();
+                previewPicture = previews.first()->viewport()->size();
                 previewTitle = previews.first()->windowTitle();
             }
             dialog->continueButton()->click();
@@ -397,7 +399,9 @@ private slots:
                  qPrintable(variables.join('|')));
         QVERIFY(variables.contains(QStringLiteral("float           x = 2.5")));
         QCOMPARE(previewTitle, QStringLiteral("Output"));
-        QCOMPARE(previewFrame, QRect(5, 5, 108, 76));
+        // The default size frames the image exactly.
+        QCOMPARE(previewFrame.topLeft(), QPoint(5, 5));
+        QCOMPARE(previewPicture, QSize(100, 50));
         QVERIFY(seen->seen);
         QCOMPARE(seen->text, QStringLiteral("after"));  // Continue went on
         QVERIFY(OpenPreviews().isEmpty());              // released with the image
@@ -442,9 +446,12 @@ private slots:
         QCOMPARE(dialog.fileMode(), QFileDialog::ExistingFile);
         QCOMPARE(dialog.nameFilters().size(), 1);
         const QString filter = dialog.nameFilters().constFirst();
-        QVERIFY(filter.startsWith(QStringLiteral("Windows BMP")));
+        QCOMPARE(filter, QStringLiteral("Windows BMP (*.bmp)"));
+        // The dialog compares names with the pattern without regard to case.
+        QCOMPARE(dialog.filter() & QDir::CaseSensitive, QDir::Filters());
         const QString pattern = filter.section(u'(', 1).chopped(1);
-        const QRegularExpression match(QRegularExpression::wildcardToRegularExpression(pattern));
+        const QRegularExpression match(QRegularExpression::wildcardToRegularExpression(pattern),
+                                       QRegularExpression::CaseInsensitiveOption);
         for (const char* name : {"a.bmp", "B.BMP", "c.Bmp"})
             QVERIFY2(match.match(QLatin1String(name)).hasMatch(), name);
         for (const char* name : {"a.png", "bmp", "a.bmpx"})

@@ -1,5 +1,6 @@
 // Preview windows: sizes, scroll bars and ranges, the scroll rules, and the
 // conversion of the shown part of the packed bitmap.
+#include <QScreen>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -90,36 +91,140 @@ private slots:
         QCOMPARE(ClientSizeForOuter(QSize(108, 76), QMargins(4, 22, 4, 4)), QSize(100, 50));
     }
 
-    void smallImageOpensAtItsSizeWithoutScrollBars() {
+    void placement_data() {
+        QTest::addColumn<QSize>("image");
+        QTest::addColumn<QRect>("requested");
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QSize>("client");
+        QTest::addColumn<bool>("horizontal");
+        QTest::addColumn<bool>("vertical");
+        const QRect screen(0, 0, 1024, 768);
+        // The window manager's frame in these rows is 2 wide at the sides and
+        // the bottom and 20 high at the top; scroll bars are 15 pixels.
+        QTest::newRow("the default size shows exactly the image")
+            << QSize(100, 50) << QRect(5, 5, 108, 76) << screen << QRect(5, 5, 104, 72)
+            << QSize(100, 50) << false << false;
+        QTest::newRow("a given size is the outer size")
+            << QSize(100, 50) << QRect(5, 5, 150, 100) << screen << QRect(5, 5, 150, 100)
+            << QSize(146, 78) << false << false;
+        QTest::newRow("a given size smaller than the image scrolls")
+            << QSize(300, 200) << QRect(0, 0, 200, 150) << screen << QRect(0, 0, 200, 150)
+            << QSize(196, 128) << true << true;
+        QTest::newRow("only the larger side scrolls")
+            << QSize(300, 100) << QRect(0, 0, 200, 150) << screen << QRect(0, 0, 200, 150)
+            << QSize(196, 128) << true << false;
+        QTest::newRow("a position off the screen comes back")
+            << QSize(100, 50) << QRect(65535, 65535, 108, 76) << screen << QRect(920, 696, 104, 72)
+            << QSize(100, 50) << false << false;
+        QTest::newRow("a position under a panel comes out")
+            << QSize(100, 50) << QRect(0, 0, 150, 100) << QRect(0, 30, 1024, 738)
+            << QRect(0, 30, 150, 100) << QSize(146, 78) << false << false;
+        QTest::newRow("a window larger than the screen is cut to it")
+            << QSize(2000, 1500) << QRect(0, 0, 1280, 1024) << screen << QRect(0, 0, 1024, 768)
+            << QSize(1020, 746) << true << true;
+        QTest::newRow("a default window too wide for the screen scrolls across")
+            << QSize(1100, 500) << QRect(0, 0, 1108, 526) << screen << QRect(0, 0, 1024, 537)
+            << QSize(1020, 515) << true << false;
+        QTest::newRow("a default window too tall makes room for its bar")
+            << QSize(300, 1000) << QRect(0, 0, 308, 1026) << screen << QRect(0, 0, 319, 768)
+            << QSize(315, 746) << false << true;
+    }
+    void placement() {
+        QFETCH(QSize, image);
+        QFETCH(QRect, requested);
+        QFETCH(QRect, available);
+        QFETCH(QRect, frame);
+        QFETCH(QSize, client);
+        QFETCH(bool, horizontal);
+        QFETCH(bool, vertical);
+        const PreviewGeometry placed =
+            PlacePreview(image, true, requested, QMargins(2, 20, 2, 2), available, QSize(15, 15));
+        QCOMPARE(placed.frame, frame);
+        QCOMPARE(placed.client, client);
+        QCOMPARE(placed.horizontalBar, horizontal);
+        QCOMPARE(placed.verticalBar, vertical);
+        QVERIFY(available.contains(placed.frame));
+    }
+
+    void placementWithoutPixels() {
+        const PreviewGeometry placed =
+            PlacePreview(QSize(), false, QRect(10, 10, 200, 100), QMargins(2, 20, 2, 2),
+                         QRect(0, 0, 1024, 768), QSize(15, 15));
+        QCOMPARE(placed.frame, QRect(10, 10, 200, 100));
+        QVERIFY(placed.horizontalBar && placed.verticalBar);
+    }
+
+    void defaultSizeShowsTheImageWithoutMargins() {
         auto image = MakeImage(100, 50, 24);
         image->preview = CreatePreviewWindow(*image, "Output", 5, 5, 108, 76, nullptr);
         auto* widget = static_cast<PreviewHandle*>(image->preview.get())->widget();
         QCOMPARE(widget->windowTitle(), QStringLiteral("Output"));
-        QCOMPARE(widget->frameGeometry(), QRect(5, 5, 108, 76));
+        QCOMPARE(widget->frameGeometry().topLeft(), QPoint(5, 5));
+        QCOMPARE(widget->viewport()->size(), QSize(100, 50));
         QCOMPARE(widget->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QCOMPARE(widget->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QVERIFY(!(widget->windowFlags() & Qt::WindowCloseButtonHint));
         QVERIFY(widget->windowFlags() & Qt::WindowMinMaxButtonsHint);
         QVERIFY(!widget->close());  // the user cannot close it
-        // White right of and below the image.
         const QImage shown = widget->viewport()->grab().toImage();
-        QCOMPARE(QColor(shown.pixel(50, 25)), QColor(Qt::black));
-        QVERIFY(shown.width() > 100 && shown.height() > 50);
-        QCOMPARE(QColor(shown.pixel(shown.width() - 1, 10)), QColor(Qt::white));
-        QCOMPARE(QColor(shown.pixel(50, shown.height() - 1)), QColor(Qt::white));
-        QCOMPARE(QColor(shown.pixel(99, 49)), QColor(Qt::black));
-        QCOMPARE(QColor(shown.pixel(100, 49)), QColor(Qt::white));
+        QCOMPARE(shown.size(), QSize(100, 50));
+        for (const QPoint at : {QPoint(0, 0), QPoint(99, 0), QPoint(0, 49), QPoint(99, 49)})
+            QCOMPARE(QColor(shown.pixel(at)), QColor(Qt::black));
         // Releasing the image closes its window.
         QPointer<PreviewWidget> watch(widget);
         image.reset();
         QVERIFY(watch.isNull());
     }
 
+    void givenSizeShowsWhiteBesideASmallerImage() {
+        auto image = MakeImage(100, 50, 24);
+        auto handle = CreatePreviewWindow(*image, "Output", 5, 5, 150, 100, nullptr);
+        PreviewWidget* widget = handle->widget();
+        QCOMPARE(widget->frameGeometry(), QRect(5, 5, 150, 100));
+        QCOMPARE(widget->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QCOMPARE(widget->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        const QImage shown = widget->viewport()->grab().toImage();
+        QVERIFY(shown.width() > 100 && shown.height() > 50);
+        QCOMPARE(QColor(shown.pixel(50, 25)), QColor(Qt::black));
+        QCOMPARE(QColor(shown.pixel(shown.width() - 1, 10)), QColor(Qt::white));
+        QCOMPARE(QColor(shown.pixel(50, shown.height() - 1)), QColor(Qt::white));
+        QCOMPARE(QColor(shown.pixel(99, 49)), QColor(Qt::black));
+        QCOMPARE(QColor(shown.pixel(100, 49)), QColor(Qt::white));
+    }
+
+    void previewsStayOnTheScreen() {
+        auto image = MakeImage(100, 50, 24);
+        // -1 reaches the window as 65535.
+        auto handle = CreatePreviewWindow(*image, "Far", 65535, 65535, 108, 76, nullptr);
+        PreviewWidget* widget = handle->widget();
+        const QRect screen = widget->screen()->availableGeometry();
+        QVERIFY2(screen.contains(widget->frameGeometry()),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(widget->frameGeometry().x())
+                                .arg(widget->frameGeometry().y())
+                                .arg(widget->frameGeometry().width())
+                                .arg(widget->frameGeometry().height())));
+        QCOMPARE(widget->viewport()->size(), QSize(100, 50));
+
+        auto tall = MakeImage(200, 3000, 8);
+        auto tallHandle = CreatePreviewWindow(*tall, "Tall", 0, 0, 208, 1024, nullptr);
+        PreviewWidget* tallWidget = tallHandle->widget();
+        QVERIFY(screen.contains(tallWidget->frameGeometry()));
+        QCOMPARE(tallWidget->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(tallWidget->viewport()->width(), 200);
+        QCOMPARE(tallWidget->verticalScrollBar()->maximum(),
+                 3000 - tallWidget->viewport()->height());
+    }
+
     void largeImageGetsScrollBarsAndRanges() {
         auto image = MakeImage(2000, 1500, 8);
         auto handle = CreatePreviewWindow(*image, "Big", 0, 0, 1280, 1024, nullptr);
         PreviewWidget* widget = handle->widget();
-        QCOMPARE(widget->frameGeometry().size(), QSize(1280, 1024));
+        // As large as asked for, or as the screen where it is smaller.
+        const QSize outer =
+            QSize(1280, 1024).boundedTo(widget->screen()->availableGeometry().size());
+        QCOMPARE(widget->frameGeometry().size(), outer);
         QCOMPARE(widget->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         QCOMPARE(widget->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         const QSize client = widget->viewport()->size();
@@ -152,7 +257,7 @@ private slots:
         // A later PREVIEW repaints but keeps caption, place, size and positions.
         handle->Refresh();
         QCOMPARE(widget->windowTitle(), QStringLiteral("Big"));
-        QCOMPARE(widget->frameGeometry(), QRect(0, 0, 1280, 1024));
+        QCOMPARE(widget->frameGeometry(), QRect(QPoint(0, 0), outer));
         QCOMPARE(vertical->value(), 3);
     }
 

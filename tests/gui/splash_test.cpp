@@ -1,6 +1,11 @@
-// The splash: its language from the locale, and its timer.
+// The splash: its language from the locale, its place, and what closes it.
 #include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QToolBar>
 #include <QtTest>
 
 #include "app/splash_dialog.h"
@@ -98,6 +103,56 @@ private slots:
         QVERIFY(!splash.isModal());
         QTRY_VERIFY_WITH_TIMEOUT(!splash.isVisible(), 3000);
         QCOMPARE(splash.result(), 1);
+    }
+
+    void aClickOrAKeyClosesTheSplash() {
+        SplashDialog clicked(nullptr, SplashLanguage::English);
+        clicked.showFor(60000);
+        QVERIFY(clicked.isVisible());
+        QTest::mouseClick(&clicked, Qt::LeftButton, {}, QPoint(20, 20));
+        QVERIFY(!clicked.isVisible());
+        QCOMPARE(clicked.result(), 1);
+
+        // A key typed into another window closes the splash and still arrives.
+        QLineEdit field;
+        field.show();
+        SplashDialog typed(nullptr, SplashLanguage::English);
+        typed.showFor(60000);
+        QTest::keyClick(&field, Qt::Key_A);
+        QVERIFY(!typed.isVisible());
+        QCOMPARE(field.text(), QStringLiteral("a"));
+        // Once closed it stays closed.
+        QTest::keyClick(&field, Qt::Key_B);
+        QVERIFY(!typed.isVisible());
+    }
+
+    void theSplashKeepsOffTheMenuAndToolBars() {
+        QMainWindow window;
+        window.menuBar()->addMenu(QStringLiteral("&File"))->addAction(QStringLiteral("&Open"));
+        // Large tool bar buttons, as at a large scale or with large icons.
+        QToolBar* tools = window.addToolBar(QStringLiteral("Tools"));
+        tools->setIconSize(QSize(64, 64));
+        tools->addAction(QIcon(), QStringLiteral("Run"));
+        auto* editor = new QPlainTextEdit;
+        window.setCentralWidget(editor);
+        window.setGeometry(100, 100, 800, 600);
+        window.show();
+        SplashDialog splash(&window, SplashLanguage::English);
+        splash.showFor(60000);
+
+        const auto globalRect = [](const QWidget* widget) {
+            return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+        };
+        const auto placedOverTheEditor = [&] {
+            const QRect placed = splash.frameGeometry();
+            return !placed.intersects(globalRect(window.menuBar())) &&
+                   !placed.intersects(globalRect(tools)) &&
+                   globalRect(editor).contains(placed.topLeft());
+        };
+        QVERIFY(placedOverTheEditor());
+        // The window manager may move the main window after it is shown.
+        window.move(150, 130);
+        QTRY_VERIFY(placedOverTheEditor());
     }
 
     void theSplashClosesWhileAScriptShowsAMessage() {

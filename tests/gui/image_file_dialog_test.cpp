@@ -1,0 +1,142 @@
+// GETFILENAME's dialog: the filter as its text says, matching any letter case,
+// and every column of what it lists readable.
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+
+#include "runtime_ui/desktop_host.h"
+
+using namespace tarvil;
+
+namespace {
+
+void WriteFile(const QString& path, qsizetype bytes) {
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    file.write(QByteArray(bytes, 'x'));
+}
+
+// The names the detail view lists, in its order.
+QStringList ListedNames(const QTreeView& view) {
+    QStringList names;
+    const QAbstractItemModel* model = view.model();
+    for (int row = 0; row < model->rowCount(view.rootIndex()); ++row) {
+        if (!view.isRowHidden(row, view.rootIndex())) {
+            names << model->index(row, 0, view.rootIndex()).data().toString();
+        }
+    }
+    names.sort();
+    return names;
+}
+
+// Whether every file's size, type and date have been read (a folder has no size).
+bool EveryColumnFilled(const QTreeView& view) {
+    const auto* model = qobject_cast<const QFileSystemModel*>(view.model());
+    if (model == nullptr || model->rowCount(view.rootIndex()) == 0) return false;
+    for (int row = 0; row < model->rowCount(view.rootIndex()); ++row) {
+        const bool folder = model->isDir(model->index(row, 0, view.rootIndex()));
+        for (int column = folder ? 2 : 1; column < model->columnCount(view.rootIndex()); ++column) {
+            if (model->index(row, column, view.rootIndex()).data().toString().isEmpty()) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The first text of the view from column `first` on that its column is too
+// narrow for, or "".
+QString FirstCutText(const QTreeView& view, int first = 0) {
+    const QAbstractItemModel* model = view.model();
+    for (int row = 0; row < model->rowCount(view.rootIndex()); ++row) {
+        for (int column = first; column < model->columnCount(view.rootIndex()); ++column) {
+            if (view.header()->isSectionHidden(column)) continue;
+            const QModelIndex index = model->index(row, column, view.rootIndex());
+            if (view.sizeHintForIndex(index).width() > view.columnWidth(column)) {
+                return index.data().toString();
+            }
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+class ImageFileDialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void filterReadsAsWrittenAndMatchesAnyCase() {
+        QFileDialog dialog;
+        ConfigureImageFileDialog(dialog, QStringLiteral("Pick one"));
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Pick one"));
+        QCOMPARE(dialog.fileMode(), QFileDialog::ExistingFile);
+        QCOMPARE(dialog.nameFilters(), QStringList{QStringLiteral("Windows BMP (*.bmp)")});
+        auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        QVERIFY(types != nullptr);
+        QCOMPARE(types->currentText(), QStringLiteral("Windows BMP (*.bmp)"));
+    }
+
+    void listsBmpFilesOfAnyCaseInReadableColumns() {
+        QTemporaryDir dir;
+        const QString longName = QStringLiteral("the harbour at dusk, second try.bmp");
+        for (const QString& name :
+             {QStringLiteral("a.bmp"), QStringLiteral("B.BMP"), QStringLiteral("c.Bmp"), longName,
+              QStringLiteral("d.png"), QStringLiteral("bmp"), QStringLiteral("e.bmpx")}) {
+            WriteFile(dir.filePath(name), 20000);
+        }
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("pictures")));
+
+        QFileDialog dialog;
+        ConfigureImageFileDialog(dialog, QStringLiteral("Pick one"));
+        dialog.setDirectory(dir.path());
+        dialog.show();
+        auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+        QVERIFY(view != nullptr);
+        const QStringList expected{QStringLiteral("B.BMP"), QStringLiteral("a.bmp"),
+                                   QStringLiteral("c.Bmp"), QStringLiteral("pictures"), longName};
+        QTRY_COMPARE(ListedNames(*view), expected);
+        QTRY_VERIFY(EveryColumnFilled(*view));
+        // Name, size ("19.53 KiB"), type and date are shown whole, side by side.
+        QTRY_COMPARE(FirstCutText(*view), QString());
+        QTRY_VERIFY(view->header()->length() <= view->viewport()->width());
+        const QSize screen = dialog.screen()->availableGeometry().size();
+        QVERIFY(dialog.width() <= screen.width() && dialog.height() <= screen.height());
+    }
+
+    void aNameTooLongForTheScreenGivesWay() {
+        QTemporaryDir dir;
+        const QString name = QString(150, u'n') + QStringLiteral(".bmp");
+        WriteFile(dir.filePath(name), 20000);
+        QFileDialog dialog;
+        ConfigureImageFileDialog(dialog, QStringLiteral("Pick one"));
+        dialog.setDirectory(dir.path());
+        dialog.show();
+        auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+        QVERIFY(view != nullptr);
+        QTRY_COMPARE(ListedNames(*view), QStringList{name});
+        QTRY_VERIFY(EveryColumnFilled(*view));
+        // Size, type and date stay whole beside a shortened name.
+        QTRY_COMPARE(FirstCutText(*view, 1), QString());
+        QTRY_VERIFY(view->header()->length() <= view->viewport()->width());
+        QVERIFY(view->columnWidth(0) >= view->fontMetrics().horizontalAdvance(QString(8, u'n')));
+        const QRect screen = dialog.screen()->availableGeometry();
+        QVERIFY(screen.contains(dialog.geometry()));
+    }
+};
+
+int main(int argc, char** argv) {
+    // Qt's file dialogs keep their column widths in the user's settings: every
+    // run starts from none, as a new user does.
+    QTemporaryDir settings;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
+    QApplication app(argc, argv);
+    ImageFileDialogTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "image_file_dialog_test.moc"
