@@ -167,7 +167,7 @@ std::optional<qsizetype> MatchingBracket(QStringView line, qsizetype index) {
 SyntaxHighlighter::SyntaxHighlighter(QTextDocument* document)
     : QSyntaxHighlighter(document),
       m_word(QStringLiteral("[A-Za-z_]+")),
-      m_numberPattern(QStringLiteral("[0-9.]+")) {
+      m_numberPattern(QStringLiteral("[0-9.]+(?:[eE][+-]?[0-9]+)?")) {
     setPalette(PaletteOf(document));
 }
 

@@ -202,6 +202,30 @@ private slots:
         QCOMPARE(editor.font().pointSizeF(), size + 1);
     }
 
+    // A number is coloured as the compiler reads it: with its exponent, and
+    // not a name that only follows it.
+    void numbersTakeTheirExponent_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("number");
+        QTest::newRow("exponent") << QStringLiteral("x=2.5e-3+e") << QStringLiteral("2.5e-3");
+        QTest::newRow("upper case") << QStringLiteral("x=1E5") << QStringLiteral("1E5");
+        QTest::newRow("no digits after e") << QStringLiteral("x=1e+y") << QStringLiteral("1");
+        QTest::newRow("plain") << QStringLiteral("x=1.5.7") << QStringLiteral("1.5.7");
+    }
+    void numbersTakeTheirExponent() {
+        QFETCH(QString, line);
+        QFETCH(QString, number);
+        ScriptEditor editor;
+        new SyntaxHighlighter(editor.document());
+        editor.loadText(line);
+        const auto formats = editor.document()->begin().layout()->formats();
+        const qsizetype start = line.indexOf(number);
+        const auto covering = std::find_if(formats.begin(), formats.end(),
+                                           [&](const auto& range) { return range.start == start; });
+        QVERIFY(covering != formats.end());
+        QCOMPARE(covering->length, number.size());
+    }
+
     void coloursFollowThePalette_data() {
         QTest::addColumn<QColor>("base");
         QTest::addColumn<QColor>("text");
