@@ -219,8 +219,10 @@ void ScriptEditor::selectLine(unsigned line) {
     if (start < 0) {
         cursor.clearSelection();
     } else {
-        cursor.setPosition(start);
-        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        // Selected from its end back to its start: the caret, and with it the
+        // current-line mark, stays on the line itself, not the next one.
+        cursor.setPosition(end);
+        cursor.setPosition(start, QTextCursor::KeepAnchor);
     }
     setTextCursor(cursor);
     ensureCursorVisible();

@@ -47,7 +47,7 @@ private slots:
         editor.selectLine(12);
         QCOMPARE(editor.textCursor().selectedText(),
                  QStringLiteral("line 12") + QChar::ParagraphSeparator);
-        QCOMPARE(editor.cursorLine(), 13);  // the caret stands after the break
+        QCOMPARE(editor.cursorLine(), 12);  // the caret, and "Ln", stay on the line
         editor.selectLine(150);
         // Scrolled into view.
         QVERIFY(editor.cursorRect().top() >= 0 &&
