@@ -353,6 +353,7 @@ bool MainWindow::loadFile(const std::string& nativePath, QString* error) {
     }
     m_editor->loadText(*loaded.text);
     m_form = loaded.form;
+    m_diskNotice = DiskNotice::None;  // the editor holds what the file holds
     setCurrentFile(nativePath);
     addRecentFile(nativePath);
     m_watcher->watch(nativePath, loaded.bytes);
@@ -386,6 +387,7 @@ bool MainWindow::saveFile(const std::string& nativePath, const ScriptFileForm& f
     }
     const bool wasLatin1 = m_form.latin1;
     m_form = saved.form;
+    m_diskNotice = DiskNotice::None;
     setCurrentFile(nativePath);
     addRecentFile(nativePath);
     m_watcher->watch(nativePath, saved.bytes);

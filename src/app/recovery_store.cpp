@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cerrno>
@@ -107,10 +108,11 @@ QString RecoveryEntryName(const RecoveryEntry& entry) {
 
 RecoveryStore::RecoveryStore(QString folder)
     : m_folder(std::move(folder)),
-      // A pid is reused, a pid and the start time are not.
-      m_id(QStringLiteral("%1-%2")
+      // A pid is reused, a pid, the start time and a random number are not.
+      m_id(QStringLiteral("%1-%2-%3")
                .arg(QCoreApplication::applicationPid())
-               .arg(QDateTime::currentMSecsSinceEpoch(), 0, 36)) {}
+               .arg(QDateTime::currentMSecsSinceEpoch(), 0, 36)
+               .arg(QRandomGenerator::global()->generate(), 0, 36)) {}
 
 RecoveryStore::~RecoveryStore() = default;
 
