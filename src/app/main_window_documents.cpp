@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 #include <utility>
@@ -61,10 +62,12 @@ void MainWindow::answerDiskChange() {
     const QString question = modified ? tr("%1 has been changed by another program.\n"
                                            "Reload it and lose the changes made here?")
                                       : tr("%1 has been changed by another program.\nReload it?");
-    const auto answer = QMessageBox::question(
-        this, QStringLiteral("Tarvil"), question.arg(documentName()),
-        QMessageBox::Yes | QMessageBox::No, modified ? QMessageBox::No : QMessageBox::Yes);
-    if (answer == QMessageBox::Yes) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Tarvil"), question.arg(documentName()),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.button(QMessageBox::Yes)->setText(tr("&Reload"));
+    box.button(QMessageBox::No)->setText(tr("&Keep This Text"));
+    box.setDefaultButton(modified ? QMessageBox::No : QMessageBox::Yes);
+    if (box.exec() == QMessageBox::Yes) {
         QString error;
         if (!loadFile(std::string(m_currentPath), &error))
             QMessageBox::warning(this, QStringLiteral("Tarvil"), error);

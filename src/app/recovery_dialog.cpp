@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/main_window.h"
 #include "runtime_ui/engine_text.h"
@@ -69,6 +70,8 @@ RecoveryDialog::RecoveryDialog(RecoveryStore& store, std::vector<RecoveryEntry> 
     m_list->setUniformRowHeights(true);
     m_list->header()->setStretchLastSection(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    // As tall as its rows (three at least), not a fixed tall empty box.
+    m_list->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
 
     m_note = new QLabel(this);
     m_note->setObjectName(QStringLiteral("recoveryNote"));
@@ -101,7 +104,8 @@ RecoveryDialog::RecoveryDialog(RecoveryStore& store, std::vector<RecoveryEntry> 
 
     fillList();
     const int em = fontMetrics().horizontalAdvance(QLatin1Char('M'));
-    resize(std::max(sizeHint().width(), 44 * em), sizeHint().height());
+    const int width = std::max(sizeHint().width(), 44 * em);
+    resize(width, hasHeightForWidth() ? heightForWidth(width) : sizeHint().height());
 }
 
 void RecoveryDialog::fillList() {
@@ -117,7 +121,17 @@ void RecoveryDialog::fillList() {
                                 ? RecoveryEntryName(entry)
                                 : QDir::toNativeSeparators(FromEngineText(entry.path)));
     }
-    for (int column = 0; column < 2; ++column) m_list->resizeColumnToContents(column);
+    // Room between the columns, and for a few rows without a tall empty list.
+    const int em = fontMetrics().horizontalAdvance(QLatin1Char('M'));
+    for (int column = 0; column < 2; ++column) {
+        m_list->resizeColumnToContents(column);
+        m_list->setColumnWidth(column, m_list->columnWidth(column) + em);
+    }
+    const int rows = std::clamp(static_cast<int>(m_entries.size()), 3, 8);
+    const int rowHeight =
+        m_list->topLevelItemCount() > 0 ? m_list->sizeHintForRow(0) : fontMetrics().height();
+    m_list->setMinimumHeight(m_list->header()->sizeHint().height() + rows * rowHeight +
+                             2 * m_list->frameWidth());
     if (!m_entries.empty()) m_list->setCurrentItem(m_list->topLevelItem(0));
     m_oneAtATime->setVisible(m_entries.size() > 1);
     m_restore->setEnabled(!m_entries.empty());
