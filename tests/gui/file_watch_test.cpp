@@ -47,7 +47,8 @@ private slots:
         m_window->show();
         m_window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-        QVERIFY(m_window->openFile(m_file));
+        QString error;
+        QVERIFY2(m_window->loadFile(m_file, &error), qPrintable(error));
     }
     void cleanup() {
         m_window->editor()->document()->setModified(false);

@@ -284,7 +284,10 @@ private slots:
         plain.close();
         // The File menu's Open, the recent-file list and drag and drop all open
         // through openFile.
+        auto refused = testing::AnswerNextMessageBox();
         QVERIFY(m_window->openFile(file));
+        QVERIFY2(!refused->seen, qPrintable(refused->text));
+        refused->watch->stop();
         QCOMPARE(m_window->editor()->text(), QStringLiteral("DspMes(\"hi\")\n"));
         QCOMPARE(m_window->currentFile(), file);
         QVERIFY(!m_window->currentForm().document);
