@@ -43,15 +43,22 @@ std::vector<std::string> EntryNames(const std::string& folder) {
 }
 
 // Starts the desktop application in `folder` with `arguments` (bytes, after
-// the program name) and `environment` added to ours, without
-// QT_QPA_PLATFORM, so that its own -platform option must work.
+// the program name) and `environment` in place of ours where it names the
+// same variables, without QT_QPA_PLATFORM, so that its own -platform option
+// must work.
 pid_t StartDesktop(const std::string& folder, std::vector<std::string> arguments,
                    const std::vector<std::string>& environment, rlim_t stackLimit = 0) {
     arguments.insert(arguments.begin(), {TARVIL_EXECUTABLE, "-platform", "offscreen"});
     std::vector<std::string> variables;
+    auto replaced = [&environment](const std::string& entry) {
+        if (entry.rfind("QT_QPA_PLATFORM=", 0) == 0) return true;
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        return std::any_of(environment.begin(), environment.end(),
+                           [&name](const std::string& given) { return given.rfind(name, 0) == 0; });
+    };
     for (char** variable = environ; *variable != nullptr; ++variable) {
         const std::string entry = *variable;
-        if (entry.rfind("QT_QPA_PLATFORM=", 0) != 0) variables.push_back(entry);
+        if (!replaced(entry)) variables.push_back(entry);
     }
     variables.insert(variables.end(), environment.begin(), environment.end());
     std::vector<char*> argv;
@@ -195,6 +202,13 @@ private slots:
         // names the new instance) until it is answered; a signal ends it as
         // Later does.
         pid = StartDesktop(folder, {}, {environment});
+        // Ended however the test ends: it would wait on the offer for ever.
+        struct Ender {
+            pid_t pid;
+            ~Ender() {
+                if (kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
+            }
+        } ender{pid};
         QElapsedTimer clock;
         clock.start();
         QByteArray holder;
