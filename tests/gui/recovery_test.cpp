@@ -258,10 +258,12 @@ private slots:
         discarding.window.show();
         auto confirmed = std::make_shared<testing::MessageBoxSeen>();
         seen = AnswerRecoveryDialog("discardButton", 1);
-        QTimer::singleShot(
-            300, [&confirmed] { confirmed = testing::AnswerNextMessageBox(QMessageBox::Yes); });
+        QObject answers;  // its timers end with the test
+        QTimer::singleShot(300, &answers, [&confirmed] {
+            confirmed = testing::AnswerNextMessageBox(QMessageBox::Yes);
+        });
         // The dialog stays open with the rest: Later closes it.
-        QTimer::singleShot(1500, [] {
+        QTimer::singleShot(1500, &answers, [] {
             if (auto* dialog = qobject_cast<RecoveryDialog*>(QApplication::activeModalWidget()))
                 dialog->findChild<QPushButton*>(QStringLiteral("laterButton"))->click();
         });

@@ -386,7 +386,8 @@ private slots:
         if (!status.isEmpty()) {
             QCOMPARE(window.statusBar()->currentMessage(), status);
         } else {
-            QVERIFY(!window.statusBar()->currentMessage().contains(QStringLiteral("saved in UTF-8")));
+            QVERIFY(
+                !window.statusBar()->currentMessage().contains(QStringLiteral("saved in UTF-8")));
         }
         // It reads back as it was typed, and saving again changes nothing.
         const ScriptLoadResult reloaded = LoadScriptFile(file);
