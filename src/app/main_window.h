@@ -150,7 +150,6 @@ private:
 
     ScriptFileForm m_form;  // how the open script is stored
     ScriptFileWatcher* m_watcher = nullptr;
-    RecoveryStore* m_recovery = nullptr;
     DocumentAutosave* m_autosave = nullptr;
     enum class DiskNotice { None, Changed, Removed };
     DiskNotice m_diskNotice = DiskNotice::None;  // waiting to be told

@@ -80,7 +80,6 @@ void MainWindow::answerDiskChange() {
 void MainWindow::setRecoveryStore(RecoveryStore* store) {
     delete m_autosave;
     m_autosave = nullptr;
-    m_recovery = store;
     if (store == nullptr) return;
     m_autosave = new DocumentAutosave(
         *store, m_editor->document(), [this] { return recoverySnapshot(); }, this);
