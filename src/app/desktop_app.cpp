@@ -5,7 +5,10 @@
 #include <memory>
 
 #include "app/app_icons.h"
+#include "app/document_autosave.h"
 #include "app/main_window.h"
+#include "app/recovery_dialog.h"
+#include "app/recovery_store.h"
 #include "app/splash_dialog.h"
 #include "engine/machine.h"
 #include "runtime_ui/desktop_host.h"
@@ -36,7 +39,10 @@ int RunApplication(int argc, char** argv, StopSignals& stopSignals) {
     // The arguments reach the script as they came: QApplication::arguments()
     // would have decoded them.
     machine->Arguments = ScriptArguments(argc, argv);
+    // Unsaved changes are kept here while the document is modified.
+    RecoveryStore recovery(RecoveryStore::defaultFolder());
     MainWindow window(*machine);
+    window.setRecoveryStore(&recovery);
     DesktopHost host(*machine, &window);
     host.setLineSelector([&window](unsigned line) { window.selectEditorLine(line); });
     host.setStopReporter([&window](unsigned line) { window.showRunStop(line); });
@@ -48,8 +54,10 @@ int RunApplication(int argc, char** argv, StopSignals& stopSignals) {
                      [&host] { host.endWithoutQuestions(); });
     // A signal stops a run as a second Run does, and ends every event loop,
     // modal ones included; the run returns and nothing more is asked.
-    const auto watch = stopSignals.watch([&machine, &host](int signal) {
+    const auto watch = stopSignals.watch([&machine, &host, &window](int signal) {
         if (machine->RunInProgress) PushStop(*machine, "Warning: Program stopped");
+        // Nobody is asked to save: the latest changes stay for the next start.
+        if (window.autosave() != nullptr) window.autosave()->writeNow();
         host.endWithoutQuestions();
         QCoreApplication::exit(SignalExitStatus(signal));
     });
@@ -67,6 +75,12 @@ int RunApplication(int argc, char** argv, StopSignals& stopSignals) {
     // A script named on the command line runs at once; without one the empty
     // document runs, which ends quietly. It starts once the windows are up.
     QTimer::singleShot(0, &window, &MainWindow::runScript);
+    // Changes a crashed instance kept are offered at an interactive start
+    // only: a start by another program with a script must never wait on a
+    // question, and the files stay for a later start.
+    if (argc <= 1) {
+        QTimer::singleShot(0, &window, [&window, &recovery] { OfferRecovery(window, recovery); });
+    }
     return QApplication::exec();
 }
 

@@ -25,6 +25,7 @@
 #include "app/recent_file_list.h"
 #include "app/script_document.h"
 #include "app/script_editor.h"
+#include "app/script_file_watcher.h"
 #include "app/syntax_highlighter.h"
 #include "engine/machine.h"
 #include "engine/text_encoding.h"
@@ -34,7 +35,9 @@
 namespace tarvil {
 
 namespace {
-const QString kFileFilter = QStringLiteral("Tarvil Files (*.bas *.BAS)");
+const QString kScriptsFilter = QStringLiteral("Scripts (*.bas *.BAS *.txt)");
+const QString kScriptDocumentFilter = QStringLiteral("Script document (*.bas *.BAS)");
+const QString kAllFilesFilter = QStringLiteral("All files (*)");
 
 QSettings ApplicationSettings() {
     return QSettings(QStringLiteral("Tarvil"), QStringLiteral("Tarvil"));
@@ -42,10 +45,7 @@ QSettings ApplicationSettings() {
 }  // namespace
 
 QByteArray RunText(const QString& editorText) {
-    const QByteArray text = EditorTextToScript(editorText);
-    const size_t length = Utf8CutLength(
-        std::string_view(text.constData(), static_cast<size_t>(text.size())), kRunTextLimit);
-    return text.left(static_cast<qsizetype>(length));
+    return EditorTextToScript(editorText);
 }
 
 MainWindow::MainWindow(Machine& machine, QWidget* parent)
@@ -72,6 +72,7 @@ MainWindow::MainWindow(Machine& machine, QWidget* parent)
         m_recentFiles = ReadRecentFiles(settings);
     }
     updateRecentFileActions();
+    connectFileWatcher();
     setCurrentFile(std::string());
     resize(800, 600);
     m_editor->setFocus();
@@ -342,14 +343,17 @@ bool MainWindow::loadFile(const QString& path, QString* error) {
 }
 
 bool MainWindow::loadFile(const std::string& nativePath, QString* error) {
-    const ScriptLoadResult loaded = LoadScriptDocument(nativePath);
+    const ScriptLoadResult loaded = LoadScriptFile(nativePath);
     if (!loaded.text) {
         if (error) *error = loaded.error;
         return false;
     }
     m_editor->loadText(*loaded.text);
+    m_form = loaded.form;
+    m_diskNotice = DiskNotice::None;  // the editor holds what the file holds
     setCurrentFile(nativePath);
     addRecentFile(nativePath);
+    m_watcher->watch(nativePath, loaded.bytes);
     statusBar()->showMessage(loaded.readAsLatin1
                                  ? Latin1DocumentNote(QFileInfo(m_currentFile).fileName())
                                  : QStringLiteral("Ready"));
@@ -368,28 +372,49 @@ bool MainWindow::saveFile(const QString& path) {
 }
 
 bool MainWindow::saveFile(const std::string& nativePath) {
-    QString error;
+    return saveFile(nativePath, m_form);
+}
+
+bool MainWindow::saveFile(const std::string& nativePath, const ScriptFileForm& form) {
     FileSystemCalls system;
-    if (!SaveScriptDocument(nativePath, m_editor->text(), &error, system)) {
-        QMessageBox::warning(this, QStringLiteral("Tarvil"), error);
+    const ScriptSaveResult saved = SaveScriptFile(nativePath, m_editor->text(), form, system);
+    if (!saved.saved) {
+        QMessageBox::warning(this, QStringLiteral("Tarvil"), saved.error);
         return false;
     }
+    const bool wasLatin1 = m_form.latin1;
+    m_form = saved.form;
+    m_diskNotice = DiskNotice::None;
     setCurrentFile(nativePath);
     addRecentFile(nativePath);
+    m_watcher->watch(nativePath, saved.bytes);
+    if (wasLatin1 && !saved.form.latin1) {
+        statusBar()->showMessage(
+            saved.form.document
+                ? tr("%1: saved in UTF-8, as script documents are").arg(documentName())
+                : tr("%1: saved in UTF-8, as it holds characters that Latin-1 lacks")
+                      .arg(documentName()));
+    }
     return true;
 }
 
 void MainWindow::newScript() {
-    // One replace of the text; the file name and title stay.
-    m_editor->replaceText(ScriptToEditorText(
+    // A new untitled document: Save must not overwrite the file that was open.
+    if (!maybeSave()) return;
+    m_editor->loadText(ScriptToEditorText(
         QByteArray(NewScriptTemplate.data(), static_cast<qsizetype>(NewScriptTemplate.size()))));
+    m_form = kNewScriptForm;
+    m_watcher->stop();
+    setCurrentFile(std::string());
+    statusBar()->showMessage(QStringLiteral("Ready"));
 }
 
 void MainWindow::open() {
     if (!maybeSave()) return;
     const QString dir =
         m_currentFile.isEmpty() ? QString() : QFileInfo(m_currentFile).absolutePath();
-    const QString path = QFileDialog::getOpenFileName(this, tr("Open"), dir, kFileFilter);
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Open"), dir, QStringList{kScriptsFilter, kAllFilesFilter}.join(u";;"));
     if (!path.isEmpty()) openFile(path);
 }
 
@@ -401,10 +426,22 @@ bool MainWindow::save() {
 bool MainWindow::saveAs() {
     const QString suggested =
         m_currentFile.isEmpty() ? QStringLiteral("Untitled.bas") : m_currentFile;
-    QString path = QFileDialog::getSaveFileName(this, tr("Save As"), suggested, kFileFilter);
+    // The file type chooses the form: plain text, or a script document for
+    // older installations; "All files" keeps the form the script has.
+    QString filter = m_form.document ? kScriptDocumentFilter : kScriptsFilter;
+    QString path = QFileDialog::getSaveFileName(
+        this, tr("Save As"), suggested,
+        QStringList{kScriptsFilter, kScriptDocumentFilter, kAllFilesFilter}.join(u";;"), &filter);
     if (path.isEmpty()) return false;
-    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".bas");
-    return saveFile(path);
+    ScriptFileForm form = m_form;
+    if (filter == kScriptDocumentFilter) {
+        form = kScriptDocumentForm;
+    } else if (filter == kScriptsFilter && m_form.document) {
+        form = kNewScriptForm;
+    }
+    if (filter != kAllFilesFilter && QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".bas");
+    return saveFile(FileNameBytes(path), form);
 }
 
 QPrinter& MainWindow::printer() {
@@ -464,10 +501,8 @@ void MainWindow::usingHelp() {
 
 bool MainWindow::maybeSave() {
     if (!m_editor->document()->isModified()) return true;
-    const QString name =
-        m_currentFile.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(m_currentFile).fileName();
     const auto answer = QMessageBox::question(
-        this, QStringLiteral("Tarvil"), tr("Save changes to %1?").arg(name),
+        this, QStringLiteral("Tarvil"), tr("Save changes to %1?").arg(documentName()),
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
     if (answer == QMessageBox::Cancel) return false;
     if (answer == QMessageBox::Yes) return save();

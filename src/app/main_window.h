@@ -11,12 +11,14 @@
 #include <string_view>
 
 #include "app/lock_keys.h"
+#include "app/script_document.h"
 #include "engine/run_driver.h"
 
 class QAction;
 class QLabel;
 class QMenu;
 class QPrinter;
+class QTimer;
 class QToolBar;
 
 namespace tarvil {
@@ -26,10 +28,13 @@ class ScriptEditor;
 class HelpBrowser;
 class FindReplaceBar;
 class ShortcutsDialog;
+class DocumentAutosave;
+class RecoveryStore;
+class ScriptFileWatcher;
+struct RecoveryEntry;
 
-// The script a run gets: at most the first 16,383 bytes of the editor text, in
-// UTF-8 with CR LF line breaks, never cut inside a character.
-inline constexpr qsizetype kRunTextLimit = 16383;
+// The script a run gets: the whole editor text, in UTF-8 with CR LF line
+// breaks, as batch mode runs a whole file.
 QByteArray RunText(const QString& editorText);
 
 class MainWindow : public QMainWindow {
@@ -55,15 +60,31 @@ public:
     int runDepth() const { return m_runDepth; }
     bool closePending() const { return m_closeAfterRun; }
 
-    // Opens a script document; reports a failure in a message box when `report` is set.
+    // Opens a script file (a script document or plain text); reports a
+    // failure in a message box when `report` is set.
     bool openFile(const QString& path, bool report = true);
-    // Loads a script document without asking anything; `error` says why it failed.
+    // Loads a script file without asking anything; `error` says why it failed.
     bool loadFile(const QString& path, QString* error);
     // The same for the file named by `nativePath`, the name's bytes (which
     // need not be UTF-8).
     bool loadFile(const std::string& nativePath, QString* error);
+    // Saves the script in the form it was opened in.
     bool saveFile(const QString& path);
     bool saveFile(const std::string& nativePath);
+    bool saveFile(const std::string& nativePath, const ScriptFileForm& form);
+
+    // The form the script is stored in, which Save keeps.
+    const ScriptFileForm& currentForm() const { return m_form; }
+    ScriptFileWatcher* fileWatcher() const { return m_watcher; }
+    // Keeps the document's unsaved changes in `store` while it is modified
+    // (none without a store); a clean save or close removes them.
+    void setRecoveryStore(RecoveryStore* store);
+    DocumentAutosave* autosave() const { return m_autosave; }
+    // What a recovery file keeps of the document.
+    RecoveryEntry recoverySnapshot() const;
+    // Opens recovered changes: modified, with their file name and form, so
+    // that Save writes them to that file.
+    void restoreRecovered(const RecoveryEntry& entry);
 
     void selectEditorLine(unsigned line);
     // A run has stopped at `line` (0 for none): selects it and says so in the
@@ -119,6 +140,10 @@ private:
     void addRecentFile(const std::string& nativePath);
     void setCurrentFile(const std::string& nativePath);
     bool maybeSave();
+    // The file actions' own parts (main_window_documents.cpp).
+    void connectFileWatcher();
+    QString documentName() const;
+    void answerDiskChange();
     QPrinter& printer();
     void showHelp(const QString& page);
 
@@ -148,6 +173,13 @@ private:
     int m_runDepth = 0;
     bool m_closeAfterRun = false;  // a close waits for the run to end
     bool m_closeConfirmed = false;
+
+    ScriptFileForm m_form;  // how the open script is stored
+    ScriptFileWatcher* m_watcher = nullptr;
+    DocumentAutosave* m_autosave = nullptr;
+    enum class DiskNotice { None, Changed, Removed };
+    DiskNotice m_diskNotice = DiskNotice::None;  // waiting to be told
+    QTimer* m_diskNoticeRetry = nullptr;
 };
 
 }  // namespace tarvil

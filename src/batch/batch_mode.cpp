@@ -27,9 +27,7 @@ namespace tarvil {
 
 namespace {
 
-// Far beyond any script (the editor holds a twentieth of it), small enough
-// that a wrong file is refused before it fills the memory.
-constexpr size_t kMaxScriptBytes = size_t{16} << 20;
+constexpr size_t kMaxScriptBytes = kMaxScriptFileBytes;
 
 struct FdCloser {
     int fd = -1;

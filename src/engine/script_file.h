@@ -17,6 +17,11 @@ class FileSystemCalls;
 // The editor's size limit, and so the largest count a document may carry.
 inline constexpr uint32_t kMaxScriptCharacters = 0xFFFFF;
 
+// The largest script file read, in either form: far beyond any script (the
+// editor holds a sixteenth of it), small enough that a wrong file is refused
+// before it fills the memory.
+inline constexpr size_t kMaxScriptFileBytes = size_t{16} << 20;
+
 // The text of a script document, or nothing when `bytes` is not one (the count
 // is over the limit or the file ends before the text does). Bytes after the
 // text are ignored.

@@ -1,21 +1,26 @@
 // The desktop application as a process: command-line arguments reach the
-// script as the bytes they were, whatever the locale; SIGINT, SIGTERM and
-// SIGHUP stop a run and end the application in order, leaving no temporary
-// file of a save behind; and a small stack is enough.
+// script as the bytes they were, whatever the locale; a plain-text script
+// runs from the command line; SIGINT, SIGTERM and SIGHUP stop a run and end
+// the application in order, leaving no temporary file of a save behind; a
+// start with a script never waits on the offer of changes an ended instance
+// kept, while a start without one makes it; and a small stack is enough.
 #include <dirent.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "app/recovery_store.h"
 #include "app/script_document.h"
 #include "image/file_access.h"
 
@@ -38,15 +43,22 @@ std::vector<std::string> EntryNames(const std::string& folder) {
 }
 
 // Starts the desktop application in `folder` with `arguments` (bytes, after
-// the program name) and `environment` added to ours, without
-// QT_QPA_PLATFORM, so that its own -platform option must work.
+// the program name) and `environment` in place of ours where it names the
+// same variables, without QT_QPA_PLATFORM, so that its own -platform option
+// must work.
 pid_t StartDesktop(const std::string& folder, std::vector<std::string> arguments,
                    const std::vector<std::string>& environment, rlim_t stackLimit = 0) {
     arguments.insert(arguments.begin(), {TARVIL_EXECUTABLE, "-platform", "offscreen"});
     std::vector<std::string> variables;
+    auto replaced = [&environment](const std::string& entry) {
+        if (entry.rfind("QT_QPA_PLATFORM=", 0) == 0) return true;
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        return std::any_of(environment.begin(), environment.end(),
+                           [&name](const std::string& given) { return given.rfind(name, 0) == 0; });
+    };
     for (char** variable = environ; *variable != nullptr; ++variable) {
         const std::string entry = *variable;
-        if (entry.rfind("QT_QPA_PLATFORM=", 0) != 0) variables.push_back(entry);
+        if (!replaced(entry)) variables.push_back(entry);
     }
     variables.insert(variables.end(), environment.begin(), environment.end());
     std::vector<char*> argv;
@@ -133,6 +145,86 @@ private slots:
         QCOMPARE(bmp.bytes[18], uint8_t{2});  // width = ClNum: the script and one argument
         for (const std::string& name : EntryNames(folder))
             ::unlink((folder + "/" + name).c_str());  // QTemporaryDir cannot remove Latin-1 names
+    }
+
+    void plainTextScriptsRunFromTheCommandLine_data() {
+        QTest::addColumn<QByteArray>("script");
+        QTest::newRow("LF") << QByteArray(
+            "DevCon i\ni=CreateImage(ClNum,2,24)\nSaveImage(i,\"out.bmp\")\nEXIT\n");
+        QTest::newRow("CR LF, Latin-1") << QByteArray(
+            "' citt\xE0\r\nDevCon i\r\ni=CreateImage(ClNum,2,24)\r\n"
+            "SaveImage(i,\"out.bmp\")\r\nEXIT\r\n");
+    }
+    void plainTextScriptsRunFromTheCommandLine() {
+        QFETCH(QByteArray, script);
+        QTemporaryDir dir;
+        const std::string folder = QFile::encodeName(dir.path()).toStdString();
+        QFile file(dir.filePath(QStringLiteral("plain.bas")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(script);
+        file.close();
+        const pid_t pid = StartDesktop(folder, {"plain.bas", "x"}, {});
+        const int status = WaitForEnd(pid, 30000);
+        QVERIFY2(WIFEXITED(status), qPrintable(QString::number(status)));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        const FileRead bmp = ReadFileBytes(folder + "/out.bmp");
+        QVERIFY(bmp.status == FileRead::Status::Ok && bmp.bytes.size() > 26);
+        QCOMPARE(bmp.bytes[18], uint8_t{2});  // ClNum: the script and one argument
+    }
+
+    void recoveryIsOfferedOnlyWithoutAScript() {
+        QTemporaryDir dir;
+        const std::string folder = QFile::encodeName(dir.path()).toStdString();
+        const QString data = dir.filePath(QStringLiteral("data"));
+        const QString recovery = QDir(data).filePath(QStringLiteral("Tarvil/Tarvil/recovery"));
+        {
+            // Changes an instance kept and never removed, as after a crash.
+            RecoveryStore store(recovery);
+            QVERIFY(store.write({{}, kNewScriptForm, QStringLiteral("kept"), {}, {}}));
+        }
+        const QStringList kept =
+            QDir(recovery).entryList({QStringLiteral("*.recovery")}, QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        const QString lock = QDir(recovery).filePath(
+            kept[0].chopped(int(std::strlen(".recovery"))) + QStringLiteral(".lock"));
+        const std::string environment = "XDG_DATA_HOME=" + QFile::encodeName(data).toStdString();
+
+        // Started by another program with a script: it runs and ends without
+        // asking anything, and the changes stay for a later start.
+        WriteScript(folder + "/macro.bas", QStringLiteral("EXIT\n"));
+        pid_t pid = StartDesktop(folder, {"macro.bas"}, {environment});
+        int status = WaitForEnd(pid, 30000);
+        QVERIFY2(WIFEXITED(status), qPrintable(QString::number(status)));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(QDir(recovery).entryList({QStringLiteral("*.recovery")}, QDir::Files), kept);
+
+        // Started by the user: the offer takes the changes in hand (its lock
+        // names the new instance) until it is answered; a signal ends it as
+        // Later does.
+        pid = StartDesktop(folder, {}, {environment});
+        // Ended however the test ends: it would wait on the offer for ever.
+        struct Ender {
+            pid_t pid;
+            ~Ender() {
+                if (kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
+            }
+        } ender{pid};
+        QElapsedTimer clock;
+        clock.start();
+        QByteArray holder;
+        while (clock.elapsed() < 20000) {
+            QFile file(lock);
+            if (file.open(QIODevice::ReadOnly)) holder = file.readLine().trimmed();
+            if (holder == QByteArray::number(pid)) break;
+            QTest::qWait(50);
+        }
+        QCOMPARE(holder, QByteArray::number(pid));
+        QCOMPARE(kill(pid, SIGTERM), 0);
+        status = WaitForEnd(pid, 10000);
+        QVERIFY2(WIFEXITED(status), qPrintable(QString::number(status)));
+        QCOMPARE(WEXITSTATUS(status), 128 + SIGTERM);
+        QCOMPARE(QDir(recovery).entryList({QStringLiteral("*.recovery")}, QDir::Files), kept);
+        QVERIFY(!QFile::exists(lock));
     }
 
     void signalsStopTheRunAndEndTheApplication_data() {

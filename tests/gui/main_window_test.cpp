@@ -1,11 +1,14 @@
 // The main window: menus, accelerators, prompts and tips, File New, opening and
-// saving, the recent-file list, Run and closing while a run goes on. Runs here
-// go through a stand-in runner that behaves as the engine's RunScript does.
+// saving in either form, the recent-file list, Run and closing while a run
+// goes on. Runs here go through a stand-in runner that behaves as the
+// engine's RunScript does.
 #include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -287,42 +290,148 @@ private slots:
         QVERIFY(m_window->statusBar()->isHidden());
     }
 
-    void newPutsTheTemplateAndKeepsTheName() {
+    void newAsksToSaveThenStartsAnUntitledTemplate() {
         const QString file = m_dir.filePath("keep.bas");
         writeDocument(file, QStringLiteral("old text"));
+        QFile stored(file);
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        const QByteArray old = stored.readAll();
         QVERIFY(m_window->openFile(file));
+        QTest::keyClicks(m_window->editor(), "x");
+        // A modified document is asked about first; Cancel changes nothing.
+        auto seen = testing::AnswerNextMessageBox(QMessageBox::Cancel);
         QTest::keyClick(m_window->editor(), Qt::Key_N, Qt::ControlModifier);
+        QVERIFY(seen->seen);
+        QCOMPARE(seen->text, QStringLiteral("Save changes to keep.bas?"));
+        QCOMPARE(m_window->editor()->text(), QStringLiteral("xold text"));
+        QCOMPARE(m_window->currentFile(), file);
+        // No: the changes are dropped and an untitled document holds the template.
+        seen = testing::AnswerNextMessageBox(QMessageBox::No);
+        Action(*m_window, "actionNew")->trigger();
+        QVERIFY(seen->seen);
         QCOMPARE(
             EditorTextToScript(m_window->editor()->text()),
             QByteArray(NewScriptTemplate.data(), static_cast<qsizetype>(NewScriptTemplate.size())));
         QCOMPARE(m_window->editor()->document()->blockCount(), 47);
-        QCOMPARE(m_window->currentFile(), file);
-        QVERIFY(m_window->windowTitle().startsWith(QStringLiteral("keep.bas")));
-        QVERIFY(m_window->editor()->document()->isModified());
-        // One replace: a single Undo brings the old text back.
-        m_window->editor()->undo();
-        QCOMPARE(m_window->editor()->text(), QStringLiteral("old text"));
-        // Save overwrites the file with the template.
-        m_window->editor()->redo();
-        QVERIFY(m_window->save());
-        QFile saved(file);
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        QCOMPARE(saved.readAll().mid(4), QByteArray(NewScriptTemplate.data(), 925));
+        QVERIFY(m_window->currentFile().isEmpty());
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Untitled[*] - Tarvil"));
+        QVERIFY(!m_window->editor()->document()->isModified());
+        QVERIFY(!m_window->editor()->document()->isUndoAvailable());
+        QCOMPARE(m_window->currentForm(), kNewScriptForm);
+        // Save asks for a name instead of overwriting the file that was open.
+        bool asked = false;
+        testing::WhenModalAppears([&asked](QWidget* modal) {
+            asked = qobject_cast<QFileDialog*>(modal) != nullptr;
+            modal->close();
+        });
+        Action(*m_window, "actionSave")->trigger();
+        QVERIFY(asked);
+        QVERIFY(stored.seek(0));
+        QCOMPARE(stored.readAll(), old);
     }
 
-    void openingAPlainTextFileIsRefused() {
+    void plainTextOpensFromEveryWay() {
         const QString file = m_dir.filePath("plain.bas");
         QFile plain(file);
         QVERIFY(plain.open(QIODevice::WriteOnly));
-        plain.write("DspMes(\"hi\")\r\n");
+        plain.write("DspMes(\"hi\")\n");
         plain.close();
+        // The File menu's Open, the recent-file list and drag and drop all open
+        // through openFile.
+        auto refused = testing::AnswerNextMessageBox();
+        QVERIFY(m_window->openFile(file));
+        QVERIFY2(!refused->seen, qPrintable(refused->text));
+        refused->watch->stop();
+        QCOMPARE(m_window->editor()->text(), QStringLiteral("DspMes(\"hi\")\n"));
+        QCOMPARE(m_window->currentFile(), file);
+        QVERIFY(!m_window->currentForm().document);
+        QCOMPARE(m_window->recentFiles().first(), file);
+
+        m_window->editor()->loadText(QString());
+        Action(*m_window, "actionRecent1")->trigger();
+        QCOMPARE(m_window->editor()->text(), QStringLiteral("DspMes(\"hi\")\n"));
+
+        m_window->editor()->loadText(QStringLiteral("other"));
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(file)});
+        QWidget* viewport = m_window->editor()->viewport();
+        const QPointF middle = QRectF(viewport->rect()).center();
+        QDragEnterEvent enter(middle.toPoint(), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &drop);
+        QCOMPARE(m_window->editor()->text(), QStringLiteral("DspMes(\"hi\")\n"));
+
+        // What batch mode refuses is refused here too.
+        const QString wide = m_dir.filePath("wide.txt");
+        QFile utf16(wide);
+        QVERIFY(utf16.open(QIODevice::WriteOnly));
+        utf16.write(
+            QByteArray("\xFF\xFE"
+                       "D\0s\0",
+                       6));
+        utf16.close();
         m_window->editor()->loadText(QStringLiteral("unchanged"));
         auto seen = testing::AnswerNextMessageBox();
-        QVERIFY(!m_window->openFile(file));
+        QVERIFY(!m_window->openFile(wide));
         QVERIFY(seen->seen);
         QCOMPARE(seen->text, QStringLiteral("Unexpected file format."));
         QCOMPARE(m_window->editor()->text(), QStringLiteral("unchanged"));
-        QVERIFY(m_window->currentFile().isEmpty());
+        QCOMPARE(m_window->currentFile(), file);
+    }
+
+    void openAndSaveAsOfferScriptsAndAllFiles() {
+        QStringList offered;
+        testing::WhenModalAppears([&offered](QWidget* modal) {
+            if (auto* dialog = qobject_cast<QFileDialog*>(modal)) offered = dialog->nameFilters();
+            modal->close();
+        });
+        Action(*m_window, "actionOpen")->trigger();
+        QCOMPARE(offered, QStringList({"Scripts (*.bas *.BAS *.txt)", "All files (*)"}));
+
+        // Save As: plain text for a new script, and the script document as a
+        // file type for older installations.
+        m_window->editor()->loadText(QStringLiteral("x=1\nDspMes(x)"));
+        auto saveAs = [this](const QString& filter, const QString& name) {
+            QStringList filters;
+            QString selected;
+            testing::WhenModalAppears([&](QWidget* modal) {
+                auto* dialog = qobject_cast<QFileDialog*>(modal);
+                if (dialog == nullptr) {
+                    modal->close();
+                    return;
+                }
+                filters = dialog->nameFilters();
+                selected = dialog->selectedNameFilter();
+                dialog->selectNameFilter(filter);
+                // Typed into the name field, as a user does.
+                dialog->setDirectory(m_dir.path());
+                dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
+                static_cast<QDialog*>(dialog)->accept();  // as the Save button does
+            });
+            const bool saved = m_window->saveAs();
+            return std::tuple{saved, filters, selected};
+        };
+        const QStringList all{"Scripts (*.bas *.BAS *.txt)", "Script document (*.bas *.BAS)",
+                              "All files (*)"};
+        auto [saved, filters, selected] = saveAs(all[1], QStringLiteral("exchange"));
+        QVERIFY(saved);
+        QCOMPARE(filters, all);
+        QCOMPARE(selected, all[0]);
+        QFile document(m_dir.filePath("exchange.bas"));
+        QVERIFY(document.open(QIODevice::ReadOnly));
+        QCOMPARE(document.readAll(), QByteArray("\x0E\0\0\0x=1\r\nDspMes(x)", 18));
+        QVERIFY(m_window->currentForm().document);
+        // A script document proposes its own type; Scripts makes it plain text again.
+        std::tie(saved, filters, selected) = saveAs(all[0], QStringLiteral("plain.txt"));
+        QVERIFY(saved);
+        QCOMPARE(selected, all[1]);
+        QFile text(m_dir.filePath("plain.txt"));
+        QVERIFY(text.open(QIODevice::ReadOnly));
+        QCOMPARE(text.readAll(), QByteArray("x=1\nDspMes(x)"));
+        QCOMPARE(m_window->currentForm(), kNewScriptForm);
     }
 
     void recentFilesKeepSixNewestFirst() {
