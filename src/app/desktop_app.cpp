@@ -74,13 +74,15 @@ int RunApplication(int argc, char** argv, StopSignals& stopSignals) {
     splash.showFor();
     // A script named on the command line runs at once; without one the empty
     // document runs, which ends quietly. It starts once the windows are up.
-    QTimer::singleShot(0, &window, &MainWindow::runScript);
     // Changes a crashed instance kept are offered at an interactive start
-    // only: a start by another program with a script must never wait on a
-    // question, and the files stay for a later start.
-    if (argc <= 1) {
-        QTimer::singleShot(0, &window, [&window, &recovery] { OfferRecovery(window, recovery); });
-    }
+    // only, after that run has returned (its clean-up handles events, and the
+    // question must not open inside it): a start by another program with a
+    // script must never wait on a question, and the files stay for a later start.
+    const bool interactive = argc <= 1;
+    QTimer::singleShot(0, &window, [&window, &recovery, interactive] {
+        window.runScript();
+        if (interactive) OfferRecovery(window, recovery);
+    });
     return QApplication::exec();
 }
 

@@ -14,6 +14,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
@@ -38,6 +39,16 @@ namespace {
 const QString kScriptsFilter = QStringLiteral("Scripts (*.bas *.BAS *.txt)");
 const QString kScriptDocumentFilter = QStringLiteral("Script document (*.bas *.BAS)");
 const QString kAllFilesFilter = QStringLiteral("All files (*)");
+
+// 800 × 600, but never larger than the screen's free area (a scale factor of
+// 2 makes that 1600 × 1200 device pixels).
+QSize StartSize(const QScreen* screen) {
+    const QSize wanted(800, 600);
+    if (screen == nullptr) return wanted;
+    // Room for the window manager's frame.
+    const QSize room = screen->availableSize() - QSize(16, 48);
+    return wanted.boundedTo(room.expandedTo(QSize(320, 240)));
+}
 
 QSettings ApplicationSettings() {
     return QSettings(QStringLiteral("Tarvil"), QStringLiteral("Tarvil"));
@@ -74,7 +85,7 @@ MainWindow::MainWindow(Machine& machine, QWidget* parent)
     updateRecentFileActions();
     connectFileWatcher();
     setCurrentFile(std::string());
-    resize(800, 600);
+    resize(StartSize(screen()));
     m_editor->setFocus();
 }
 

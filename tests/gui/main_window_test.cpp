@@ -13,6 +13,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -109,6 +110,18 @@ private slots:
         QVERIFY(m_window->editor()->text().isEmpty());
         QCOMPARE(m_window->editor()->lineWrapMode(), QPlainTextEdit::NoWrap);
         QVERIFY(QFontInfo(m_window->editor()->font()).fixedPitch());
+    }
+
+    // The start size leaves the window and its frame inside the screen's free
+    // area, whatever the screen (the offscreen one is 800 × 600).
+    void startSizeFitsTheScreen() {
+        const QSize room = m_window->screen()->availableSize();
+        QVERIFY2(m_window->width() + 16 <= room.width() && m_window->height() + 48 <= room.height(),
+                 qPrintable(QStringLiteral("%1 x %2 in %3 x %4")
+                                .arg(m_window->width())
+                                .arg(m_window->height())
+                                .arg(room.width())
+                                .arg(room.height())));
     }
 
     void menusHoldTheItemsInOrder() {
