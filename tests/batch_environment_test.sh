@@ -183,6 +183,9 @@ printf 'float x\nx=1%%0\n' | timeout 20 "$tarvil" --batch - > out 2> err || stat
 check "an error in a script from standard input" 1 "Error: Division by zero in '%'" \
     "tarvil: line 2 of standard input"
 
+printf 'float i,s\nFor i=1 to 1000\n  s=s+i\nNext i\n' > count.bas && run TARVIL_COUNT_INSTRUCTIONS=1 -- count.bas &&
+    check "the executed instructions counted on request" 0 "tarvil: executed 10007 instructions"
+
 # ---- Output that cannot be written is no success.
 printf 'DspMes("first")\nDspMes("second")\n' > speak.bas
 status=0

@@ -168,6 +168,11 @@ int Run(int argc, char** argv, std::vector<uint8_t> bytes) {
             std::fprintf(stderr, "%s\n",
                          EscapeForTerminal(StopLineNote(result.line, scriptName)).c_str());
         }
+        // For measurements: how many script instructions the run executed.
+        if (std::getenv("TARVIL_COUNT_INSTRUCTIONS") != nullptr) {
+            std::fprintf(stderr, "tarvil: executed %llu instructions\n",
+                         static_cast<unsigned long long>(machine->ExecutedCount));
+        }
         // Output that was lost is no success, whatever the script did.
         if (status == kExitNormal && (host.outputError() != 0 || host.errorStreamFailed())) {
             status = kExitStopped;

@@ -1,0 +1,28 @@
+// Greyscale in the ImageJ macro language: every pixel becomes the average
+// of its red, green and blue.
+// Argument: "input:output".
+args = split(getArgument(), ":");
+setBatchMode(true);
+open(args[0]);
+inp = getImageID();
+w = getWidth();
+h = getHeight();
+newImage("output", "RGB black", w, h, 1);
+out = getImageID();
+row = newArray(w);
+for (y = 0; y < h; y++) {
+    selectImage(inp);
+    for (x = 0; x < w; x++)
+        row[x] = getPixel(x, y);
+    selectImage(out);
+    for (x = 0; x < w; x++) {
+        v = row[x];
+        red = (v >> 16) & 0xff;
+        green = (v >> 8) & 0xff;
+        blue = v & 0xff;
+        grey = floor((red + green + blue) / 3);
+        setPixel(x, y, (grey << 16) | (grey << 8) | grey);
+    }
+    if (y % 10 == 0) showProgress(y / h);
+}
+saveAs("BMP", args[1]);

@@ -1,0 +1,22 @@
+// Rotation by 90 degrees clockwise in the ImageJ macro language: input row y
+// becomes output column h - 1 - y.
+// Argument: "input:output".
+args = split(getArgument(), ":");
+setBatchMode(true);
+open(args[0]);
+inp = getImageID();
+w = getWidth();
+h = getHeight();
+newImage("output", "RGB black", h, w, 1);
+out = getImageID();
+row = newArray(w);
+for (y = 0; y < h; y++) {
+    selectImage(inp);
+    for (x = 0; x < w; x++)
+        row[x] = getPixel(x, y);
+    selectImage(out);
+    for (x = 0; x < w; x++)
+        setPixel(h - 1 - y, x, row[x]);
+    if (y % 10 == 0) showProgress(y / h);
+}
+saveAs("BMP", args[1]);
