@@ -11,7 +11,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 fail() { echo "FAIL: $*" >&2; exit 1; }
 for file in bin/tarvil share/applications/tarvil.desktop \
     share/icons/hicolor/scalable/apps/tarvil.svg share/mime/packages/tarvil.xml \
-    share/man/man1/tarvil.1.gz share/bash-completion/completions/tarvil share/doc/tarvil/copyright; do
+    share/man/man1/tarvil.1.gz share/bash-completion/completions/tarvil share/doc/tarvil/copyright \
+    share/doc/tarvil/changelog.gz; do
     [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
 [ -x "$prefix/bin/tarvil" ] || fail "bin/tarvil is not executable"

@@ -43,6 +43,9 @@ description="$(field Description)"
 [ "$(wc -l <<< "$description")" -ge 4 ] || fail "no long description"
 ! awk 'length > 80' <<< "$description" | grep -q . || fail "description lines longer than 80"
 [ "$(dpkg-deb -I "$deb" | grep -c '^ Homepage:')" -le 1 ] || fail "several Homepage fields"
+# Triggers of other packages do the work that scripts would.
+control_files="$(dpkg-deb -I "$deb" | awk '$2 == "bytes," {print $NF}' | sort | paste -sd ' ')"
+[ "$control_files" = "control md5sums" ] || fail "the control archive holds: $control_files"
 depends="$(field Depends)"
 # Every library the program and the module link comes with a dependency on
 # the package that holds it, as dpkg-shlibdeps found it.
@@ -55,6 +58,7 @@ expected="./usr/bin/tarvil
 ./usr/lib/$multiarch/tarvil/libtarvil_desktop.so
 ./usr/share/applications/tarvil.desktop
 ./usr/share/bash-completion/completions/tarvil
+./usr/share/doc/tarvil/changelog.gz
 ./usr/share/doc/tarvil/copyright
 ./usr/share/icons/hicolor/scalable/apps/tarvil.svg
 ./usr/share/man/man1/tarvil.1.gz
@@ -86,6 +90,11 @@ for binary in usr/bin/tarvil "usr/lib/$multiarch/tarvil/libtarvil_desktop.so"; d
     done
 done
 
+# The changelog's newest entry is this version.
+zcat "$root/usr/share/doc/tarvil/changelog.gz" > "$work/changelog"
+[ "$(dpkg-parsechangelog -l "$work/changelog" -S Version)" = "$version" ] ||
+    fail "the changelog's newest entry is $(dpkg-parsechangelog -l "$work/changelog" -S Version)"
+
 # The dependencies resolve (simulated: no root needed, nothing changes).
 apt-get install -s "$deb" > "$work/apt.log" 2>&1 || fail "apt-get install -s: $(tail -20 "$work/apt.log")"
 grep -q '^Inst tarvil ' "$work/apt.log" || fail "apt-get would not install tarvil: $(cat "$work/apt.log")"
@@ -104,6 +113,14 @@ printf '\x06\x00\x00\x00EXIT\r\n' > exit.bas
 QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$run/config" XDG_DATA_HOME="$run/data" \
     timeout 60 "$root/usr/bin/tarvil" exit.bas > desktop.log 2>&1 ||
     fail "the packaged editor did not start and end: $(cat desktop.log)"
+
+# The desktop entry follows the freedesktop.org specification, hints and all.
+if command -v desktop-file-validate >/dev/null; then
+    report="$(desktop-file-validate "$root/usr/share/applications/tarvil.desktop" 2>&1)" &&
+        [ -z "$report" ] || fail "desktop-file-validate: $report"
+else
+    echo "note: desktop-file-validate is missing (desktop-file-utils): the desktop entry is not validated"
+fi
 
 # The manual page renders without warnings and has its sections.
 man_page="$root/usr/share/man/man1/tarvil.1.gz"
