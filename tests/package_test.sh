@@ -98,6 +98,16 @@ zcat "$root/usr/share/doc/tarvil/changelog.gz" > "$work/changelog"
 # The dependencies resolve (simulated: no root needed, nothing changes).
 apt-get install -s "$deb" > "$work/apt.log" 2>&1 || fail "apt-get install -s: $(tail -20 "$work/apt.log")"
 grep -q '^Inst tarvil ' "$work/apt.log" || fail "apt-get would not install tarvil: $(cat "$work/apt.log")"
+# The simulation needs no root: as root, try it as nobody too.
+if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+    shared="$(mktemp -d)" && chmod 755 "$shared" && cp "$deb" "$shared/" && chmod 644 "$shared"/*.deb
+    status=0
+    setpriv --reuid=65534 --regid=65534 --clear-groups \
+        apt-get install -s "$shared/$(basename "$deb")" > "$work/apt-user.log" 2>&1 || status=$?
+    rm -rf "$shared"
+    [ $status -eq 0 ] && grep -q '^Inst tarvil ' "$work/apt-user.log" ||
+        fail "apt-get install -s as an unprivileged user: $(tail -20 "$work/apt-user.log")"
+fi
 
 # What it installs works: the version, a batch run, and the editor, which
 # needs the module from the multiarch folder.
