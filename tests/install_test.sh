@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# `cmake --install` puts the program, its desktop module, desktop entry, icon
-# and MIME type in place, and the entry and the MIME type agree on the script
+# `cmake --install` puts the program, its desktop module, desktop entry, icon,
+# MIME type, manual page, shell completion and copyright file in place, and the entry and the MIME type agree on the script
 # type. The installed program finds its module; a program without one says so.
 # Usage: install_test.sh BUILD_DIR WORK_DIR
 set -euo pipefail
@@ -10,7 +10,9 @@ rm -rf "$prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 fail() { echo "FAIL: $*" >&2; exit 1; }
 for file in bin/tarvil share/applications/tarvil.desktop \
-    share/icons/hicolor/scalable/apps/tarvil.svg share/mime/packages/tarvil.xml; do
+    share/icons/hicolor/scalable/apps/tarvil.svg share/mime/packages/tarvil.xml \
+    share/man/man1/tarvil.1.gz share/bash-completion/completions/tarvil share/doc/tarvil/copyright \
+    share/doc/tarvil/changelog.gz; do
     [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
 [ -x "$prefix/bin/tarvil" ] || fail "bin/tarvil is not executable"

@@ -95,9 +95,7 @@ void ConfigureImageFileDialog(QFileDialog& dialog, const QString& title) {
     dialog.setWindowTitle(title);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(QStringLiteral("Windows BMP (*.bmp)"));
-    // File names are case-sensitive here, the pattern is not: .bmp, .BMP and every mix.
-    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+    SetImageFileFilters(dialog);
     dialog.setOption(QFileDialog::ReadOnly, false);
     FitFileDialogColumns(dialog);
 }

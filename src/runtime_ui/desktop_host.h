@@ -24,7 +24,7 @@ class SystemClipboard;
 // The longest path GETFILENAME hands to a script: its text holds 254 bytes.
 inline constexpr size_t kMaxScriptPathLength = 254;
 
-// Sets up GETFILENAME's dialog: the title, one existing file, BMP files of any case.
+// Sets up GETFILENAME's dialog: the title, one existing file, image files of any case.
 void ConfigureImageFileDialog(QFileDialog& dialog, const QString& title);
 
 // The chosen path as a script holds it (the file name's bytes, UTF-8), or

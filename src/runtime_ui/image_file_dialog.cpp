@@ -119,6 +119,19 @@ private:
 
 }  // namespace
 
+QStringList ImageFileFilters() {
+    return {QStringLiteral("Images (*.bmp *.png *.jpg *.jpeg *.tif *.tiff *.webp *.gif)"),
+            QStringLiteral("Windows BMP (*.bmp)"), QStringLiteral("All files (*)")};
+}
+
+void SetImageFileFilters(QFileDialog& dialog) {
+    const QStringList filters = ImageFileFilters();
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.constFirst());
+    // File names are case-sensitive here, the patterns are not.
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+}
+
 void FitFileDialogColumns(QFileDialog& dialog) {
     const QFontMetrics metrics(dialog.font());
     QSize size(metrics.averageCharWidth() * kWidthInCharacters,

@@ -439,23 +439,32 @@ private slots:
         QCOMPARE(args, (std::vector<std::string>{"s.bas", "citt\xE0", "\xE2\x82\xAC"}));
     }
 
-    void fileDialogTakesBmpFilesOfAnyCase() {
+    void fileDialogTakesImageFilesOfAnyCase() {
         QFileDialog dialog;
         ConfigureImageFileDialog(dialog, QStringLiteral("Pick one"));
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Pick one"));
         QCOMPARE(dialog.fileMode(), QFileDialog::ExistingFile);
-        QCOMPARE(dialog.nameFilters().size(), 1);
+        QCOMPARE(dialog.nameFilters().size(), 3);
         const QString filter = dialog.nameFilters().constFirst();
-        QCOMPARE(filter, QStringLiteral("Windows BMP (*.bmp)"));
-        // The dialog compares names with the pattern without regard to case.
+        QCOMPARE(filter,
+                 QStringLiteral("Images (*.bmp *.png *.jpg *.jpeg *.tif *.tiff *.webp *.gif)"));
+        QCOMPARE(dialog.selectedNameFilter(), filter);
+        // The dialog compares names with the patterns without regard to case.
         QCOMPARE(dialog.filter() & QDir::CaseSensitive, QDir::Filters());
-        const QString pattern = filter.section(u'(', 1).chopped(1);
-        const QRegularExpression match(QRegularExpression::wildcardToRegularExpression(pattern),
-                                       QRegularExpression::CaseInsensitiveOption);
-        for (const char* name : {"a.bmp", "B.BMP", "c.Bmp"})
-            QVERIFY2(match.match(QLatin1String(name)).hasMatch(), name);
-        for (const char* name : {"a.png", "bmp", "a.bmpx"})
-            QVERIFY2(!match.match(QLatin1String(name)).hasMatch(), name);
+        const QStringList patterns = filter.section(u'(', 1).chopped(1).split(u' ');
+        const auto matches = [&patterns](const char* name) {
+            for (const QString& pattern : patterns) {
+                const QRegularExpression match(
+                    QRegularExpression::wildcardToRegularExpression(pattern),
+                    QRegularExpression::CaseInsensitiveOption);
+                if (match.match(QLatin1String(name)).hasMatch()) return true;
+            }
+            return false;
+        };
+        for (const char* name : {"a.bmp", "B.BMP", "c.Bmp", "d.PNG", "e.Jpeg", "f.tiff", "g.GIF"})
+            QVERIFY2(matches(name), name);
+        for (const char* name : {"a.txt", "bmp", "a.bmpx", "a.png.bak"})
+            QVERIFY2(!matches(name), name);
     }
 
     void chosenPathsMustFitAScriptText() {

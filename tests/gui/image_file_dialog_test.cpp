@@ -1,5 +1,5 @@
-// GETFILENAME's dialog: the filter as its text says, matching any letter case,
-// and every column of what it lists readable.
+// GETFILENAME's dialog: the filters as their texts say, images first, matching
+// any letter case, and every column of what it lists readable.
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include "runtime_ui/desktop_host.h"
+#include "runtime_ui/image_file_dialog.h"
 
 using namespace tarvil;
 
@@ -65,23 +66,73 @@ QString FirstCutText(const QTreeView& view, int first = 0) {
     return {};
 }
 
+// Files of each kind, named in mixed letter case.
+const QStringList bmp{QStringLiteral("B.BMP"), QStringLiteral("a.bmp"), QStringLiteral("c.Bmp")};
+const QStringList others{QStringLiteral("d.png"),  QStringLiteral("E.JPG"),
+                         QStringLiteral("f.Jpeg"), QStringLiteral("g.tif"),
+                         QStringLiteral("H.TIFF"), QStringLiteral("i.webp"),
+                         QStringLiteral("J.Gif")};
+const QStringList neither{QStringLiteral("bmp"), QStringLiteral("e.bmpx"), QStringLiteral("k.txt"),
+                          QStringLiteral("l.png.bak")};
+
 }  // namespace
 
 class ImageFileDialogTest : public QObject {
     Q_OBJECT
 private slots:
-    void filterReadsAsWrittenAndMatchesAnyCase() {
+    void filtersReadAsWrittenWithImagesFirst() {
         QFileDialog dialog;
         ConfigureImageFileDialog(dialog, QStringLiteral("Pick one"));
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Pick one"));
         QCOMPARE(dialog.fileMode(), QFileDialog::ExistingFile);
-        QCOMPARE(dialog.nameFilters(), QStringList{QStringLiteral("Windows BMP (*.bmp)")});
+        const QString images =
+            QStringLiteral("Images (*.bmp *.png *.jpg *.jpeg *.tif *.tiff *.webp *.gif)");
+        QCOMPARE(dialog.nameFilters(), (QStringList{images, QStringLiteral("Windows BMP (*.bmp)"),
+                                                    QStringLiteral("All files (*)")}));
+        QCOMPARE(dialog.selectedNameFilter(), images);
         auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
         QVERIFY(types != nullptr);
-        QCOMPARE(types->currentText(), QStringLiteral("Windows BMP (*.bmp)"));
+        QCOMPARE(types->currentText(), images);
     }
 
-    void listsBmpFilesOfAnyCaseInReadableColumns() {
+    // What each filter lists, chosen in the dialog's own list of types as a
+    // user does: image names of any letter case, folders always.
+    void eachFilterListsItsFilesOfAnyCase_data() {
+        QTest::addColumn<int>("filter");
+        QTest::addColumn<QStringList>("expected");
+        const auto sorted = [](QStringList names) {
+            names << QStringLiteral("pictures");
+            names.sort();
+            return names;
+        };
+        QTest::newRow("images") << 0 << sorted(bmp + others);
+        QTest::newRow("bmp") << 1 << sorted(bmp);
+        QTest::newRow("all") << 2 << sorted(bmp + others + neither);
+    }
+
+    void eachFilterListsItsFilesOfAnyCase() {
+        QFETCH(int, filter);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir;
+        for (const QStringList& names : {bmp, others, neither}) {
+            for (const QString& name : names) WriteFile(dir.filePath(name), 100);
+        }
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("pictures")));
+
+        QFileDialog dialog;
+        ConfigureImageFileDialog(dialog, QStringLiteral("Pick one"));
+        dialog.setDirectory(dir.path());
+        dialog.show();
+        auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+        QVERIFY(types != nullptr && view != nullptr);
+        types->setCurrentIndex(filter);
+        emit types->activated(filter);
+        QCOMPARE(dialog.selectedNameFilter(), ImageFileFilters().at(filter));
+        QTRY_COMPARE(ListedNames(*view), expected);
+    }
+
+    void listsImageFilesInReadableColumns() {
         QTemporaryDir dir;
         const QString longName = QStringLiteral("the harbour at dusk, second try.bmp");
         for (const QString& name :
@@ -97,8 +148,9 @@ private slots:
         dialog.show();
         auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
         QVERIFY(view != nullptr);
-        const QStringList expected{QStringLiteral("B.BMP"), QStringLiteral("a.bmp"),
-                                   QStringLiteral("c.Bmp"), QStringLiteral("pictures"), longName};
+        const QStringList expected{QStringLiteral("B.BMP"),    QStringLiteral("a.bmp"),
+                                   QStringLiteral("c.Bmp"),    QStringLiteral("d.png"),
+                                   QStringLiteral("pictures"), longName};
         QTRY_COMPARE(ListedNames(*view), expected);
         QTRY_VERIFY(EveryColumnFilled(*view));
         // Name, size ("19.53 KiB"), type and date are shown whole, side by side.
