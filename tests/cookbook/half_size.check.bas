@@ -1,6 +1,6 @@
 ' Each output pixel averages input columns 2x, 2x+1 and rows 2y, 2y+1:
 ' red (6x + 6x+3 twice, +2)/4 = 6x+2, green 10y+3, blue 254-6x (the
-' halves of .5 are cut). 65 x 49 halves to 32 x 24.
+' averages ending in .5 round up). 65 x 49 halves to 32 x 24.
 DevCon   img
 RGB      pix
 img=LoadImage("half.bmp")
