@@ -36,6 +36,20 @@ while read -r case_name example args; do
     fi
 done < "$cases_dir/cases"
 
+# The folder loop of convert_to_png's opening comment (and the README): every
+# BMP file in the folder gets its PNG, which loads with the same pixels.
+mkdir photos && cp bw1.bmp pal4.bmp pal8.bmp grad24.bmp photos/
+(
+    cd photos || exit 1
+    set --
+    for f in ./*.bmp; do set -- "$@" "$f" "${f%.*}.png"; done
+    "$tarvil" --batch "$examples/convert_to_png.bas" "$@" > /dev/null &&
+        "$tarvil" --batch "$cases_dir/convert_to_png.check.bas" > check.out
+) || fail "convert_to_png: the folder loop failed"
+[ "$(find photos -name '*.png' | wc -l)" -eq 4 ] || fail "convert_to_png: not one PNG for every BMP in the folder"
+tail -n 4 "$cases_dir/convert_to_png.expected" | diff -u - photos/check.out ||
+    fail "convert_to_png: the folder's PNGs differ from their BMPs"
+
 # The sample maker and the template copy have a test of their own.
 for script in "$examples"/*.bas; do
     example=$(basename "$script" .bas)
