@@ -3,7 +3,7 @@
 ' Arguments come in pairs, an input and its output:
 '   tarvil --batch convert_to_png.bas a.bmp a.png b.bmp b.png
 ' A whole folder, with the shell making the pairs:
-'   for f in photos/*.bmp; do set -- "$@" "$f" "${f%.*}.png"; done
+'   set --; for f in photos/*.bmp; do set -- "$@" "$f" "${f%.*}.png"; done
 '   tarvil --batch convert_to_png.bas "$@"
 ' Input: 1, 4, 8 or 24 bit. Output: the same depth, pixels and palette.
 
