@@ -43,7 +43,9 @@ struct PngDecodeState {
     MemoryInput input;
     DecodedBitmap bitmap;
     std::vector<png_bytep> rowPointers;
-    std::vector<uint8_t> unpacked;  // 2-bit palette indices, one a byte
+    // Rows the model cannot take as they come: 2-bit palette indices one a
+    // byte, or samples with alpha, composited into the block afterwards.
+    std::vector<uint8_t> scratch;
     uint64_t maxBlockBytes = 0;
     CodecStatus status = CodecStatus::Malformed;
 };
@@ -79,37 +81,53 @@ void DecodeWithLibpng(PngDecodeState& state) {
     } else {
         png_set_bgr(png);
     }
-    // Alpha channels are dropped; 16-bit samples are scaled to 8.
-    png_set_strip_alpha(png);
+    // 16-bit samples are scaled to 8.
     png_set_scale_16(png);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
 
-    const bool viaUnpacked = kind == PngKind::Palette && bitDepth == 2;
+    const bool alpha = (colourType & PNG_COLOR_MASK_ALPHA) != 0;
+    // Bytes a pixel takes in the scratch rows; 0 when rows go straight to the block.
+    const size_t scratchPixel = (kind == PngKind::Palette && bitDepth == 2) ? 1
+                                : alpha ? (kind == PngKind::Colour ? 4 : 2)
+                                        : 0;
     const uint64_t working =
-        uint64_t{height} * sizeof(png_bytep) + (viaUnpacked ? uint64_t{width} * height : 0);
+        uint64_t{height} * sizeof(png_bytep) + uint64_t{width} * height * scratchPixel;
     state.status = state.bitmap.Allocate(width, height, bits, state.maxBlockBytes, working);
     if (state.status != CodecStatus::Ok) return;
     state.status = CodecStatus::Malformed;
     const size_t rowBytes = png_get_rowbytes(png, info);
-    const size_t targetRowBytes = viaUnpacked ? width : state.bitmap.stride();
+    const size_t targetRowBytes = scratchPixel != 0 ? width * scratchPixel : state.bitmap.stride();
     if (rowBytes > targetRowBytes) return;
 
     state.rowPointers.resize(height);
-    if (viaUnpacked) {
-        state.unpacked.resize(size_t{width} * height);
+    if (scratchPixel != 0) {
+        state.scratch.resize(size_t{width} * height * scratchPixel);
         for (png_uint_32 y = 0; y < height; ++y) {
-            state.rowPointers[y] = state.unpacked.data() + size_t{y} * width;
+            state.rowPointers[y] = state.scratch.data() + size_t{y} * width * scratchPixel;
         }
     } else {
         for (png_uint_32 y = 0; y < height; ++y) state.rowPointers[y] = state.bitmap.Row(y);
     }
     png_read_image(png, state.rowPointers.data());
-    if (viaUnpacked) {
+    if (scratchPixel != 0) {
+        // Alpha is composited on black: each sample scaled by the opacity.
+        const auto over = [](uint8_t sample, uint8_t opacity) {
+            return static_cast<uint8_t>((sample * opacity + 127) / 255);
+        };
         for (png_uint_32 y = 0; y < height; ++y) {
             uint8_t* row = state.bitmap.Row(y);
-            const uint8_t* indices = state.rowPointers[y];
-            for (png_uint_32 x = 0; x < width; ++x) PutIndex(row, 4, x, indices[x]);
+            const uint8_t* from = state.rowPointers[y];
+            for (png_uint_32 x = 0; x < width; ++x) {
+                if (scratchPixel == 1) {
+                    PutIndex(row, 4, x, from[x]);
+                } else if (scratchPixel == 2) {
+                    row[x] = over(from[2 * x], from[2 * x + 1]);
+                } else {
+                    for (int c = 0; c < 3; ++c)
+                        row[3 * x + c] = over(from[4 * x + c], from[4 * x + 3]);
+                }
+            }
         }
     }
 

@@ -2,6 +2,10 @@
 // bilevel pictures keep their indices; every other kind (grey, RGB, CMYK,
 // YCbCr, Lab, 16-bit samples, tiles) goes through the library's RGBA reader,
 // which composites an alpha channel on black. Saved LZW-compressed.
+//
+// libtiff and the libraries it brings cost a batch run milliseconds of start-up
+// when linked, so it is opened only when a TIFF file is met, and stays loaded.
+#include <dlfcn.h>
 #include <tiffio.h>
 
 #include <algorithm>
@@ -14,6 +18,51 @@
 namespace tarvil::codec {
 
 namespace {
+
+// The libtiff functions the glue calls, found in the library when it is opened.
+#define TARVIL_TIFF_FUNCTIONS(X)            \
+    X(TIFFOpenOptionsAlloc)                 \
+    X(TIFFOpenOptionsFree)                  \
+    X(TIFFOpenOptionsSetErrorHandlerExtR)   \
+    X(TIFFOpenOptionsSetWarningHandlerExtR) \
+    X(TIFFOpenOptionsSetMaxSingleMemAlloc)  \
+    X(TIFFClientOpenExt)                    \
+    X(TIFFClose)                            \
+    X(TIFFGetField)                         \
+    X(TIFFGetFieldDefaulted)                \
+    X(TIFFIsTiled)                          \
+    X(TIFFScanlineSize)                     \
+    X(TIFFStripSize)                        \
+    X(TIFFReadScanline)                     \
+    X(TIFFRGBAImageOK)                      \
+    X(TIFFReadRGBAImageOriented)            \
+    X(TIFFSetField)                         \
+    X(TIFFDefaultStripSize)                 \
+    X(TIFFWriteScanline)                    \
+    X(TIFFFlush)
+
+struct TiffApi {
+#define TARVIL_TIFF_POINTER(name) decltype(&::name) name = nullptr;
+    TARVIL_TIFF_FUNCTIONS(TARVIL_TIFF_POINTER)
+#undef TARVIL_TIFF_POINTER
+};
+
+// nullopt when the library or one of its functions is missing. The library is
+// never unloaded, so a second TIFF file finds it at once.
+std::optional<TiffApi> OpenLibtiff() {
+    void* library = dlopen(TARVIL_LIBTIFF_SONAME, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    if (library == nullptr) return std::nullopt;
+    TiffApi api;
+    bool complete = true;
+#define TARVIL_TIFF_LOOKUP(name)                                           \
+    api.name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name)); \
+    complete = complete && api.name != nullptr;
+    TARVIL_TIFF_FUNCTIONS(TARVIL_TIFF_LOOKUP)
+#undef TARVIL_TIFF_LOOKUP
+    dlclose(library);  // RTLD_NODELETE keeps it loaded
+    if (!complete) return std::nullopt;
+    return api;
+}
 
 // The bytes a TIFF handle reads or writes, with the position the library seeks to.
 struct MemoryStream {
@@ -93,34 +142,36 @@ int OnTiffWarning(TIFF* /*tif*/, void* /*user*/, const char* /*module*/, const c
 }
 
 struct TiffHandle {
+    const TiffApi& api;
     TIFF* tif = nullptr;
     ~TiffHandle() {
-        if (tif != nullptr) TIFFClose(tif);
+        if (tif != nullptr) api.TIFFClose(tif);
     }
 };
 
-TIFF* OpenStream(MemoryStream& stream, const char* mode, uint64_t maxAllocation) {
-    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+TIFF* OpenStream(const TiffApi& api, MemoryStream& stream, const char* mode,
+                 uint64_t maxAllocation) {
+    TIFFOpenOptions* options = api.TIFFOpenOptionsAlloc();
     if (options == nullptr) return nullptr;
-    TIFFOpenOptionsSetErrorHandlerExtR(options, OnTiffError, &stream);
-    TIFFOpenOptionsSetWarningHandlerExtR(options, OnTiffWarning, &stream);
-    TIFFOpenOptionsSetMaxSingleMemAlloc(
+    api.TIFFOpenOptionsSetErrorHandlerExtR(options, OnTiffError, &stream);
+    api.TIFFOpenOptionsSetWarningHandlerExtR(options, OnTiffWarning, &stream);
+    api.TIFFOpenOptionsSetMaxSingleMemAlloc(
         options, static_cast<tmsize_t>(std::min<uint64_t>(maxAllocation, INT64_MAX)));
-    TIFF* tif = TIFFClientOpenExt("memory", mode, &stream, ReadStream, WriteStream, SeekStream,
-                                  CloseStream, SizeOfStream, MapNothing, UnmapNothing, options);
-    TIFFOpenOptionsFree(options);
+    TIFF* tif = api.TIFFClientOpenExt("memory", mode, &stream, ReadStream, WriteStream, SeekStream,
+                                      CloseStream, SizeOfStream, MapNothing, UnmapNothing, options);
+    api.TIFFOpenOptionsFree(options);
     return tif;
 }
 
-void ReadResolution(TIFF* tif, DecodedBitmap& bitmap) {
+void ReadResolution(const TiffApi& api, TIFF* tif, DecodedBitmap& bitmap) {
     float x = 0;
     float y = 0;
     uint16_t unit = RESUNIT_INCH;
-    if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x) != 1 ||
-        TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y) != 1) {
+    if (api.TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x) != 1 ||
+        api.TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y) != 1) {
         return;
     }
-    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+    api.TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
     if (unit == RESUNIT_INCH) bitmap.SetResolution(PerMetreFromInch(x), PerMetreFromInch(y));
     if (unit == RESUNIT_CENTIMETER) {
         bitmap.SetResolution(PerMetreFromCentimetre(x), PerMetreFromCentimetre(y));
@@ -128,8 +179,8 @@ void ReadResolution(TIFF* tif, DecodedBitmap& bitmap) {
 }
 
 // Palette and bilevel strips, read a row at a time; 2-bit indices widen to 4 bits.
-CodecStatus ReadIndexedRows(TIFF* tif, DecodedBitmap& bitmap, int sampleBits) {
-    const tmsize_t scanline = TIFFScanlineSize(tif);
+CodecStatus ReadIndexedRows(const TiffApi& api, TIFF* tif, DecodedBitmap& bitmap, int sampleBits) {
+    const tmsize_t scanline = api.TIFFScanlineSize(tif);
     const uint64_t packedBytes =
         (uint64_t{static_cast<uint32_t>(bitmap.width())} * sampleBits + 7) / 8;
     if (scanline <= 0 || static_cast<uint64_t>(scanline) < packedBytes) {
@@ -137,7 +188,7 @@ CodecStatus ReadIndexedRows(TIFF* tif, DecodedBitmap& bitmap, int sampleBits) {
     }
     std::vector<uint8_t> row(static_cast<size_t>(scanline));
     for (int32_t y = 0; y < bitmap.height(); ++y) {
-        if (TIFFReadScanline(tif, row.data(), static_cast<uint32_t>(y), 0) != 1) {
+        if (api.TIFFReadScanline(tif, row.data(), static_cast<uint32_t>(y), 0) != 1) {
             return CodecStatus::Malformed;
         }
         uint8_t* target = bitmap.Row(static_cast<uint32_t>(y));
@@ -153,18 +204,20 @@ CodecStatus ReadIndexedRows(TIFF* tif, DecodedBitmap& bitmap, int sampleBits) {
     return CodecStatus::Ok;
 }
 
-CodecStatus DecodeIndexed(TIFF* tif, uint32_t width, uint32_t height, uint16_t sampleBits,
-                          uint16_t photometric, DecodedBitmap& bitmap, uint64_t maxBlockBytes) {
+CodecStatus DecodeIndexed(const TiffApi& api, TIFF* tif, uint32_t width, uint32_t height,
+                          uint16_t sampleBits, uint16_t photometric, DecodedBitmap& bitmap,
+                          uint64_t maxBlockBytes) {
     const int bits = PaletteDepthFor(sampleBits);
-    const uint64_t working = static_cast<uint64_t>(std::max<tmsize_t>(TIFFStripSize(tif), 0)) +
-                             static_cast<uint64_t>(std::max<tmsize_t>(TIFFScanlineSize(tif), 0));
+    const uint64_t working =
+        static_cast<uint64_t>(std::max<tmsize_t>(api.TIFFStripSize(tif), 0)) +
+        static_cast<uint64_t>(std::max<tmsize_t>(api.TIFFScanlineSize(tif), 0));
     CodecStatus status = bitmap.Allocate(width, height, bits, maxBlockBytes, working);
     if (status != CodecStatus::Ok) return status;
     if (photometric == PHOTOMETRIC_PALETTE) {
         uint16_t* red = nullptr;
         uint16_t* green = nullptr;
         uint16_t* blue = nullptr;
-        if (TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) != 1) {
+        if (api.TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) != 1) {
             return CodecStatus::Malformed;
         }
         // The library holds 2^bits entries of 16 bits each.
@@ -179,13 +232,13 @@ CodecStatus DecodeIndexed(TIFF* tif, uint32_t width, uint32_t height, uint16_t s
     } else {
         bitmap.SetGreyTable();
     }
-    return ReadIndexedRows(tif, bitmap, sampleBits);
+    return ReadIndexedRows(api, tif, bitmap, sampleBits);
 }
 
-CodecStatus DecodeThroughRgba(TIFF* tif, uint32_t width, uint32_t height, bool grey,
-                              DecodedBitmap& bitmap, uint64_t maxBlockBytes) {
+CodecStatus DecodeThroughRgba(const TiffApi& api, TIFF* tif, uint32_t width, uint32_t height,
+                              bool grey, DecodedBitmap& bitmap, uint64_t maxBlockBytes) {
     char reason[1024] = {};
-    if (TIFFRGBAImageOK(tif, reason) != 1) return CodecStatus::Malformed;
+    if (api.TIFFRGBAImageOK(tif, reason) != 1) return CodecStatus::Malformed;
     const uint64_t rasterBytes = uint64_t{width} * height * 4;
     CodecStatus status = bitmap.Allocate(width, height, grey ? 8 : 24, maxBlockBytes, rasterBytes);
     if (status != CodecStatus::Ok) return status;
@@ -195,7 +248,8 @@ CodecStatus DecodeThroughRgba(TIFF* tif, uint32_t width, uint32_t height, bool g
     } catch (const std::bad_alloc&) {
         return CodecStatus::NoMemory;
     }
-    if (TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 1) != 1) {
+    if (api.TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 1) !=
+        1) {
         return CodecStatus::Malformed;
     }
     if (grey) bitmap.SetGreyTable();
@@ -219,10 +273,13 @@ CodecStatus DecodeThroughRgba(TIFF* tif, uint32_t width, uint32_t height, bool g
 }  // namespace
 
 CodecStatus DecodeTiff(std::span<const uint8_t> file, Image& image, uint64_t maxBlockBytes) {
+    const auto library = OpenLibtiff();
+    if (!library) return CodecStatus::Malformed;
+    const TiffApi& api = *library;
     MemoryStream stream;
     stream.input = file;
-    TiffHandle handle;
-    handle.tif = OpenStream(stream, "r", maxBlockBytes);
+    TiffHandle handle{api};
+    handle.tif = OpenStream(api, stream, "r", maxBlockBytes);
     if (handle.tif == nullptr) return CodecStatus::Malformed;
     TIFF* tif = handle.tif;
     uint32_t width = 0;
@@ -230,59 +287,67 @@ CodecStatus DecodeTiff(std::span<const uint8_t> file, Image& image, uint64_t max
     uint16_t sampleBits = 1;
     uint16_t samples = 1;
     uint16_t photometric = 0;
-    if (TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) != 1 ||
-        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) != 1 ||
-        TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) != 1) {
+    if (api.TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) != 1 ||
+        api.TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) != 1 ||
+        api.TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) != 1) {
         return CodecStatus::Malformed;
     }
-    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &sampleBits);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    api.TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &sampleBits);
+    api.TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
     if (width == 0 || height == 0 || width > kMaxImageDimension || height > kMaxImageDimension) {
         return CodecStatus::Malformed;
     }
     const bool greyKind =
         photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
-    const bool striped = TIFFIsTiled(tif) == 0;
+    const bool striped = api.TIFFIsTiled(tif) == 0;
     DecodedBitmap bitmap;
     CodecStatus status = CodecStatus::Malformed;
     if (striped && samples == 1 && photometric == PHOTOMETRIC_PALETTE &&
         (sampleBits == 1 || sampleBits == 2 || sampleBits == 4 || sampleBits == 8)) {
-        status = DecodeIndexed(tif, width, height, sampleBits, photometric, bitmap, maxBlockBytes);
+        status =
+            DecodeIndexed(api, tif, width, height, sampleBits, photometric, bitmap, maxBlockBytes);
     } else if (striped && samples == 1 && greyKind && sampleBits == 1) {
-        status = DecodeIndexed(tif, width, height, sampleBits, photometric, bitmap, maxBlockBytes);
+        status =
+            DecodeIndexed(api, tif, width, height, sampleBits, photometric, bitmap, maxBlockBytes);
     } else {
-        status = DecodeThroughRgba(tif, width, height, greyKind, bitmap, maxBlockBytes);
+        status = DecodeThroughRgba(api, tif, width, height, greyKind, bitmap, maxBlockBytes);
     }
     if (status != CodecStatus::Ok) return status;
-    ReadResolution(tif, bitmap);
+    ReadResolution(api, tif, bitmap);
     bitmap.InstallInto(image);
     return CodecStatus::Ok;
 }
 
 std::optional<std::vector<uint8_t>> EncodeTiff(const EncodeSource& source) {
+    const auto library = OpenLibtiff();
+    if (!library) return std::nullopt;
+    const TiffApi& api = *library;
     std::vector<uint8_t> out;
     MemoryStream stream;
     stream.output = &out;
     {
-        TiffHandle handle;
-        handle.tif = OpenStream(stream, "w", UINT64_MAX);
+        TiffHandle handle{api};
+        handle.tif = OpenStream(api, stream, "w", UINT64_MAX);
         if (handle.tif == nullptr) return std::nullopt;
         TIFF* tif = handle.tif;
         const bool colour = source.bits == 24;
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(source.width));
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(source.height));
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<uint16_t>(colour ? 8 : source.bits));
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, static_cast<uint16_t>(colour ? 3 : 1));
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, colour ? PHOTOMETRIC_RGB : PHOTOMETRIC_PALETTE);
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
+        api.TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(source.width));
+        api.TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(source.height));
+        api.TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE,
+                         static_cast<uint16_t>(colour ? 8 : source.bits));
+        api.TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, static_cast<uint16_t>(colour ? 3 : 1));
+        api.TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, colour ? PHOTOMETRIC_RGB : PHOTOMETRIC_PALETTE);
+        api.TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        api.TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+        api.TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+        api.TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, api.TIFFDefaultStripSize(tif, 0));
         if (source.xPerMetre > 0 && source.yPerMetre > 0) {
             // Per centimetre keeps pixels per metre exactly.
-            TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_CENTIMETER);
-            TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<float>(source.xPerMetre / 100.0));
-            TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<float>(source.yPerMetre / 100.0));
+            api.TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_CENTIMETER);
+            api.TIFFSetField(tif, TIFFTAG_XRESOLUTION,
+                             static_cast<float>(source.xPerMetre / 100.0));
+            api.TIFFSetField(tif, TIFFTAG_YRESOLUTION,
+                             static_cast<float>(source.yPerMetre / 100.0));
         }
         std::vector<uint16_t> red;
         std::vector<uint16_t> green;
@@ -292,7 +357,7 @@ std::optional<std::vector<uint8_t>> EncodeTiff(const EncodeSource& source) {
             green.push_back(static_cast<uint16_t>(((entry >> 8) & 0xFF) * 257));
             blue.push_back(static_cast<uint16_t>((entry & 0xFF) * 257));
         }
-        if (!colour) TIFFSetField(tif, TIFFTAG_COLORMAP, red.data(), green.data(), blue.data());
+        if (!colour) api.TIFFSetField(tif, TIFFTAG_COLORMAP, red.data(), green.data(), blue.data());
         const auto width = static_cast<uint32_t>(source.width);
         const size_t rowBytes = colour ? 3 * size_t{width} : (size_t{width} * source.bits + 7) / 8;
         std::vector<uint8_t> row(rowBytes);
@@ -307,9 +372,9 @@ std::optional<std::vector<uint8_t>> EncodeTiff(const EncodeSource& source) {
             } else {
                 std::memcpy(row.data(), stored, rowBytes);
             }
-            if (TIFFWriteScanline(tif, row.data(), y, 0) != 1) return std::nullopt;
+            if (api.TIFFWriteScanline(tif, row.data(), y, 0) != 1) return std::nullopt;
         }
-        if (TIFFFlush(tif) != 1) return std::nullopt;
+        if (api.TIFFFlush(tif) != 1) return std::nullopt;
     }
     if (stream.failed) return std::nullopt;
     return out;

@@ -2,10 +2,19 @@
 // each depth becomes when saved in each format and loaded again.
 #include "image/image_codecs.h"
 
+#include <gif_lib.h>
 #include <gtest/gtest.h>
+#include <png.h>
+#include <tiffio.h>
+#include <webp/encode.h>
 
+#include <csetjmp>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+// jpeglib.h needs FILE and size_t declared before it.
+#include <jpeglib.h>
 
 #include "image/bmp_file.h"
 #include "unit/image_test_support.h"
@@ -228,6 +237,241 @@ TEST(ImageCodecsTest, BrokenAndOversizedFilesAreRefused) {
             Item* loaded = broken.Load(path);
             EXPECT_EQ(LastStop(broken.m), "Error: Loading image '" + path + "'") << keep;
             EXPECT_FALSE(loaded->image && loaded->image->hasMemory()) << keep;
+        }
+    }
+}
+
+// Files of kinds SAVEIMAGE never writes, made with the libraries themselves.
+using Rows = std::vector<std::vector<uint8_t>>;
+
+void AppendPng(png_structp png, png_bytep data, size_t length) {
+    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+struct PngWriter {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    ~PngWriter() { png_destroy_write_struct(&png, &info); }
+};
+
+std::vector<uint8_t> MakePng(uint32_t width, const Rows& rows, int colourType, int bitDepth,
+                             std::vector<png_color> palette = {}, bool interlaced = false) {
+    std::vector<uint8_t> out;
+    PngWriter writer;
+    if (setjmp(png_jmpbuf(writer.png))) return {};
+    png_set_write_fn(writer.png, &out, AppendPng, nullptr);
+    png_set_IHDR(writer.png, writer.info, width, static_cast<png_uint_32>(rows.size()), bitDepth,
+                 colourType, interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!palette.empty()) {
+        png_set_PLTE(writer.png, writer.info, palette.data(), static_cast<int>(palette.size()));
+    }
+    png_set_pHYs(writer.png, writer.info, 11811, 11811, PNG_RESOLUTION_METER);  // 300 dpi
+    png_write_info(writer.png, writer.info);
+    std::vector<png_bytep> pointers;
+    for (const auto& row : rows) pointers.push_back(const_cast<png_bytep>(row.data()));
+    png_write_image(writer.png, pointers.data());
+    png_write_end(writer.png, writer.info);
+    return out;
+}
+
+// An 8 × 8 CMYK JPEG of one colour, inks stored inverted as Adobe's files do.
+std::vector<uint8_t> MakeCmykJpeg(std::array<uint8_t, 4> inks) {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = 8;
+    cinfo.image_height = 8;
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 95, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<uint8_t> row;
+    for (int x = 0; x < 8; ++x) row.insert(row.end(), inks.begin(), inks.end());
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW pointer = row.data();
+        jpeg_write_scanlines(&cinfo, &pointer, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
+// A fax-like TIFF: 1 bit, 0 white, Group 4 compression, 200 dpi.
+std::vector<uint8_t> MakeFaxTiff(const std::string& path, uint32_t width, const Rows& rows) {
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    if (tif == nullptr) return {};
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(rows.size()));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    TIFFSetField(tif, TIFFTAG_XRESOLUTION, 200.0f);
+    TIFFSetField(tif, TIFFTAG_YRESOLUTION, 200.0f);
+    for (uint32_t y = 0; y < rows.size(); ++y) {
+        TIFFWriteScanline(tif, const_cast<uint8_t*>(rows[y].data()), y, 0);
+    }
+    TIFFClose(tif);
+    return ReadBytes(path);
+}
+
+int AppendGif(GifFileType* gif, const GifByteType* data, int length) {
+    auto* out = static_cast<std::vector<uint8_t>*>(gif->UserData);
+    out->insert(out->end(), data, data + length);
+    return length;
+}
+
+// A 2 × 9 screen of background entry 5, with an interlaced 1 × 9 frame in the
+// right column whose row y has index y.
+std::vector<uint8_t> MakeInterlacedGif() {
+    std::vector<uint8_t> out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, AppendGif, &error);
+    std::vector<GifColorType> colours(16);
+    for (int k = 0; k < 16; ++k) {
+        colours[k] = {static_cast<GifByteType>(k * 16), static_cast<GifByteType>(255 - k),
+                      static_cast<GifByteType>(k)};
+    }
+    ColorMapObject* map = GifMakeMapObject(16, colours.data());
+    EGifPutScreenDesc(gif, 2, 9, 4, 5, map);
+    EGifPutImageDesc(gif, 1, 0, 1, 9, true, nullptr);
+    for (const int y : {0, 8, 4, 2, 6, 1, 3, 5, 7}) {  // the four passes' order
+        GifPixelType index = static_cast<GifPixelType>(y);
+        EGifPutLine(gif, &index, 1);
+    }
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(map);
+    return out;
+}
+
+std::vector<uint8_t> MakeAlphaWebP() {
+    const uint8_t rgba[] = {200, 100, 50, 255, 200, 100, 50, 0, 200, 100, 50, 128};
+    uint8_t* encoded = nullptr;
+    const size_t size = WebPEncodeLosslessRGBA(rgba, 3, 1, 12, &encoded);
+    std::vector<uint8_t> out(encoded, encoded + size);
+    WebPFree(encoded);
+    return out;
+}
+
+struct ForeignCase {
+    const char* what;
+    std::function<std::vector<uint8_t>(const std::string& path)> make;
+    int bits;
+    int dpi;
+    std::vector<std::array<int, 3>> pixels;  // x, y, colour as 0xBBGGRR
+    int tolerance;
+};
+
+TEST(ImageCodecsTest, OtherProgramsKindsOfPictureBecomeModelDepths) {
+    const uint8_t half = (200 * 128 + 127) / 255;  // 200 at half opacity, on black
+    const ForeignCase cases[] = {
+        {"PNG RGBA: alpha composited on black",
+         [](const std::string&) {
+             return MakePng(3, {{200, 100, 50, 255, 200, 100, 50, 0, 200, 100, 50, 128}},
+                            PNG_COLOR_TYPE_RGBA, 8);
+         },
+         24,
+         300,
+         {{0, 0, 0x3264C8}, {1, 0, 0}, {2, 0, half | ((half / 2) << 8) | ((half / 4) << 16)}},
+         1},
+        {"PNG 16-bit grey: 8-bit grey",
+         [](const std::string&) {
+             return MakePng(2, {{0xFF, 0xFF, 0x80, 0x00}}, PNG_COLOR_TYPE_GRAY, 16);
+         },
+         8,
+         300,
+         {{0, 0, 0xFFFFFF}, {1, 0, 0x808080}},
+         0},
+        {"PNG grey with alpha",
+         [](const std::string&) {
+             return MakePng(1, {{200, 128}}, PNG_COLOR_TYPE_GRAY_ALPHA, 8);
+         },
+         8,
+         300,
+         {{0, 0, half * 0x010101}},
+         0},
+        {"PNG 2-bit palette: 4 bits",
+         [](const std::string&) {
+             return MakePng(3, {{0b00111000}}, PNG_COLOR_TYPE_PALETTE, 2,
+                            {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {10, 11, 12}});
+         },
+         4,
+         300,
+         {{0, 0, 0x030201}, {1, 0, 0x0C0B0A}, {2, 0, 0x090807}},
+         0},
+        {"PNG 1-bit grey: bilevel",
+         [](const std::string&) { return MakePng(2, {{0b01000000}}, PNG_COLOR_TYPE_GRAY, 1); },
+         1,
+         300,
+         {{0, 0, 0}, {1, 0, 0xFFFFFF}},
+         0},
+        {"PNG interlaced RGB",
+         [](const std::string&) {
+             Rows rows(9, std::vector<uint8_t>(27));
+             for (int y = 0; y < 9; ++y) {
+                 for (int x = 0; x < 9; ++x) rows[y][3 * x] = static_cast<uint8_t>(x * 10 + y);
+             }
+             return MakePng(9, rows, PNG_COLOR_TYPE_RGB, 8, {}, true);
+         },
+         24,
+         300,
+         {{8, 8, 88}, {3, 5, 35}, {0, 1, 1}},
+         0},
+        {"JPEG CMYK: RGB",
+         [](const std::string&) {
+             return MakeCmykJpeg({255, 0, 0, 255});
+         },
+         24,
+         0,
+         {{3, 3, 0x0000FF}},
+         3},
+        {"TIFF fax: 1 bit, 0 white",
+         [](const std::string& path) {
+             return MakeFaxTiff(path, 9, {{0b10100000, 0}, {0, 0}});
+         },
+         1,
+         200,
+         {{0, 0, 0}, {1, 0, 0xFFFFFF}, {2, 0, 0}, {8, 1, 0xFFFFFF}},
+         0},
+        {"GIF interlaced frame on its screen",
+         [](const std::string&) { return MakeInterlacedGif(); },
+         4,
+         0,
+         {{1, 0, 0x00FF00}, {1, 3, 0x03FC30}, {1, 8, 0x08F780}, {0, 4, 0x05FA50}},
+         0},
+        {"WebP with alpha",
+         [](const std::string&) { return MakeAlphaWebP(); },
+         24,
+         0,
+         {{0, 0, 0x3264C8}, {1, 0, 0}, {2, 0, half | ((half / 2) << 8) | ((half / 4) << 16)}},
+         1},
+    };
+    for (const ForeignCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        ImageRig rig;
+        ScratchFolder folder;
+        const std::string path = folder.File("foreign");
+        const std::vector<uint8_t> bytes = c.make(path);
+        ASSERT_FALSE(bytes.empty());
+        WriteBytes(path, bytes);
+        Item* loaded = rig.Load(path);
+        ASSERT_TRUE(rig.m.StopList.empty()) << LastStop(rig.m);
+        EXPECT_EQ(loaded->image->BitCount(), c.bits);
+        EXPECT_EQ(loaded->image->ResolutionDpi(), c.dpi);
+        for (const auto& [x, y, colour] : c.pixels) {
+            EXPECT_LE(ChannelDistance(ColourAt(rig, loaded, x, y), static_cast<uint32_t>(colour)),
+                      c.tolerance)
+                << x << "," << y << " is " << std::hex << ColourAt(rig, loaded, x, y);
         }
     }
 }
