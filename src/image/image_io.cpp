@@ -47,7 +47,8 @@ enum class ClipboardLoad { Loaded, Stopped, Unavailable, Failed };
 
 // Waits, handling events, until the clipboard brings an image that arrived
 // after the last save to it (the change count is 0 right after a save), or
-// until the run is stopped. A packed bitmap is preferred to any other image.
+// until the run is stopped. A packed bitmap is preferred to a PNG file, which
+// the core decodes, and that to any other image the toolkit converts.
 // Whatever was taken, the clipboard is emptied.
 ClipboardLoad LoadFromClipboard(Machine& m, Image& image) {
     Host* host = m.host;
@@ -56,6 +57,14 @@ ClipboardLoad LoadFromClipboard(Machine& m, Image& image) {
         if (!m.StopList.empty()) return ClipboardLoad::Stopped;
         if (host->ClipboardChangeCount() != 0) {
             const ClipboardOffer offer = host->PeekClipboard();
+            if (offer.png && !offer.packedDib) {
+                const auto png = host->TakeClipboardPng();
+                host->EmptyClipboard();
+                const bool decoded =
+                    png.has_value() && DecodeImage(ImageFormat::Png, *png, image,
+                                                   m.ImageBlockLimit) == CodecStatus::Ok;
+                return decoded ? ClipboardLoad::Loaded : ClipboardLoad::Failed;
+            }
             if (offer.packedDib || offer.bitmap) {
                 std::optional<std::vector<uint8_t>> dib;
                 if (offer.packedDib) {
