@@ -92,11 +92,13 @@ CodecStatus DrawFirstFrame(GifFileType* gif, uint64_t maxBlockBytes, DecodedBitm
     }
     const int background = gif->SBackGroundColor < map->ColorCount ? gif->SBackGroundColor : 0;
     if (background != 0) {
-        for (uint32_t y = 0; y < static_cast<uint32_t>(height); ++y) {
-            uint8_t* row = bitmap.Row(y);
-            for (uint32_t x = 0; x < static_cast<uint32_t>(width); ++x) {
-                PutIndex(row, bits, x, static_cast<uint8_t>(background));
-            }
+        // One row filled pixel by pixel, then copied to the others.
+        uint8_t* first = bitmap.Row(0);
+        for (uint32_t x = 0; x < static_cast<uint32_t>(width); ++x) {
+            PutIndex(first, bits, x, static_cast<uint8_t>(background));
+        }
+        for (uint32_t y = 1; y < static_cast<uint32_t>(height); ++y) {
+            std::memcpy(bitmap.Row(y), first, bitmap.stride());
         }
     }
     std::vector<GifPixelType> line(static_cast<size_t>(frame.Width));
