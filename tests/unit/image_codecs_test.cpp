@@ -231,6 +231,29 @@ TEST(ImageCodecsTest, BrokenAndOversizedFilesAreRefused) {
         EXPECT_EQ(LastStop(limited.m), "Error: Not enought memory to create image");
         EXPECT_FALSE(refused->image && refused->image->hasMemory());
 
+        // A picture wider than 32768 pixels, announced where the format keeps its width.
+        std::vector<uint8_t> wide = whole;
+        if (std::string(name) == "c.gif") {
+            wide[6] = 40000 & 0xFF;
+            wide[7] = 40000 >> 8;
+        }
+        if (std::string(name) == "c.jpg") {
+            for (size_t at = 2; at + 9 < wide.size(); ++at) {
+                if (wide[at] == 0xFF && wide[at + 1] == 0xC0) {
+                    wide[at + 7] = 40000 >> 8;
+                    wide[at + 8] = 40000 & 0xFF;
+                    break;
+                }
+            }
+        }
+        if (wide != whole) {
+            WriteBytes(path, wide);
+            ImageRig tooWide;
+            Item* loaded = tooWide.Load(path);
+            EXPECT_EQ(LastStop(tooWide.m), "Error: Loading image '" + path + "'");
+            EXPECT_FALSE(loaded->image && loaded->image->hasMemory());
+        }
+
         for (const size_t keep : {whole.size() / 3, size_t{20}}) {
             WriteBytes(path, std::vector<uint8_t>(whole.begin(), whole.begin() + keep));
             ImageRig broken;
