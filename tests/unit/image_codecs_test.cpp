@@ -377,6 +377,38 @@ std::vector<uint8_t> MakeInterlacedGif() {
     return out;
 }
 
+// A 4 × 2 JPEG of one colour whose EXIF block says "rotate 90° clockwise to show".
+std::vector<uint8_t> MakeRotatedJpeg() {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = 4;
+    cinfo.image_height = 2;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    // "Exif", a big-endian TIFF header and one entry: Orientation (0x0112) = 6.
+    const uint8_t exif[] = {'E',  'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01,
+                            0x12, 0,   3,   0,   0, 0, 1,   0,   6, 0,  0, 0, 0, 0, 0, 0, 0};
+    jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif, sizeof exif);
+    std::vector<uint8_t> row;
+    for (int x = 0; x < 4; ++x) row.insert(row.end(), {40, 160, 220});
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW pointer = row.data();
+        jpeg_write_scanlines(&cinfo, &pointer, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
 std::vector<uint8_t> MakeAlphaWebP() {
     const uint8_t rgba[] = {200, 100, 50, 255, 200, 100, 50, 0, 200, 100, 50, 128};
     uint8_t* encoded = nullptr;
@@ -393,6 +425,7 @@ struct ForeignCase {
     int dpi;
     std::vector<std::array<int, 3>> pixels;  // x, y, colour as 0xBBGGRR
     int tolerance;
+    int width = 0;  // checked when not 0
 };
 
 TEST(ImageCodecsTest, OtherProgramsKindsOfPictureBecomeModelDepths) {
@@ -450,6 +483,13 @@ TEST(ImageCodecsTest, OtherProgramsKindsOfPictureBecomeModelDepths) {
          300,
          {{8, 8, 88}, {3, 5, 35}, {0, 1, 1}},
          0},
+        {"JPEG with an EXIF orientation: pixels as stored",
+         [](const std::string&) { return MakeRotatedJpeg(); },
+         24,
+         0,
+         {{3, 1, 0xDCA028}},
+         3,
+         4},
         {"JPEG CMYK: RGB",
          [](const std::string&) {
              return MakeCmykJpeg({255, 0, 0, 255});
@@ -491,6 +531,9 @@ TEST(ImageCodecsTest, OtherProgramsKindsOfPictureBecomeModelDepths) {
         ASSERT_TRUE(rig.m.StopList.empty()) << LastStop(rig.m);
         EXPECT_EQ(loaded->image->BitCount(), c.bits);
         EXPECT_EQ(loaded->image->ResolutionDpi(), c.dpi);
+        if (c.width != 0) {
+            EXPECT_EQ(loaded->image->Width(), c.width);
+        }
         for (const auto& [x, y, colour] : c.pixels) {
             EXPECT_LE(ChannelDistance(ColourAt(rig, loaded, x, y), static_cast<uint32_t>(colour)),
                       c.tolerance)
