@@ -45,6 +45,7 @@ public:
     void SetClipboardChangeCount(uint16_t count) override { m_changeCount = count; }
     ClipboardOffer PeekClipboard() override { return {m_clipboard.has_value(), false}; }
     std::optional<std::vector<uint8_t>> TakeClipboardPackedDib() override { return m_clipboard; }
+    std::optional<std::vector<uint8_t>> TakeClipboardPng() override { return std::nullopt; }
     std::optional<ClipboardBitmap> TakeClipboardBitmap() override { return std::nullopt; }
     void EmptyClipboard() override { m_clipboard.reset(); }
     bool PutClipboardImage(std::span<const uint8_t> packedDib) override;

@@ -5,6 +5,8 @@
 // OUT_DIR/bmp_file: the images fuzz/seeds.bas saves (every depth) and
 // variants of them, valid and malformed; OUT_DIR/packed_dib: their clipboard
 // form; OUT_DIR/clipboard_bitmap: plain pictures of every source depth;
+// OUT_DIR/png_file, jpeg_file, tiff_file, webp_file, gif_file: the same images
+// as SAVEIMAGE writes them in each format, whole, cut short and with a byte changed;
 // OUT_DIR/script: the example and test scripts, with CR LF line ends.
 #include <algorithm>
 #include <cstdio>
@@ -15,11 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/image_record.h"
 #include "engine/machine.h"
 #include "engine/run_driver.h"
 #include "fuzz_host.h"
 #include "image/bmp_file.h"
 #include "image/dib_header.h"
+#include "image/image_codecs.h"
 #include "scratch_directory.h"
 
 namespace fs = std::filesystem;
@@ -197,6 +201,24 @@ void WriteCorpus(const fs::path& dir, const std::vector<Bytes>& inputs) {
     std::printf("%-18s %zu seeds\n", dir.filename().c_str(), inputs.size());
 }
 
+// The saved images in `format`, each also cut in half and with a byte inverted
+// in its middle (images the format cannot hold are left out).
+std::vector<Bytes> CodecFiles(const std::vector<Bytes>& saved, tarvil::ImageFormat format) {
+    std::vector<Bytes> files;
+    for (const Bytes& bmp : saved) {
+        tarvil::Image image;
+        if (tarvil::ParseBmpFile(bmp, image) != tarvil::BmpLoadStatus::Ok) continue;
+        auto file = tarvil::EncodeImage(format, image);
+        if (!file) continue;
+        files.push_back(*file);
+        files.push_back(Cut(*file, file->size() / 2));
+        Bytes changed = *file;
+        changed[changed.size() / 2] ^= 0xFF;
+        files.push_back(changed);
+    }
+    return files;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -207,8 +229,14 @@ int main(int argc, char** argv) {
     const fs::path out = fs::absolute(argv[1]);
     const fs::path source = fs::absolute(argv[2]);
 
-    const std::vector<Bytes> bmpFiles = BmpFiles(SavedImages(source));
+    const std::vector<Bytes> savedImages = SavedImages(source);
+    const std::vector<Bytes> bmpFiles = BmpFiles(savedImages);
     WriteCorpus(out / "bmp_file", bmpFiles);
+    WriteCorpus(out / "png_file", CodecFiles(savedImages, tarvil::ImageFormat::Png));
+    WriteCorpus(out / "jpeg_file", CodecFiles(savedImages, tarvil::ImageFormat::Jpeg));
+    WriteCorpus(out / "tiff_file", CodecFiles(savedImages, tarvil::ImageFormat::Tiff));
+    WriteCorpus(out / "webp_file", CodecFiles(savedImages, tarvil::ImageFormat::WebP));
+    WriteCorpus(out / "gif_file", CodecFiles(savedImages, tarvil::ImageFormat::Gif));
 
     std::vector<Bytes> dibs;
     for (const Bytes& file : bmpFiles) {

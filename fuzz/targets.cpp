@@ -14,6 +14,7 @@
 #include "fuzz_host.h"
 #include "image/bmp_file.h"
 #include "image/dib_header.h"
+#include "image/image_codecs.h"
 #include "image/packed_dib.h"
 #include "scratch_directory.h"
 
@@ -85,7 +86,77 @@ constexpr size_t kScriptVariableLimit = 2000;
 // but which is past the fuzzer's memory limit.
 constexpr uint64_t kScriptImageBlockLimit = uint64_t{256} << 20;
 
+// The largest image a fuzzed file may decode to: a header may announce
+// 32768 × 32768 pixels, which a short file cannot fill but which would be
+// allocated before the decoder finds that out, and a GIF's screen is filled
+// whatever its frame; each accepted image is also saved and loaded twice.
+constexpr uint64_t kCodecImageBlockLimit = uint64_t{4} << 20;
+
+bool SamePixels(const Image& a, const Image& b) {
+    const auto rowsA = PixelRows(a);
+    const auto rowsB = PixelRows(b);
+    return a.Width() == b.Width() && a.Height() == b.Height() && a.BitCount() == b.BitCount() &&
+           std::equal(rowsA.begin(), rowsA.end(), rowsB.begin(), rowsB.end());
+}
+
+bool SameColourTable(const Image& a, const Image& b) {
+    const size_t bytes = 4 * static_cast<size_t>(a.PaletteCount);
+    return a.PaletteCount == b.PaletteCount && a.block.size() >= Image::kPaletteOffset + bytes &&
+           b.block.size() >= Image::kPaletteOffset + bytes &&
+           std::equal(a.block.begin() + Image::kPaletteOffset,
+                      a.block.begin() + Image::kPaletteOffset + bytes,
+                      b.block.begin() + Image::kPaletteOffset);
+}
+
+// Whatever the bytes: no crash; a refused file leaves no image; an accepted one
+// is a well-formed image of a model depth that saves in its format and loads
+// again (the same pixels, and palette, where the format is lossless).
+void FuzzCodecFile(ImageFormat format, const uint8_t* data, size_t size) {
+    const std::span<const uint8_t> file(data, size);
+    Image image;
+    const CodecStatus status = DecodeImage(format, file, image, kCodecImageBlockLimit);
+    if (status != CodecStatus::Ok) {
+        Require(!image.hasMemory(), "a refused file leaves the image without memory");
+        return;
+    }
+    Require(image.hasPixels, "a loaded image has pixels");
+    const auto geometry = CheckDibHeader(image.block);
+    Require(geometry.has_value(), "a loaded image has a header inside the model");
+    Require(geometry->pixelsOffset == image.pixelsOffset, "the rows lie behind the colour table");
+    PixelRows(image);
+    CheckSavesAndReloads(image);
+
+    const auto saved = EncodeImage(format, image);
+    Require(saved.has_value(), "a loaded image saves in its own format");
+    Image reloaded;
+    Require(DecodeImage(format, *saved, reloaded) == CodecStatus::Ok, "a saved image loads again");
+    if (format == ImageFormat::Jpeg) {
+        Require(reloaded.Width() == image.Width() && reloaded.Height() == image.Height() &&
+                    reloaded.BitCount() == image.BitCount(),
+                "a reloaded JPEG keeps size and depth");
+        return;
+    }
+    Require(SamePixels(image, reloaded), "a reloaded image keeps its pixels");
+    Require(SameColourTable(image, reloaded), "a reloaded image keeps its colour table");
+}
+
 }  // namespace
+
+void FuzzPngFile(const uint8_t* data, size_t size) {
+    FuzzCodecFile(ImageFormat::Png, data, size);
+}
+void FuzzJpegFile(const uint8_t* data, size_t size) {
+    FuzzCodecFile(ImageFormat::Jpeg, data, size);
+}
+void FuzzTiffFile(const uint8_t* data, size_t size) {
+    FuzzCodecFile(ImageFormat::Tiff, data, size);
+}
+void FuzzWebPFile(const uint8_t* data, size_t size) {
+    FuzzCodecFile(ImageFormat::WebP, data, size);
+}
+void FuzzGifFile(const uint8_t* data, size_t size) {
+    FuzzCodecFile(ImageFormat::Gif, data, size);
+}
 
 void FuzzBmpFile(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> file(data, size);
@@ -252,6 +323,11 @@ FuzzTarget FindFuzzTarget(std::string_view name) {
     if (name == "bmp_file") return FuzzBmpFile;
     if (name == "packed_dib") return FuzzPackedDib;
     if (name == "clipboard_bitmap") return FuzzClipboardBitmap;
+    if (name == "png_file") return FuzzPngFile;
+    if (name == "jpeg_file") return FuzzJpegFile;
+    if (name == "tiff_file") return FuzzTiffFile;
+    if (name == "webp_file") return FuzzWebPFile;
+    if (name == "gif_file") return FuzzGifFile;
     if (name == "script") return FuzzScript;
     return nullptr;
 }

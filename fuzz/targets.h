@@ -22,6 +22,14 @@ void FuzzPackedDib(const uint8_t* data, size_t size);
 // from the bytes) converted to a packed bitmap.
 void FuzzClipboardBitmap(const uint8_t* data, size_t size);
 
+// A PNG, JPEG, TIFF, WebP or GIF file as LOADIMAGE reads it (whatever its
+// first bytes say, the bytes go to that format's decoder).
+void FuzzPngFile(const uint8_t* data, size_t size);
+void FuzzJpegFile(const uint8_t* data, size_t size);
+void FuzzTiffFile(const uint8_t* data, size_t size);
+void FuzzWebPFile(const uint8_t* data, size_t size);
+void FuzzGifFile(const uint8_t* data, size_t size);
+
 // Script text compiled and run. Files the script names are relative to the
 // current directory, which must be a scratch directory; it is emptied first.
 void FuzzScript(const uint8_t* data, size_t size);
@@ -29,7 +37,7 @@ void FuzzScript(const uint8_t* data, size_t size);
 using FuzzTarget = void (*)(const uint8_t*, size_t);
 
 // The target called `name` ("bmp_file", "packed_dib", "clipboard_bitmap",
-// "script"), or null.
+// "png_file", "jpeg_file", "tiff_file", "webp_file", "gif_file", "script"), or null.
 FuzzTarget FindFuzzTarget(std::string_view name);
 
 }  // namespace tarvil::fuzz

@@ -100,6 +100,7 @@ public:
     std::optional<std::vector<uint8_t>> TakePackedDib() override {
         return m_clipboard->takePackedDib();
     }
+    std::optional<std::vector<uint8_t>> TakePng() override { return m_clipboard->takePng(); }
     std::optional<ClipboardBitmap> TakeBitmap() override { return m_clipboard->takeBitmap(); }
     void Empty() override { m_clipboard->clear(); }
     bool Put(std::span<const uint8_t> packedDib) override { return m_clipboard->put(packedDib); }

@@ -168,6 +168,11 @@ std::optional<std::vector<uint8_t>> BatchHost::TakeClipboardPackedDib() {
     return m_clipboard->TakePackedDib();
 }
 
+std::optional<std::vector<uint8_t>> BatchHost::TakeClipboardPng() {
+    if (!m_clipboard) return std::nullopt;
+    return m_clipboard->TakePng();
+}
+
 std::optional<ClipboardBitmap> BatchHost::TakeClipboardBitmap() {
     if (!m_clipboard) return std::nullopt;
     return m_clipboard->TakeBitmap();

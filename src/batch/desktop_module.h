@@ -25,6 +25,7 @@ public:
     virtual void SetChangeCount(uint16_t count) = 0;
     virtual ClipboardOffer Peek() = 0;
     virtual std::optional<std::vector<uint8_t>> TakePackedDib() = 0;
+    virtual std::optional<std::vector<uint8_t>> TakePng() = 0;
     virtual std::optional<ClipboardBitmap> TakeBitmap() = 0;
     virtual void Empty() = 0;
     // False when the clipboard did not take the image.

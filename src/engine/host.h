@@ -32,6 +32,7 @@ struct ClipboardBitmap {
 struct ClipboardOffer {
     bool packedDib = false;  // image/bmp: a packed bitmap once the file header is removed
     bool bitmap = false;     // any other image
+    bool png = false;        // image/png: a PNG file, decoded by the core itself
 };
 
 // Who a message comes from: DSPMES (the script's own output) or the system
@@ -91,6 +92,8 @@ public:
     virtual ClipboardOffer PeekClipboard() = 0;
     // The packed bitmap (image/bmp without its 14-byte file header), or nothing.
     virtual std::optional<std::vector<uint8_t>> TakeClipboardPackedDib() = 0;
+    // The bytes of the clipboard's PNG file (image/png), or nothing.
+    virtual std::optional<std::vector<uint8_t>> TakeClipboardPng() = 0;
     // Any other image, or nothing.
     virtual std::optional<ClipboardBitmap> TakeClipboardBitmap() = 0;
     virtual void EmptyClipboard() = 0;

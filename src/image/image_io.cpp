@@ -1,19 +1,26 @@
-// LOADIMAGE, SAVEIMAGE and GETFILENAME: images to and from BMP files and the clipboard.
+// LOADIMAGE, SAVEIMAGE and GETFILENAME: images to and from files and the clipboard.
 //
+// Files are read as the format their first bytes announce (BMP, PNG, JPEG,
+// TIFF, WebP, GIF) and written in the format the name's extension chooses
+// (BMP for every name without one of the others).
 // The pseudo file name "CLIPBOARD", in any letter case, names the clipboard.
 // File names go to the operating system as the script holds them (bytes,
 // normally UTF-8); messages quote them as the script wrote them.
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <new>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/host.h"
 #include "engine/text_encoding.h"
 #include "handlers/handlers.h"
 #include "image/bmp_file.h"
 #include "image/file_access.h"
+#include "image/image_codecs.h"
 #include "image/image_operand.h"
 #include "image/packed_dib.h"
 
@@ -40,7 +47,8 @@ enum class ClipboardLoad { Loaded, Stopped, Unavailable, Failed };
 
 // Waits, handling events, until the clipboard brings an image that arrived
 // after the last save to it (the change count is 0 right after a save), or
-// until the run is stopped. A packed bitmap is preferred to any other image.
+// until the run is stopped. A packed bitmap is preferred to a PNG file, which
+// the core decodes, and that to any other image the toolkit converts.
 // Whatever was taken, the clipboard is emptied.
 ClipboardLoad LoadFromClipboard(Machine& m, Image& image) {
     Host* host = m.host;
@@ -49,6 +57,14 @@ ClipboardLoad LoadFromClipboard(Machine& m, Image& image) {
         if (!m.StopList.empty()) return ClipboardLoad::Stopped;
         if (host->ClipboardChangeCount() != 0) {
             const ClipboardOffer offer = host->PeekClipboard();
+            if (offer.png && !offer.packedDib) {
+                const auto png = host->TakeClipboardPng();
+                host->EmptyClipboard();
+                const bool decoded =
+                    png.has_value() && DecodeImage(ImageFormat::Png, *png, image,
+                                                   m.ImageBlockLimit) == CodecStatus::Ok;
+                return decoded ? ClipboardLoad::Loaded : ClipboardLoad::Failed;
+            }
             if (offer.packedDib || offer.bitmap) {
                 std::optional<std::vector<uint8_t>> dib;
                 if (offer.packedDib) {
@@ -83,6 +99,18 @@ void LoadFromFile(Machine& m, const std::string& name, Image& image) {
             break;
     }
     const auto header = std::span<const uint8_t>(fileHeader).first(file.headBytes);
+    const ImageFormat format = DetectImageFormat(header);
+    if (format != ImageFormat::Bmp) {
+        CodecStatus status = CodecStatus::NoMemory;
+        try {
+            file.bytes.insert(file.bytes.begin(), header.begin(), header.end());
+            status = DecodeImage(format, file.bytes, image, m.ImageBlockLimit);
+        } catch (const std::bad_alloc&) {
+        }
+        if (status == CodecStatus::Malformed) PushStop(m, LoadFailure(name));
+        if (status == CodecStatus::NoMemory) PushStop(m, kNoMemoryMessage);
+        return;
+    }
     switch (ParseBmpFileInPlace(header, std::move(file.bytes), image)) {
         case BmpLoadStatus::Ok:
             return;
@@ -149,16 +177,33 @@ void StmtSaveImage(Machine& m) {
         host->SetClipboardChangeCount(0);
         return;
     }
-    const auto file = SplitBmpFile(*image);
-    if (!file) {
+    // Every piece is ready in memory before the file is touched.
+    std::array<std::span<const uint8_t>, 2> pieces{};
+    size_t pieceCount = 0;
+    std::optional<BmpFilePieces> bmp;
+    std::optional<std::vector<uint8_t>> encoded;
+    const ImageFormat format = SaveFormatForName(name);
+    if (format == ImageFormat::Bmp) {
+        bmp = SplitBmpFile(*image);
+        if (bmp) {
+            pieces = {bmp->head, bmp->rows};
+            pieceCount = 2;
+        }
+    } else {
+        encoded = EncodeImage(format, *image);
+        if (encoded) {
+            pieces[0] = *encoded;
+            pieceCount = 1;
+        }
+    }
+    if (pieceCount == 0) {
         PushStop(m, failure);
         return;
     }
-    const std::span<const uint8_t> pieces[] = {file->head, file->rows};
     FileSystemCalls system;
     FileSystemCalls& calls = m.FileSystem ? *m.FileSystem : system;
-    const int result =
-        ReplaceFile(name, FilePieces(pieces), calls, [&m] { return RunStopRequested(m); });
+    const int result = ReplaceFile(name, FilePieces(pieces.data(), pieceCount), calls,
+                                   [&m] { return RunStopRequested(m); });
     // A stopped save leaves the old file; the stop's own message says why.
     if (result == ECANCELED && !m.StopList.empty()) return;
     if (result != 0) PushStop(m, failure);

@@ -140,6 +140,9 @@ ClipboardOffer DesktopHost::PeekClipboard() {
 std::optional<std::vector<uint8_t>> DesktopHost::TakeClipboardPackedDib() {
     return m_clipboard->takePackedDib();
 }
+std::optional<std::vector<uint8_t>> DesktopHost::TakeClipboardPng() {
+    return m_clipboard->takePng();
+}
 std::optional<ClipboardBitmap> DesktopHost::TakeClipboardBitmap() {
     return m_clipboard->takeBitmap();
 }

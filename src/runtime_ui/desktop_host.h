@@ -85,6 +85,7 @@ public:
     void SetClipboardChangeCount(uint16_t count) override;
     ClipboardOffer PeekClipboard() override;
     std::optional<std::vector<uint8_t>> TakeClipboardPackedDib() override;
+    std::optional<std::vector<uint8_t>> TakeClipboardPng() override;
     std::optional<ClipboardBitmap> TakeClipboardBitmap() override;
     void EmptyClipboard() override;
     bool PutClipboardImage(std::span<const uint8_t> packedDib) override;

@@ -132,7 +132,15 @@ ClipboardOffer SystemClipboard::offer() const {
         offer.packedDib = CheckBmpFile(Bytes(data->data(kBmpFormat))).has_value();
     }
     offer.bitmap = data->hasImage();
+    offer.png = data->hasFormat(kPngFormat);
     return offer;
+}
+
+std::optional<std::vector<uint8_t>> SystemClipboard::takePng() const {
+    const QMimeData* data = m_clipboard->mimeData();
+    if (data == nullptr || !data->hasFormat(kPngFormat)) return std::nullopt;
+    const std::span<const uint8_t> png = Bytes(data->data(kPngFormat));
+    return std::vector<uint8_t>(png.begin(), png.end());
 }
 
 std::optional<std::vector<uint8_t>> SystemClipboard::takePackedDib() const {

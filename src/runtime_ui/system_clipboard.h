@@ -40,6 +40,8 @@ public:
     // The clipboard's image as top-down ARGB pixels; palette images keep their
     // colour table and depth.
     std::optional<ClipboardBitmap> takeBitmap() const;
+    // The bytes of the clipboard's image/png, which the core decodes itself.
+    std::optional<std::vector<uint8_t>> takePng() const;
     // Offers the packed bitmap as image/bmp and as an image. False when the
     // clipboard did not take it.
     bool put(std::span<const uint8_t> packedDib);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "image/bmp_file.h"
+#include "image/image_codecs.h"
 #include "unit/image_test_support.h"
 
 namespace tarvil::testing {
@@ -47,6 +48,51 @@ TEST(ClipboardLoad, PackedBitmapIsPreferred) {
     rig.host.clipboardBitmap = ClipboardBitmap{2, 1, 32, {0xFFFFFFFF, 0xFFFFFFFF}, {}};
     Item* image = rig.Load("CLIPBOARD");
     EXPECT_EQ(rig.GetPixel(image, 0, 0), 0x101010u);
+}
+
+// Another program's PNG is decoded by the core; a packed bitmap still comes first.
+TEST(ClipboardLoad, PngIsDecodedUnlessAPackedBitmapIsThere) {
+    ImageRig maker;
+    Item* source = maker.Create(3, 2, 24);
+    maker.SetPixel(source, 2, 1, 0x12, 0x34, 0x56);
+    const auto png = EncodeImage(ImageFormat::Png, *source->image);
+    ASSERT_TRUE(png.has_value());
+    struct Case {
+        const char* what;
+        bool dib;
+        bool bitmap;
+        bool brokenPng;
+        uint32_t expected;  // pixel (2, 1), or 0 with the loading error
+    };
+    const Case cases[] = {
+        {"png alone", false, false, false, 0x563412},
+        {"png beside a picture", false, true, false, 0x563412},
+        {"png beside a packed bitmap", true, false, false, 0},
+        {"broken png", false, false, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ImageRig rig;
+        rig.host.clipboardPng = *png;
+        if (c.brokenPng) rig.host.clipboardPng->resize(png->size() / 2);
+        if (c.dib) rig.host.clipboardDib = SmallDib(0x10);
+        if (c.bitmap) rig.host.clipboardBitmap = ClipboardBitmap{3, 2, 32, {}, {}};
+        Item* image = rig.Load("CLIPBOARD");
+        EXPECT_FALSE(rig.host.clipboardPng.has_value()) << "the clipboard is emptied";
+        if (c.brokenPng) {
+            // An unusable clipboard image makes the name a file name, which does not exist.
+            EXPECT_EQ(LastStop(rig.m), "Error: Loading image 'CLIPBOARD'");
+            continue;
+        }
+        ASSERT_TRUE(rig.m.StopList.empty()) << LastStop(rig.m);
+        if (c.dib) {
+            EXPECT_EQ(image->image->Width(), 2);
+            EXPECT_EQ(rig.GetPixel(image, 0, 0), 0x101010u);
+        } else {
+            EXPECT_EQ(image->image->Width(), 3);
+            EXPECT_EQ(rig.GetPixel(image, 2, 1), c.expected);
+        }
+    }
 }
 
 TEST(ClipboardLoad, AfterASaveTheLoadWaitsForAnotherProgramsImage) {

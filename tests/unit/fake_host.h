@@ -67,6 +67,7 @@ public:
     uint16_t changeCount = 1;
     std::optional<std::vector<uint8_t>> clipboardDib;
     std::optional<ClipboardBitmap> clipboardBitmap;
+    std::optional<std::vector<uint8_t>> clipboardPng;
     std::vector<std::vector<uint8_t>> putImages;
     // Called on each WaitForEvents round, so a test can make "another program" act.
     std::function<void(FakeHost&)> onWait;
@@ -106,13 +107,15 @@ public:
     uint16_t ClipboardChangeCount() override { return changeCount; }
     void SetClipboardChangeCount(uint16_t count) override { changeCount = count; }
     ClipboardOffer PeekClipboard() override {
-        return {clipboardDib.has_value(), clipboardBitmap.has_value()};
+        return {clipboardDib.has_value(), clipboardBitmap.has_value(), clipboardPng.has_value()};
     }
+    std::optional<std::vector<uint8_t>> TakeClipboardPng() override { return clipboardPng; }
     std::optional<std::vector<uint8_t>> TakeClipboardPackedDib() override { return clipboardDib; }
     std::optional<ClipboardBitmap> TakeClipboardBitmap() override { return clipboardBitmap; }
     void EmptyClipboard() override {
         clipboardDib.reset();
         clipboardBitmap.reset();
+        clipboardPng.reset();
     }
     bool PutClipboardImage(std::span<const uint8_t> dib) override {
         putImages.emplace_back(dib.begin(), dib.end());

@@ -154,6 +154,26 @@ TEST_F(SystemClipboardTest, ForeignBmpIsTakenWithoutItsFileHeader) {
     EXPECT_EQ(image.block[at + 2], 200);
 }
 
+TEST_F(SystemClipboardTest, ForeignPngIsTakenAsItsBytes) {
+    QImage source(3, 2, QImage::Format_RGB32);
+    source.fill(qRgb(10, 20, 30));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(source.save(&buffer, "PNG"));
+    PutForeign("image/png", png);
+
+    SystemClipboard clipboard;
+    EXPECT_TRUE(clipboard.offer().png);
+    EXPECT_FALSE(clipboard.offer().packedDib);
+    const auto taken = clipboard.takePng();
+    ASSERT_TRUE(taken.has_value());
+    EXPECT_EQ(*taken, std::vector<uint8_t>(png.begin(), png.end()));
+    Clipboard()->setText("no image");
+    EXPECT_FALSE(clipboard.offer().png);
+    EXPECT_FALSE(clipboard.takePng().has_value());
+}
+
 TEST_F(SystemClipboardTest, BmpOutsideTheModelIsNotOfferedAsAPackedBitmap) {
     // A 124-byte header: Qt itself does not write one, other programs do.
     QByteArray bmp(14 + 124 + 16, '\0');
