@@ -47,6 +47,11 @@ mkdir photos && cp bw1.bmp pal4.bmp pal8.bmp grad24.bmp photos/
         "$tarvil" --batch "$cases_dir/convert_to_png.check.bas" > check.out
 ) || fail "convert_to_png: the folder loop failed"
 [ "$(find photos -name '*.png' | wc -l)" -eq 4 ] || fail "convert_to_png: not one PNG for every BMP in the folder"
+# ... and each is a PNG file, not a BMP file under a .png name.
+for png in photos/*.png; do
+    [ "$(head -c 8 "$png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
+        fail "convert_to_png: $png is not a PNG file"
+done
 tail -n 4 "$cases_dir/convert_to_png.expected" | diff -u - photos/check.out ||
     fail "convert_to_png: the folder's PNGs differ from their BMPs"
 
