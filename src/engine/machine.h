@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/item_list.h"
@@ -54,6 +55,21 @@ struct FusedInstruction {
     uint32_t span = 0;
 };
 
+// The elements of each declared array, element 0 first, in the order a walk
+// along the VariableTable from element 0 meets them: an element is found by
+// its index without the walk. Elements are created together and never move
+// while their variables live, so the pointers stay valid until the
+// VariableTable is cleared, and these tables with it.
+struct ArrayTable {
+    std::vector<std::vector<Item*>> elements;
+    // Which entry of `elements` an array's element 0 starts.
+    std::unordered_map<const Item*, uint32_t> byFirstElement;
+    void clear() {
+        elements.clear();
+        byFirstElement.clear();
+    }
+};
+
 // State of FILEFIND's directory search, kept between calls and between runs.
 struct FileFindState;
 
@@ -85,6 +101,7 @@ public:
     ItemList VariableTable;
     ItemList LoopList;
     ItemList BranchList;
+    ArrayTable Arrays;
 
     // Compiler counters.
     unsigned LineNumber = 0;

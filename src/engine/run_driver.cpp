@@ -122,6 +122,7 @@ RunResult RunScript(Machine& machine, std::string_view text) {
     }
     if (outOfMemory) {
         ClearList(machine.VariableTable);
+        machine.Arrays.clear();
         ClearList(machine.StopList);
     }
 
@@ -137,6 +138,7 @@ RunResult RunScript(Machine& machine, std::string_view text) {
     // Every variable goes with its block; an image goes with the last variable or
     // temporary holding it, so each image and preview is released exactly once.
     ClearList(machine.VariableTable);
+    machine.Arrays.clear();
 
     RunResult result;
     result.outcome = compiled ? RunOutcome::Normal : RunOutcome::CompileError;

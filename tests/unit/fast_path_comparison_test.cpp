@@ -91,6 +91,7 @@ TEST(FastPathComparisonTest, EveryWorkloadRunsTheSameOnSmallInputs) {
         {"nearest", "smooth24", {}},
         {"hist", nullptr, {{"2047", "37"}}},
         {"mandel", nullptr, {{"599", "9"}, {"799", "13"}}},
+        {"sieve", nullptr, {{"300001", "501"}, {"300000", "500"}}},
     };
     for (const Workload& workload : workloads) {
         SCOPED_TRACE(workload.name);
