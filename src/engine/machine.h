@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/item_list.h"
+#include "engine/value_bytes.h"
 
 namespace tarvil {
 
@@ -179,17 +180,12 @@ double PopNumber(Machine& machine);
 // Reads and writes the float held at the start of a value block (0 when the block is too small).
 // Inline: every numeric handler reads and writes through them.
 inline float ReadFloat(const Item& item) {
-    float value = 0.0f;
-    if (item.value != nullptr && item.size >= sizeof value) {
-        std::memcpy(&value, item.value, sizeof value);
-    }
-    return value;
+    if (item.value == nullptr || item.size < sizeof(float)) return 0.0f;
+    return LoadFloatBytes(item.value);
 }
 
 inline void WriteFloat(Item& item, float value) {
-    if (item.value != nullptr && item.size >= sizeof value) {
-        std::memcpy(item.value, &value, sizeof value);
-    }
+    if (item.value != nullptr && item.size >= sizeof value) StoreFloatBytes(item.value, value);
 }
 
 // A handler's result: sets the operand Item's TypeCode to float, stores the value, pushes it.
@@ -198,6 +194,11 @@ void PushFloatResult(Machine& machine, double value);
 // Integer operand of the integer operators and INT: the number truncated toward
 // zero to 64 bits, of which the low 32 bits are used.
 uint32_t ToUint32(double value);
+
+// The byte a colour member receives from a number: its low 8 bits (256 gives 0, -1 gives 255).
+inline uint8_t ComponentFromNumber(double value) {
+    return static_cast<uint8_t>(ToUint32(value));
+}
 
 // Number truncated toward zero to a signed 32-bit integer (indices, percentages, sizes).
 inline int32_t ToInt32(double value) {

@@ -14,6 +14,7 @@
 
 #include "engine/image_record.h"
 #include "engine/run_driver.h"
+#include "fast/fast_paths.h"
 #include "handlers/handlers.h"
 #include "image/pixel_access.h"
 #include "unit/fake_host.h"

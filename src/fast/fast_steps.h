@@ -1,34 +1,23 @@
-// Pieces shared by the fused handlers that work on value blocks directly.
+// Pieces shared by the faster forms that work on value blocks directly.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "engine/machine.h"
 
 namespace tarvil {
-
-inline float LoadBytes(const std::byte* value) {
-    float result;
-    std::memcpy(&result, value, sizeof result);
-    return result;
-}
-
-inline void StoreBytes(std::byte* value, float single) {
-    std::memcpy(value, &single, sizeof single);
-}
 
 // NEXT on its value blocks: sum := step + variable (the variable rounded to
 // single precision first, as OpAdd pops it), truth := sum <= limit, which is
 // what JumpIfTrue looks at. True when the loop goes on.
 inline bool NextOnBlocks(const std::byte* step, const std::byte* variable, std::byte* sum,
                          const std::byte* limit, std::byte* truth) {
-    const float right = LoadBytes(variable);
-    StoreBytes(sum, static_cast<float>(LoadBytes(step) + static_cast<double>(right)));
-    const float bound = LoadBytes(limit);
-    const bool again = LoadBytes(sum) <= bound;
-    StoreBytes(truth, again ? 1.0f : 0.0f);
+    const float right = LoadFloatBytes(variable);
+    StoreFloatBytes(sum, static_cast<float>(LoadFloatBytes(step) + static_cast<double>(right)));
+    const float bound = LoadFloatBytes(limit);
+    const bool again = LoadFloatBytes(sum) <= bound;
+    StoreFloatBytes(truth, again ? 1.0f : 0.0f);
     return again;
 }
 
