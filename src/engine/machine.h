@@ -56,6 +56,28 @@ struct FusedInstruction {
     uint32_t span = 0;
 };
 
+// A quick op: one instruction of a straight stretch of code, done on the
+// Items the stretch's stack picture gives it (src/fast/quick_runs.cpp). The
+// kind and the loads are that file's own codes; 0 is "not quick".
+struct QuickOp {
+    Item* left = nullptr;  // the left or only operand, an assignment's source, a condition
+    Item* right = nullptr;
+    Item* out = nullptr;    // the result temporary, an assignment's target
+    TypeCode leftType = 0;  // the TypeCodes the loads were chosen for
+    TypeCode rightType = 0;
+    TypeCode outType = 0;
+    uint8_t kind = 0;
+    uint8_t op = 0;
+    uint8_t leftLoad = 0;
+    uint8_t rightLoad = 0;
+    uint32_t runEnd = 0;      // the first instruction after the stretch
+    uint32_t picture = 0;     // where the picture before this instruction starts in QuickPictures
+    uint32_t endPicture = 0;  // and the picture after the stretch
+    uint16_t depth = 0;       // their sizes
+    uint16_t endDepth = 0;
+    uint16_t deepest = 0;  // the most Items a run from here has on the stack above its base
+};
+
 // The elements of each declared array, element 0 first, in the order a walk
 // along the VariableTable from element 0 meets them: an element is found by
 // its index without the walk. Elements are created together and never move
@@ -92,6 +114,10 @@ public:
     // Built from the CodeTable before each run: the fused form of the
     // instructions starting at each index, when there is one.
     std::array<FusedInstruction, kCodeTableSize> FusedTable{};
+    // Built with it: the quick op of each instruction, and the stack pictures
+    // they refer to.
+    std::array<QuickOp, kCodeTableSize> QuickTable{};
+    std::vector<Item*> QuickPictures;
     // Off only where a test compares a run with the same run unfused.
     bool FuseInstructions = true;
 

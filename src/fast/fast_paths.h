@@ -14,13 +14,24 @@
 
 namespace tarvil {
 
-// Fills the side table from the CodeTable before a run. With `fast` false it
-// is emptied: every instruction runs plainly.
+// Fills the side tables from the CodeTable before a run: the FusedTable and
+// the QuickTable. With `fast` false they are emptied: every instruction runs
+// plainly.
 void PrepareFastForms(Machine& m, bool fast);
 
 // Fills the FusedTable: the fused form of the instructions starting at each
 // index, when there is one.
 void FuseCode(Machine& m);
+
+// Fills the QuickTable: the quick op of each instruction of a straight stretch.
+void PrepareQuickRuns(Machine& m);
+
+// Runs the quick ops from ProgramCounter to the end of their stretch, when
+// `budget` holds all of them, stopping before any whose operands are no
+// longer of the prepared kinds or that would stop the run. Returns the
+// instructions done (0: none) and leaves ProgramCounter and the operand stack
+// as the plain handlers would after the last of them.
+uint32_t RunQuick(Machine& m, uint32_t budget);
 
 // Runs the fused form at ProgramCounter when there is one and the `countdown`
 // (instructions left before the next dispatch of events, less one) holds its
@@ -31,6 +42,7 @@ inline uint32_t RunFastForm(Machine& m, uint32_t countdown) {
     const FusedInstruction& fused = m.FusedTable[m.ProgramCounter];
     uint32_t done = 0;
     if (fused.handler != nullptr && fused.span <= countdown) done = fused.handler(m, countdown);
+    if (done == 0 && m.QuickTable[m.ProgramCounter].kind != 0) done = RunQuick(m, countdown);
     if (done == 0) return 0;
     m.ExecutedCount += done;
     ++m.ProgramCounter;

@@ -364,8 +364,11 @@ bool IsArithmeticLoop(const Machine& m, uint32_t pc) {
 void PrepareFastForms(Machine& m, bool fast) {
     if (fast) {
         FuseCode(m);
+        PrepareQuickRuns(m);
     } else {
         m.FusedTable.fill({});
+        m.QuickTable.fill({});
+        m.QuickPictures.clear();
     }
 }
 
