@@ -62,7 +62,8 @@ struct FusedInstruction {
 struct QuickOp {
     Item* left = nullptr;  // the left or only operand, an assignment's source, a condition
     Item* right = nullptr;
-    Item* out = nullptr;    // the result temporary, an assignment's target
+    Item* out = nullptr;    // the result temporary, an assignment's target, SetPixel's colour
+    Item* image = nullptr;  // the image operand of GetPixel and SetPixel
     TypeCode leftType = 0;  // the TypeCodes the loads were chosen for
     TypeCode rightType = 0;
     TypeCode outType = 0;
@@ -71,6 +72,7 @@ struct QuickOp {
     uint8_t leftLoad = 0;
     uint8_t rightLoad = 0;
     uint32_t runEnd = 0;      // the first instruction after the stretch
+    uint32_t skipTo = 0;      // the first instruction after this one that is not a push
     uint32_t picture = 0;     // where the picture before this instruction starts in QuickPictures
     uint32_t endPicture = 0;  // and the picture after the stretch
     uint16_t depth = 0;       // their sizes

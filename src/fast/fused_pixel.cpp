@@ -5,6 +5,7 @@
 
 #include "engine/image_record.h"
 #include "fast/fast_paths.h"
+#include "fast/fast_steps.h"
 #include "handlers/handlers.h"
 #include "image/image_operand.h"
 #include "image/pixel_access.h"
@@ -24,22 +25,6 @@ float CoordinateValue(const Item& item) {
 
 bool StackHasRoomFor(const Machine& m, uint32_t count) {
     return m.StackTop + count <= Machine::kOperandStackSize;
-}
-
-// The first byte of a 24-bit pixel whose coordinates lie inside the image, and
-// its stored row; null for every other case, which Locate's path handles.
-// Inline: it is the whole of the pixel work in the fused pixel handlers.
-[[gnu::always_inline]] inline uint8_t* TrueColourPixel(Image* image, int32_t x, int32_t y,
-                                                       uint32_t& storedRow) {
-    if (image == nullptr || !image->hasPixels || image->BitCount() != 24) return nullptr;
-    const int32_t width = image->Width();
-    const int32_t height = image->Height();
-    if (x < 0 || y < 0 || x >= width || y >= height) return nullptr;
-    storedRow = static_cast<uint32_t>(height - 1 - y);
-    const size_t offset =
-        image->pixelsOffset + storedRow * size_t{image->RowStride} + 3 * static_cast<size_t>(x);
-    if (offset > image->block.size() || 3 > image->block.size() - offset) return nullptr;
-    return image->block.data() + offset;
 }
 
 }  // namespace

@@ -18,7 +18,10 @@
 #include <vector>
 
 #include "fast/fast_paths.h"
+#include "fast/fast_steps.h"
 #include "handlers/handlers.h"
+#include "image/image_operand.h"
+#include "image/pixel_access.h"
 
 namespace tarvil {
 
@@ -35,6 +38,8 @@ enum QuickKind : uint8_t {
     kAssignFloat,
     kAssignColourMember,
     kAssignColour,  // RGB from RGB, HBS from HBS: the four bytes
+    kGetPixel,      // the colour of a pixel into the temporary
+    kSetPixel,
     kJump,
     kJumpIfTrue,
     kJumpIfFalse,
@@ -141,13 +146,13 @@ bool OperatorOf(Handler handler, uint8_t& kind, uint8_t& op) {
 
 // The quick op of an assignment of `source` to `target`, when there is one
 // that never stops the run.
-bool ChooseAssignment(const Item* target, const Item* source, QuickOp& op) {
+// `from`: the TypeCode the source will have.
+bool ChooseAssignment(Item* target, Item* source, TypeCode from, QuickOp& op) {
     if (!HasColourBlock(target) || !HasColourBlock(source)) return false;
-    op.out = const_cast<Item*>(target);
+    op.out = target;
     op.outType = target->typeCode;
-    op.left = const_cast<Item*>(source);
-    op.leftType = source->typeCode;
-    const TypeCode from = source->typeCode;
+    op.left = source;
+    op.leftType = from;
     switch (target->typeCode) {
         case kTypeFloat:
             // A float reads as itself, a colour component as its byte.
@@ -182,7 +187,11 @@ std::vector<bool> JumpTargets(const Machine& m) {
 // Prepares the stretch that starts at `first`; returns where it ends (the
 // first instruction not in it).
 uint32_t PrepareStretch(Machine& m, uint32_t first, const std::vector<bool>& targets) {
+    // The Items on the stack, and the TypeCode each will have when popped:
+    // its own for a pushed operand, that of the result for a temporary the
+    // stretch writes (which the plain handler would write too).
     std::vector<Item*> picture;
+    std::vector<TypeCode> types;
     uint32_t pc = first;
     bool jumped = false;
     for (; pc < m.EmitCount && !jumped; ++pc) {
@@ -204,8 +213,8 @@ uint32_t PrepareStretch(Machine& m, uint32_t first, const std::vector<bool>& tar
             op.left = picture[picture.size() - 2];
             op.right = picture.back();
             if (!HasColourBlock(op.left) || !HasColourBlock(op.right)) break;
-            op.leftType = op.left->typeCode;
-            op.rightType = op.right->typeCode;
+            op.leftType = types[types.size() - 2];
+            op.rightType = types.back();
             if (!ChooseNumberLoad(op.leftType, op.leftLoad) ||
                 !ChooseNumberLoad(op.rightType, op.rightLoad))
                 break;
@@ -216,13 +225,32 @@ uint32_t PrepareStretch(Machine& m, uint32_t first, const std::vector<bool>& tar
             if (picture.empty() || in.item == nullptr || !HasColourBlock(in.item)) break;
             op.left = picture.back();
             if (!HasColourBlock(op.left)) break;
-            op.leftType = op.left->typeCode;
+            op.leftType = types.back();
             if (!ChooseNumberLoad(op.leftType, op.leftLoad)) break;
             op.kind = kNot;
             op.out = in.item;
         } else if (in.handler == Assign) {
             if (picture.empty() || in.item == nullptr) break;
-            if (!ChooseAssignment(in.item, picture.back(), op)) break;
+            if (!ChooseAssignment(in.item, picture.back(), types.back(), op)) break;
+        } else if (in.handler == FuncGetPixel || in.handler == StmtSetPixel) {
+            // GetPixel(image, x, y), SetPixel(image, x, y, colour) with float coordinates.
+            const size_t arguments = in.handler == FuncGetPixel ? 3 : 4;
+            if (picture.size() < arguments) break;
+            const size_t at = picture.size() - arguments;
+            Item* x = picture[at + 1];
+            Item* y = picture[at + 2];
+            if (types[at + 1] != kTypeFloat || types[at + 2] != kTypeFloat || !HasColourBlock(x) ||
+                !HasColourBlock(y))
+                break;
+            if (in.handler == FuncGetPixel && (in.item == nullptr || !HasColourBlock(in.item)))
+                break;
+            op.kind = in.handler == FuncGetPixel ? kGetPixel : kSetPixel;
+            op.image = picture[at];
+            op.left = x;
+            op.right = y;
+            op.leftType = kTypeFloat;
+            op.rightType = kTypeFloat;
+            op.out = in.handler == FuncGetPixel ? in.item : picture.back();  // the colour
         } else if (in.handler == Jump) {
             op.kind = kJump;
             jumped = true;
@@ -241,20 +269,35 @@ uint32_t PrepareStretch(Machine& m, uint32_t first, const std::vector<bool>& tar
         switch (op.kind) {
             case kPush:
                 picture.push_back(in.item);
+                types.push_back(in.item->typeCode);
                 break;
             case kArithmetic:
             case kInteger:
             case kCompare:
                 picture.pop_back();
+                types.pop_back();
                 picture.back() = in.item;
+                types.back() = kTypeFloat;
                 break;
             case kNot:
                 picture.back() = in.item;
+                types.back() = kTypeFloat;
+                break;
+            case kGetPixel:
+                picture.resize(picture.size() - 2);
+                types.resize(types.size() - 2);
+                picture.back() = in.item;
+                types.back() = kTypeRgb;
+                break;
+            case kSetPixel:
+                picture.resize(picture.size() - 4);
+                types.resize(types.size() - 4);
                 break;
             case kJump:
                 break;
             default:  // assignments and conditional jumps pop one
                 picture.pop_back();
+                types.pop_back();
                 break;
         }
         m.QuickTable[pc] = op;
@@ -267,6 +310,10 @@ uint32_t PrepareStretch(Machine& m, uint32_t first, const std::vector<bool>& tar
     uint16_t deepest = static_cast<uint16_t>(picture.size());
     for (uint32_t k = end; k-- > first;) {
         QuickOp& op = m.QuickTable[k];
+        // A push does nothing but change the picture: a run steps over pushes
+        // in a row at once.
+        const bool pushFollows = k + 1 < end && m.QuickTable[k + 1].kind == kPush;
+        op.skipTo = op.kind == kPush && pushFollows ? m.QuickTable[k + 1].skipTo : k + 1;
         op.runEnd = end;
         op.endPicture = endPicture;
         op.endDepth = static_cast<uint16_t>(picture.size());
@@ -312,12 +359,20 @@ uint32_t RunQuick(Machine& m, uint32_t budget) {
         const QuickOp& op = m.QuickTable[pc];
         switch (op.kind) {
             case kPush:
+                pc = op.skipTo - 1;
                 continue;
             case kArithmetic: {
                 if (!Fits(op.right, op.rightType) || !Fits(op.left, op.leftType)) break;
                 // The right operand is rounded to single precision, as the operators pop it.
-                const auto right = static_cast<float>(LoadNumber(*op.right, op.rightLoad));
-                const double left = LoadNumber(*op.left, op.leftLoad);
+                float right;
+                double left;
+                if (op.leftLoad == kLoadFloat && op.rightLoad == kLoadFloat) {
+                    right = LoadFloatBytes(op.right->value);
+                    left = LoadFloatBytes(op.left->value);
+                } else {
+                    right = static_cast<float>(LoadNumber(*op.right, op.rightLoad));
+                    left = LoadNumber(*op.left, op.leftLoad);
+                }
                 double value;
                 switch (op.op) {
                     case kAdd:
@@ -399,6 +454,31 @@ uint32_t RunQuick(Machine& m, uint32_t budget) {
                 if (!Fits(op.out, op.outType) || !Fits(op.left, op.leftType)) break;
                 std::memmove(op.out->value, op.left->value, kColourBytes);
                 continue;
+            case kGetPixel: {
+                if (!Fits(op.left, kTypeFloat) || !Fits(op.right, kTypeFloat)) break;
+                const int32_t y = ToInt32(LoadFloatBytes(op.right->value));
+                const int32_t x = ToInt32(LoadFloatBytes(op.left->value));
+                Image* image = OperandImage(op.image);
+                uint32_t storedRow = 0;
+                const uint8_t* p = TrueColourPixel(image, x, y, storedRow);
+                StoreRgbResult(*op.out, p != nullptr ? ReadBgr(p) : PixelColourAt(image, x, y));
+                continue;
+            }
+            case kSetPixel: {
+                if (!Fits(op.left, kTypeFloat) || !Fits(op.right, kTypeFloat)) break;
+                const RgbBytes colour = ColourOperandBytes(op.out);
+                const int32_t y = ToInt32(LoadFloatBytes(op.right->value));
+                const int32_t x = ToInt32(LoadFloatBytes(op.left->value));
+                Image* image = OperandImage(op.image);
+                uint32_t storedRow = 0;
+                if (uint8_t* p = TrueColourPixel(image, x, y, storedRow)) {
+                    image->MarkRowChanged(storedRow);
+                    WriteBgr(p, colour);
+                } else {
+                    PutPixelColourAt(image, x, y, colour);
+                }
+                continue;
+            }
             case kJump:
                 LeaveStack(m, base, op.endPicture, op.endDepth);
                 m.ProgramCounter = m.CodeTable[pc].number;
