@@ -63,7 +63,17 @@ enum Operator : uint8_t {
 };
 
 // How an operand reads as a number, chosen by its TypeCode.
-enum NumberLoad : uint8_t { kLoadFloat, kLoadByte0, kLoadByte1, kLoadByte2, kLoadLum, kLoadRgb };
+enum NumberLoad : uint8_t {
+    kLoadFloat,
+    kLoadByte0,
+    kLoadByte1,
+    kLoadByte2,
+    kLoadLum,
+    kLoadRgb,
+    kLoadWidth,  // image members: from the image of the member's variable, 0 without one
+    kLoadHeight,
+    kLoadBitCount,
+};
 
 // The picture can hold this many Items; deeper expressions end the run.
 constexpr size_t kDeepestPicture = 32;
@@ -96,13 +106,39 @@ bool ChooseNumberLoad(TypeCode code, uint8_t& load) {
         case kTypeRgb:
             load = kLoadRgb;
             return true;
+        case kMemberWidth:
+            load = kLoadWidth;
+            return true;
+        case kMemberHeight:
+            load = kLoadHeight;
+            return true;
+        case kMemberBitCount:
+            load = kLoadBitCount;
+            return true;
         default:
             return false;
     }
 }
 
+// An operand the loads can read: an image member reads its variable's image,
+// every other one the four bytes of its block.
+bool Readable(const Item* item, TypeCode type) {
+    if (type == kMemberWidth || type == kMemberHeight || type == kMemberBitCount) return true;
+    return HasColourBlock(item);
+}
+
+// What ItemNumber gives for an image member.
+double ImageMemberNumber(const Item& item, uint8_t load) {
+    const Image* image = item.parent != nullptr ? item.parent->image.get() : nullptr;
+    if (image == nullptr) return 0.0;
+    if (load == kLoadWidth) return image->Width();
+    if (load == kLoadHeight) return image->Height();
+    return image->BitCount();
+}
+
 // What ItemNumber gives for the Item, read the way `load` says.
 inline double LoadNumber(const Item& item, uint8_t load) {
+    if (load >= kLoadWidth) return ImageMemberNumber(item, load);
     const std::byte* b = item.value;
     const auto byte = [b](int k) { return static_cast<uint32_t>(static_cast<uint8_t>(b[k])); };
     switch (load) {
@@ -212,9 +248,9 @@ uint32_t PrepareStretch(Machine& m, uint32_t first, const std::vector<bool>& tar
             if (picture.size() < 2 || in.item == nullptr || !HasColourBlock(in.item)) break;
             op.left = picture[picture.size() - 2];
             op.right = picture.back();
-            if (!HasColourBlock(op.left) || !HasColourBlock(op.right)) break;
             op.leftType = types[types.size() - 2];
             op.rightType = types.back();
+            if (!Readable(op.left, op.leftType) || !Readable(op.right, op.rightType)) break;
             if (!ChooseNumberLoad(op.leftType, op.leftLoad) ||
                 !ChooseNumberLoad(op.rightType, op.rightLoad))
                 break;
@@ -224,8 +260,8 @@ uint32_t PrepareStretch(Machine& m, uint32_t first, const std::vector<bool>& tar
         } else if (in.handler == OpNot) {
             if (picture.empty() || in.item == nullptr || !HasColourBlock(in.item)) break;
             op.left = picture.back();
-            if (!HasColourBlock(op.left)) break;
             op.leftType = types.back();
+            if (!Readable(op.left, op.leftType)) break;
             if (!ChooseNumberLoad(op.leftType, op.leftLoad)) break;
             op.kind = kNot;
             op.out = in.item;
@@ -310,6 +346,10 @@ uint32_t PrepareStretch(Machine& m, uint32_t first, const std::vector<bool>& tar
     uint16_t deepest = static_cast<uint16_t>(picture.size());
     for (uint32_t k = end; k-- > first;) {
         QuickOp& op = m.QuickTable[k];
+        // Pushes with nothing but pushes after them in the stretch are left to
+        // the plain handler: a run of them alone costs more than it saves.
+        if (op.kind == kPush && (k + 1 == end || m.QuickTable[k + 1].kind == kNotQuick))
+            op.kind = kNotQuick;
         // A push does nothing but change the picture: a run steps over pushes
         // in a row at once.
         const bool pushFollows = k + 1 < end && m.QuickTable[k + 1].kind == kPush;
