@@ -127,8 +127,9 @@ bool Readable(const Item* item, TypeCode type) {
     return HasColourBlock(item);
 }
 
-// What ItemNumber gives for an image member.
-double ImageMemberNumber(const Item& item, uint8_t load) {
+// What ItemNumber gives for an image member. Out of line: the other loads
+// are the common ones.
+[[gnu::noinline]] double ImageMemberNumber(const Item& item, uint8_t load) {
     const Image* image = item.parent != nullptr ? item.parent->image.get() : nullptr;
     if (image == nullptr) return 0.0;
     if (load == kLoadWidth) return image->Width();
@@ -138,7 +139,6 @@ double ImageMemberNumber(const Item& item, uint8_t load) {
 
 // What ItemNumber gives for the Item, read the way `load` says.
 inline double LoadNumber(const Item& item, uint8_t load) {
-    if (load >= kLoadWidth) return ImageMemberNumber(item, load);
     const std::byte* b = item.value;
     const auto byte = [b](int k) { return static_cast<uint32_t>(static_cast<uint8_t>(b[k])); };
     switch (load) {
@@ -152,6 +152,10 @@ inline double LoadNumber(const Item& item, uint8_t load) {
             return byte(2);
         case kLoadLum:
             return (byte(0) + byte(1) + byte(2)) / 3;
+        case kLoadWidth:
+        case kLoadHeight:
+        case kLoadBitCount:
+            return ImageMemberNumber(item, load);
         default:
             return static_cast<double>(byte(0) | (byte(1) << 8) | (byte(2) << 16) |
                                        (byte(3) << 24));
