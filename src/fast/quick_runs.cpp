@@ -40,6 +40,8 @@ enum QuickKind : uint8_t {
     kAssignColour,  // RGB from RGB, HBS from HBS: the four bytes
     kGetPixel,      // the colour of a pixel into the temporary
     kSetPixel,
+    kGetPixelValue,  // the stored value of a pixel into the temporary
+    kSetPixelValue,
     kJump,
     kJumpIfTrue,
     kJumpIfFalse,
@@ -211,6 +213,11 @@ bool ChooseAssignment(Item* target, Item* source, TypeCode from, QuickOp& op) {
     }
 }
 
+bool IsPixelCall(Handler handler) {
+    return handler == FuncGetPixel || handler == StmtSetPixel || handler == FuncGetPixelVal ||
+           handler == StmtSetPixelVal;
+}
+
 // Instructions that jump here start a stretch of their own.
 std::vector<bool> JumpTargets(const Machine& m) {
     std::vector<bool> targets(m.EmitCount + 1, false);
@@ -272,9 +279,11 @@ uint32_t PrepareStretch(Machine& m, uint32_t first, const std::vector<bool>& tar
         } else if (in.handler == Assign) {
             if (picture.empty() || in.item == nullptr) break;
             if (!ChooseAssignment(in.item, picture.back(), types.back(), op)) break;
-        } else if (in.handler == FuncGetPixel || in.handler == StmtSetPixel) {
-            // GetPixel(image, x, y), SetPixel(image, x, y, colour) with float coordinates.
-            const size_t arguments = in.handler == FuncGetPixel ? 3 : 4;
+        } else if (IsPixelCall(in.handler)) {
+            // GetPixel(image, x, y), SetPixel(image, x, y, colour), and the same
+            // for stored values, with float coordinates.
+            const bool isGet = in.handler == FuncGetPixel || in.handler == FuncGetPixelVal;
+            const size_t arguments = isGet ? 3 : 4;
             if (picture.size() < arguments) break;
             const size_t at = picture.size() - arguments;
             Item* x = picture[at + 1];
@@ -282,15 +291,25 @@ uint32_t PrepareStretch(Machine& m, uint32_t first, const std::vector<bool>& tar
             if (types[at + 1] != kTypeFloat || types[at + 2] != kTypeFloat || !HasColourBlock(x) ||
                 !HasColourBlock(y))
                 break;
-            if (in.handler == FuncGetPixel && (in.item == nullptr || !HasColourBlock(in.item)))
-                break;
-            op.kind = in.handler == FuncGetPixel ? kGetPixel : kSetPixel;
+            if (isGet && (in.item == nullptr || !HasColourBlock(in.item))) break;
             op.image = picture[at];
             op.left = x;
             op.right = y;
             op.leftType = kTypeFloat;
             op.rightType = kTypeFloat;
-            op.out = in.handler == FuncGetPixel ? in.item : picture.back();  // the colour
+            op.out = isGet ? in.item : picture.back();  // the colour or the value
+            if (in.handler == FuncGetPixel) {
+                op.kind = kGetPixel;
+            } else if (in.handler == StmtSetPixel) {
+                op.kind = kSetPixel;
+            } else if (isGet) {
+                op.kind = kGetPixelValue;
+            } else {
+                // The value is read as a number: `op` holds its load.
+                op.outType = types.back();
+                if (!Readable(op.out, op.outType) || !ChooseNumberLoad(op.outType, op.op)) break;
+                op.kind = kSetPixelValue;
+            }
         } else if (in.handler == Jump) {
             op.kind = kJump;
             jumped = true;
@@ -324,12 +343,14 @@ uint32_t PrepareStretch(Machine& m, uint32_t first, const std::vector<bool>& tar
                 types.back() = kTypeFloat;
                 break;
             case kGetPixel:
+            case kGetPixelValue:
                 picture.resize(picture.size() - 2);
                 types.resize(types.size() - 2);
                 picture.back() = in.item;
-                types.back() = kTypeRgb;
+                types.back() = op.kind == kGetPixel ? kTypeRgb : kTypeFloat;
                 break;
             case kSetPixel:
+            case kSetPixelValue:
                 picture.resize(picture.size() - 4);
                 types.resize(types.size() - 4);
                 break;
@@ -521,6 +542,23 @@ uint32_t RunQuick(Machine& m, uint32_t budget) {
                 } else {
                     PutPixelColourAt(image, x, y, colour);
                 }
+                continue;
+            }
+            case kGetPixelValue: {
+                if (!Fits(op.left, kTypeFloat) || !Fits(op.right, kTypeFloat)) break;
+                const int32_t y = ToInt32(LoadFloatBytes(op.right->value));
+                const int32_t x = ToInt32(LoadFloatBytes(op.left->value));
+                StoreFloatResult(*op.out, PixelValueAt(OperandImage(op.image), x, y));
+                continue;
+            }
+            case kSetPixelValue: {
+                if (!Fits(op.out, op.outType) || !Fits(op.left, kTypeFloat) ||
+                    !Fits(op.right, kTypeFloat))
+                    break;
+                const auto value = static_cast<uint32_t>(ToInt32(LoadNumber(*op.out, op.op)));
+                const int32_t y = ToInt32(LoadFloatBytes(op.right->value));
+                const int32_t x = ToInt32(LoadFloatBytes(op.left->value));
+                PutPixelValueAt(OperandImage(op.image), x, y, value);
                 continue;
             }
             case kJump:

@@ -339,14 +339,21 @@ void StmtSetPixel(Machine& m) {
     PutPixelColour(args.image, args.x, args.y, colour);
 }
 
+uint32_t PixelValueAt(const Image* image, int32_t x, int32_t y) {
+    if (image == nullptr) return 0;
+    const auto spot = Locate(*image, x, y);
+    return spot ? ReadRaw(*image, *spot) : 0;
+}
+
+void PutPixelValueAt(Image* image, int32_t x, int32_t y, uint32_t value) {
+    if (image == nullptr) return;
+    if (const auto spot = Locate(*image, x, y)) WriteRaw(*image, *spot, value);
+}
+
 // Pops y, x; replaces the image with the stored value (FLOAT).
 void FuncGetPixelVal(Machine& m) {
     const PixelArguments args = PopPixelArguments(m);
-    uint32_t raw = 0;
-    if (args.image != nullptr) {
-        if (const auto spot = Locate(*args.image, args.x, args.y))
-            raw = ReadRaw(*args.image, *spot);
-    }
+    const uint32_t raw = PixelValueAt(args.image, args.x, args.y);
     if (m.Current().item == nullptr) return;
     PushFloatResult(m, raw);
 }
@@ -355,8 +362,7 @@ void FuncGetPixelVal(Machine& m) {
 void StmtSetPixelVal(Machine& m) {
     const auto value = static_cast<uint32_t>(ToInt32(PopNumber(m)));
     const PixelArguments args = PopPixelArguments(m);
-    if (args.image == nullptr) return;
-    if (const auto spot = Locate(*args.image, args.x, args.y)) WriteRaw(*args.image, *spot, value);
+    PutPixelValueAt(args.image, args.x, args.y, value);
 }
 
 // Pops the index; replaces the image with the slot's colour. Slots beyond the

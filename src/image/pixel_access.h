@@ -48,6 +48,13 @@ RgbBytes PixelColourAt(const Image* image, int32_t x, int32_t y);
 // What SETPIXEL does to (x, y) of `image` (nothing without an image or pixel).
 void PutPixelColourAt(Image* image, int32_t x, int32_t y, RgbBytes colour);
 
+// The value GETPIXELVAL gives for (x, y) of `image` (the bit, the nibble,
+// the byte, or red + 256 green + 65536 blue): 0 without an image or pixel.
+uint32_t PixelValueAt(const Image* image, int32_t x, int32_t y);
+
+// What SETPIXELVAL does to (x, y) of `image`: the value stored as it is.
+void PutPixelValueAt(Image* image, int32_t x, int32_t y, uint32_t value);
+
 // The colour-table entry SETPIXEL stores for `colour` in a 4- or 8-bit image.
 int NearestEntryFor(Image& image, RgbBytes colour);
 
