@@ -124,11 +124,20 @@ void CompileDeclaration(Machine& machine, TypeCode typeCode, std::string_view na
             return;
         }
         const uint32_t size = GetDefVarSize(machine, typeCode);
+        std::vector<Item*> elements;
+        if (count > 1) elements.reserve(static_cast<size_t>(count));
         for (long i = 0; i < count; ++i) {
-            if (CreateCompilerItem(machine, machine.VariableTable, typeCode, nullptr, size, name) ==
-                nullptr) {
-                return;
-            }
+            Item* element =
+                CreateCompilerItem(machine, machine.VariableTable, typeCode, nullptr, size, name);
+            if (element == nullptr) return;
+            if (count > 1) elements.push_back(element);
+        }
+        if (count > 1) {
+            // The newest element is element 0: a walk from it meets the older ones.
+            std::reverse(elements.begin(), elements.end());
+            machine.Arrays.byFirstElement[elements.front()] =
+                static_cast<uint32_t>(machine.Arrays.elements.size());
+            machine.Arrays.elements.push_back(std::move(elements));
         }
     }
 }
@@ -239,6 +248,8 @@ void CompileLines(Machine& machine, std::string_view text) {
 
 bool CompileScript(Machine& machine, std::string_view text) {
     machine.LineNumber = 0;
+    // Entries of an earlier compilation may name Items freed since.
+    machine.Arrays.clear();
     DefineCommandLineVariables(machine);
 
     CompileLines(machine, text);

@@ -58,7 +58,11 @@ Item* LookupVariable(Machine& machine, std::string_view text, bool* reported,
             if (reported != nullptr) *reported = true;
             return nullptr;
         }
-        EmitInstruction(machine, IndexArray, array);
+        // The number names the array's entry in the ArrayTable (0: none, walk).
+        const auto entry = machine.Arrays.byFirstElement.find(array);
+        const uint32_t arrayNumber =
+            entry == machine.Arrays.byFirstElement.end() ? 0 : entry->second + 1;
+        EmitInstruction(machine, IndexArray, array, arrayNumber);
         return array;
     }
 

@@ -1,6 +1,4 @@
 // The handlers of the machine itself: pushing operands and jumping.
-#include <cstring>
-
 #include "handlers/handlers.h"
 
 namespace tarvil {
@@ -15,13 +13,8 @@ void Jump(Machine& m) {
 
 namespace {
 
-// The condition is the 32-bit word at the value with its top bit cleared, so
-// +0.0 and -0.0 are false and every other float, NaN included, is true.
 bool Condition(const Item& item) {
-    uint32_t word = 0;
-    if (item.value != nullptr && item.size >= sizeof word)
-        std::memcpy(&word, item.value, sizeof word);
-    return (word & 0x7FFFFFFFu) != 0;
+    return item.value != nullptr && item.size >= sizeof(uint32_t) && IsTrueWord(item.value);
 }
 
 }  // namespace

@@ -13,9 +13,11 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/item_list.h"
+#include "engine/value_bytes.h"
 
 namespace tarvil {
 
@@ -54,6 +56,45 @@ struct FusedInstruction {
     uint32_t span = 0;
 };
 
+// A quick op: one instruction of a straight stretch of code, done on the
+// Items the stretch's stack picture gives it (src/fast/quick_runs.cpp). The
+// kind and the loads are that file's own codes; 0 is "not quick".
+struct QuickOp {
+    Item* left = nullptr;  // the left or only operand, an assignment's source, a condition
+    Item* right = nullptr;
+    Item* out = nullptr;    // the result temporary, an assignment's target, SetPixel's colour
+    Item* image = nullptr;  // the image operand of GetPixel and SetPixel
+    TypeCode leftType = 0;  // the TypeCodes the loads were chosen for
+    TypeCode rightType = 0;
+    TypeCode outType = 0;
+    uint8_t kind = 0;
+    uint8_t op = 0;
+    uint8_t leftLoad = 0;
+    uint8_t rightLoad = 0;
+    uint32_t runEnd = 0;      // the first instruction after the stretch
+    uint32_t skipTo = 0;      // the first instruction after this one that is not a push
+    uint32_t picture = 0;     // where the picture before this instruction starts in QuickPictures
+    uint32_t endPicture = 0;  // and the picture after the stretch
+    uint16_t depth = 0;       // their sizes
+    uint16_t endDepth = 0;
+    uint16_t deepest = 0;  // the most Items a run from here has on the stack above its base
+};
+
+// The elements of each declared array, element 0 first, in the order a walk
+// along the VariableTable from element 0 meets them: an element is found by
+// its index without the walk. Elements are created together and never move
+// while their variables live, so the pointers stay valid until the
+// VariableTable is cleared, and these tables with it.
+struct ArrayTable {
+    std::vector<std::vector<Item*>> elements;
+    // Which entry of `elements` an array's element 0 starts.
+    std::unordered_map<const Item*, uint32_t> byFirstElement;
+    void clear() {
+        elements.clear();
+        byFirstElement.clear();
+    }
+};
+
 // State of FILEFIND's directory search, kept between calls and between runs.
 struct FileFindState;
 
@@ -75,6 +116,10 @@ public:
     // Built from the CodeTable before each run: the fused form of the
     // instructions starting at each index, when there is one.
     std::array<FusedInstruction, kCodeTableSize> FusedTable{};
+    // Built with it: the quick op of each instruction, and the stack pictures
+    // they refer to.
+    std::array<QuickOp, kCodeTableSize> QuickTable{};
+    std::vector<Item*> QuickPictures;
     // Off only where a test compares a run with the same run unfused.
     bool FuseInstructions = true;
 
@@ -85,6 +130,7 @@ public:
     ItemList VariableTable;
     ItemList LoopList;
     ItemList BranchList;
+    ArrayTable Arrays;
 
     // Compiler counters.
     unsigned LineNumber = 0;
@@ -162,17 +208,12 @@ double PopNumber(Machine& machine);
 // Reads and writes the float held at the start of a value block (0 when the block is too small).
 // Inline: every numeric handler reads and writes through them.
 inline float ReadFloat(const Item& item) {
-    float value = 0.0f;
-    if (item.value != nullptr && item.size >= sizeof value) {
-        std::memcpy(&value, item.value, sizeof value);
-    }
-    return value;
+    if (item.value == nullptr || item.size < sizeof(float)) return 0.0f;
+    return LoadFloatBytes(item.value);
 }
 
 inline void WriteFloat(Item& item, float value) {
-    if (item.value != nullptr && item.size >= sizeof value) {
-        std::memcpy(item.value, &value, sizeof value);
-    }
+    if (item.value != nullptr && item.size >= sizeof value) StoreFloatBytes(item.value, value);
 }
 
 // A handler's result: sets the operand Item's TypeCode to float, stores the value, pushes it.
@@ -181,6 +222,11 @@ void PushFloatResult(Machine& machine, double value);
 // Integer operand of the integer operators and INT: the number truncated toward
 // zero to 64 bits, of which the low 32 bits are used.
 uint32_t ToUint32(double value);
+
+// The byte a colour member receives from a number: its low 8 bits (256 gives 0, -1 gives 255).
+inline uint8_t ComponentFromNumber(double value) {
+    return static_cast<uint8_t>(ToUint32(value));
+}
 
 // Number truncated toward zero to a signed 32-bit integer (indices, percentages, sizes).
 inline int32_t ToInt32(double value) {

@@ -8,6 +8,7 @@
 #include "compiler/compiler.h"
 #include "engine/host.h"
 #include "engine/image_record.h"
+#include "fast/fast_paths.h"
 #include "handlers/handlers.h"
 
 namespace tarvil {
@@ -49,11 +50,7 @@ void ExecuteCode(Machine& machine) {
     machine.ExecutedCount = 0;
     machine.StopLine = 0;
     if (!machine.StopList.empty()) return;
-    if (machine.FuseInstructions) {
-        FuseCode(machine);
-    } else {
-        machine.FusedTable.fill({});
-    }
+    PrepareFastForms(machine, machine.FuseInstructions);
     machine.Executing = true;
     unsigned countdown = kFirstDispatchCountdown;
     for (;;) {
@@ -62,16 +59,12 @@ void ExecuteCode(Machine& machine) {
             PushStop(machine, "Error: Jump outside the program");
             break;
         }
-        // A fused instruction runs only when no dispatch falls inside its span,
-        // so events are dispatched after exactly the same instructions.
-        const FusedInstruction& fused = machine.FusedTable[machine.ProgramCounter];
-        if (fused.handler != nullptr && fused.span <= countdown) {
-            if (const uint32_t done = fused.handler(machine, countdown)) {
-                machine.ExecutedCount += done;
-                countdown -= done;
-                ++machine.ProgramCounter;
-                continue;
-            }
+        // A faster form of the instructions from here on, when there is one
+        // and no dispatch falls inside it, so events are dispatched after
+        // exactly the same instructions. It never stops the run.
+        if (const uint32_t done = RunFastForm(machine, countdown)) {
+            countdown -= done;
+            continue;
         }
         const Instruction& instruction = machine.CodeTable[machine.ProgramCounter];
         instruction.handler(machine);
@@ -122,6 +115,7 @@ RunResult RunScript(Machine& machine, std::string_view text) {
     }
     if (outOfMemory) {
         ClearList(machine.VariableTable);
+        machine.Arrays.clear();
         ClearList(machine.StopList);
     }
 
@@ -137,6 +131,7 @@ RunResult RunScript(Machine& machine, std::string_view text) {
     // Every variable goes with its block; an image goes with the last variable or
     // temporary holding it, so each image and preview is released exactly once.
     ClearList(machine.VariableTable);
+    machine.Arrays.clear();
 
     RunResult result;
     result.outcome = compiled ? RunOutcome::Normal : RunOutcome::CompileError;

@@ -16,7 +16,6 @@ namespace tarvil {
 namespace {
 
 constexpr size_t kMaxStringChars = 254;
-constexpr size_t kColourBytes = 4;
 // The single-precision value nearest to one third: Lum keeps its fraction here.
 constexpr double kOneThird = 0.3333333432674408;
 constexpr float kCentimetresPerMetre = 100.0f;
@@ -62,13 +61,15 @@ int ComponentIndex(TypeCode code) {
     }
 }
 
+}  // namespace
+
 // The value a colour member receives. Sources that are not numbers or colour
 // members give 0 without an error.
 uint8_t ComponentValue(const Item& source) {
     switch (source.typeCode) {
         case kTypeFloat:
             // Truncated, then the low 8 bits: 256 gives 0, -1 gives 255.
-            return static_cast<uint8_t>(ToUint32(ReadFloat(source)));
+            return ComponentFromNumber(ReadFloat(source));
         case kMemberLum:
             return static_cast<uint8_t>(
                 (ColourByte(source, 0) + ColourByte(source, 1) + ColourByte(source, 2)) / 3);
@@ -83,6 +84,18 @@ uint8_t ComponentValue(const Item& source) {
             return 0;
     }
 }
+
+void StoreColourMember(std::byte* block, TypeCode member, uint8_t value) {
+    if (member == kMemberLum) {
+        block[0] = block[1] = block[2] = std::byte{value};
+    } else {
+        block[ComponentIndex(member)] = std::byte{value};
+    }
+    // RGB members clear the fourth byte; HBS members leave it.
+    if (IsRgbMember(member)) block[3] = std::byte{0};
+}
+
+namespace {
 
 void AssignString(Machine& m, Item& target, const Item& source) {
     if (source.typeCode != kTypeString) return UnknownAssignment(m);
@@ -206,16 +219,9 @@ void AssignHbs(Machine& m, Item& target, const Item& source) {
 }
 
 void AssignColourMember(Item& target, const Item& source) {
-    const uint8_t v = ComponentValue(source);
     std::byte* block = ColourBlock(target);
     if (block == nullptr) return;
-    if (target.typeCode == kMemberLum) {
-        block[0] = block[1] = block[2] = std::byte{v};
-    } else {
-        block[ComponentIndex(target.typeCode)] = std::byte{v};
-    }
-    // RGB members clear the fourth byte; HBS members leave it.
-    if (IsRgbMember(target.typeCode)) block[3] = std::byte{0};
+    StoreColourMember(block, target.typeCode, ComponentValue(source));
 }
 
 }  // namespace
@@ -272,115 +278,6 @@ void AssignItem(Machine& m, Item& targetItem, Item& sourceItem) {
         default:
             return UnknownAssignment(m);
     }
-}
-
-namespace {
-
-// Red, Green or Blue: byte 0, 1 or 2 of the colour block.
-bool IsPlainRgbComponent(TypeCode code) {
-    static_assert(kMemberGreen == kMemberRed + 1 && kMemberBlue == kMemberRed + 2);
-    return static_cast<uint32_t>(code - kMemberRed) <= 2;
-}
-
-// pix.Red = pix.Green and the like: RGB components of colour blocks.
-bool IsComponentCopy(const Item* target, const Item* source) {
-    return target != nullptr && source != nullptr && IsPlainRgbComponent(target->typeCode) &&
-           IsPlainRgbComponent(source->typeCode) && target->value != nullptr &&
-           target->size >= kColourBytes && source->value != nullptr && source->size >= kColourBytes;
-}
-
-// What AssignColourMember does for such a pair: one byte, and the fourth byte
-// cleared as RGB members do.
-void CopyComponent(Item& target, const Item& source) {
-    target.value[target.typeCode - kMemberRed] = source.value[source.typeCode - kMemberRed];
-    target.value[3] = std::byte{0};
-}
-
-bool PairNeverStops(const Instruction* pair) {
-    return pair[0].item != nullptr && pair[1].item != nullptr &&
-           AssignmentNeverStops(*pair[1].item, *pair[0].item);
-}
-
-}  // namespace
-
-// PushOperand source; Assign target.
-uint32_t FusedPushAssign(Machine& m, uint32_t /*budget*/) {
-    const uint32_t pc = m.ProgramCounter;
-    const Instruction* code = &m.CodeTable[pc];
-    if (m.StackTop >= Machine::kOperandStackSize) return 0;
-    if (IsComponentCopy(code[1].item, code[0].item)) {
-        CopyComponent(*code[1].item, *code[0].item);
-    } else if (PairNeverStops(code)) {
-        AssignItem(m, *code[1].item, *code[0].item);
-    } else {
-        return 0;
-    }
-    m.OperandStack[m.StackTop] = code[0].item;
-    m.ProgramCounter = pc + 1;
-    return 2;
-}
-
-// Consecutive PushOperand/Assign pairs (pix.Red=... / pix.Green=... / ...): every
-// pair is checked first, as no assignment among them changes a TypeCode.
-namespace {
-
-// `blocksChecked`: FuseCode has found a colour's block at every Item of the
-// run, so only the TypeCodes are left to look at.
-template <bool blocksChecked>
-uint32_t RunOfPushAssign(Machine& m) {
-    const uint32_t pc = m.ProgramCounter;
-    const Instruction* code = &m.CodeTable[pc];
-    const uint32_t span = m.FusedTable[pc].span;
-    if (m.StackTop >= Machine::kOperandStackSize) return 0;
-    // The bytes each pair copies, found while the pairs are checked: the copies
-    // then need no second look at the Items, whose blocks they may write.
-    struct ComponentCopy {
-        std::byte* target;
-        const std::byte* source;
-        std::byte* reserved;
-    };
-    std::array<ComponentCopy, kMostPairsInARun> copies;
-    const uint32_t pairs = span / 2;
-    bool allComponents = pairs <= copies.size();
-    for (uint32_t k = 0; k < pairs && allComponents; ++k) {
-        Item* target = code[2 * k + 1].item;
-        const Item* source = code[2 * k].item;
-        if constexpr (blocksChecked) {
-            allComponents =
-                IsPlainRgbComponent(target->typeCode) && IsPlainRgbComponent(source->typeCode);
-        } else {
-            allComponents = IsComponentCopy(target, source);
-        }
-        if (allComponents) {
-            copies[k] = {target->value + (target->typeCode - kMemberRed),
-                         source->value + (source->typeCode - kMemberRed), target->value + 3};
-        }
-    }
-    if (allComponents) {
-        // What CopyComponent does, pair after pair.
-        for (uint32_t k = 0; k < pairs; ++k) {
-            *copies[k].target = *copies[k].source;
-            *copies[k].reserved = std::byte{0};
-        }
-    } else {
-        for (uint32_t k = 0; k < span; k += 2) {
-            if (!PairNeverStops(code + k)) return 0;
-        }
-        for (uint32_t k = 0; k < span; k += 2) AssignItem(m, *code[k + 1].item, *code[k].item);
-    }
-    m.OperandStack[m.StackTop] = code[span - 2].item;
-    m.ProgramCounter = pc + span - 1;
-    return span;
-}
-
-}  // namespace
-
-uint32_t FusedPushAssignRun(Machine& m, uint32_t /*budget*/) {
-    return RunOfPushAssign<false>(m);
-}
-
-uint32_t FusedColourAssignRun(Machine& m, uint32_t /*budget*/) {
-    return RunOfPushAssign<true>(m);
 }
 
 }  // namespace tarvil

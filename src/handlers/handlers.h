@@ -17,6 +17,12 @@ void JumpIfFalse(Machine& m);  // pops a condition; jumps when false
 void Assign(Machine& m);
 // What Assign does once it has its two Items.
 void AssignItem(Machine& m, Item& target, Item& source);
+// The byte a colour member receives from `source`: a number truncated to its
+// low 8 bits, a colour member's byte, 0 for what is neither.
+uint8_t ComponentValue(const Item& source);
+// Writes a colour member's byte (all three for Lum) into its colour's block;
+// RGB members clear the fourth byte.
+void StoreColourMember(std::byte* block, TypeCode member, uint8_t value);
 // True when assigning `source` to `target` cannot stop the run (the pair has a rule).
 bool AssignmentNeverStops(const Item& target, const Item& source);
 
@@ -79,29 +85,5 @@ void StmtSetPixelVal(Machine& m);  // pops value, y, x, image
 void FuncGetPalette(Machine& m);   // pops index; replaces the image with the entry's colour
 void StmtSetPalette(Machine& m);   // pops colour, index, image
 void StmtPreview(Machine& m);      // pops height, width, y, x, title, image
-
-// Fused instructions (see FusedInstruction): built by FuseCode before a run.
-void FuseCode(Machine& m);
-// PushOperand step, v; OpAdd v; PushOperand limit; OpLe; JumpIfTrue
-uint32_t FusedForNext(Machine& m, uint32_t budget);
-// PushOperand a, b; OpAdd/Sub/Mul/Div; Assign
-uint32_t FusedArithmeticAssign(Machine& m, uint32_t budget);
-// NEXT, then whole passes of a body of at most 16 arithmetic assignments
-inline constexpr uint32_t kMostArithmeticInALoop = 16;
-uint32_t FusedArithmeticLoop(Machine& m, uint32_t budget);
-// NEXT, then the body's fused instructions and NEXT again, pass after pass
-uint32_t FusedLoop(Machine& m, uint32_t budget);
-// PushOperand source; Assign
-uint32_t FusedPushAssign(Machine& m, uint32_t budget);
-// A longer run of PushOperand/Assign pairs is fused in pieces of this many.
-inline constexpr uint32_t kMostPairsInARun = 8;
-// 2 to 8 such pairs in a row
-uint32_t FusedPushAssignRun(Machine& m, uint32_t budget);
-// the same, every Item with a colour's block
-uint32_t FusedColourAssignRun(Machine& m, uint32_t budget);
-// PushOperand image, x, y; GetPixel; Assign
-uint32_t FusedGetPixelAssign(Machine& m, uint32_t budget);
-// PushOperand image, x, y, colour; SetPixel
-uint32_t FusedSetPixel(Machine& m, uint32_t budget);
 
 }  // namespace tarvil

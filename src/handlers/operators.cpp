@@ -123,14 +123,33 @@ void OpNot(Machine& m) {
     PushTruth(m, PopNumber(m) == 0.0);
 }
 
-// a[i]: walks i links from element 0 (the operand) and hands the element to
-// the next instruction. A negative index is a huge unsigned count and runs off
-// the table. The element must carry exactly the array's name.
+namespace {
+
+// The element `steps` links after element 0 along the VariableTable: from
+// the array's table of elements where it has one, else by walking.
+Item* ElementAfter(const Machine& m, Item* base, uint32_t arrayNumber, uint32_t steps) {
+    Item* element = base;
+    if (arrayNumber != 0 && arrayNumber <= m.Arrays.elements.size()) {
+        const std::vector<Item*>& elements = m.Arrays.elements[arrayNumber - 1];
+        if (!elements.empty() && elements.front() == base) {
+            if (steps < elements.size()) return elements[steps];
+            element = elements.back();
+            steps -= static_cast<uint32_t>(elements.size() - 1);
+        }
+    }
+    for (uint32_t i = 0; i < steps && element != nullptr; ++i) element = element->next.get();
+    return element;
+}
+
+}  // namespace
+
+// a[i]: takes the element i links after element 0 (the operand) and hands it
+// to the next instruction. A negative index is a huge unsigned count and runs
+// off the table. The element must carry exactly the array's name.
 void IndexArray(Machine& m) {
     const auto steps = static_cast<uint32_t>(ToInt32(PopNumber(m)));
     Item* base = m.Current().item;
-    Item* element = base;
-    for (uint32_t i = 0; i < steps && element != nullptr; ++i) element = element->next.get();
+    Item* element = ElementAfter(m, base, m.Current().number, steps);
     if (base == nullptr || element == nullptr || !base->name || element->name != base->name) {
         PushStop(m, "Error: Out of array space");
         return;

@@ -10,7 +10,6 @@
 #include "image/pixel_access.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 
 #include "handlers/handlers.h"
@@ -81,8 +80,7 @@ std::optional<size_t> PaletteSlot(const Image& image, int64_t index) {
 Rgb ReadSlot(const Image& image, int64_t index) {
     const auto slot = PaletteSlot(image, index);
     if (!slot) return {};
-    const uint8_t* entry = &image.block[*slot];
-    return {entry[2], entry[1], entry[0]};
+    return ReadBgr(&image.block[*slot]);
 }
 
 // 1-bit images are black and white: bit 0 is black when colour-table entry 0
@@ -105,7 +103,7 @@ uint32_t ReadRaw(const Image& image, PixelSpot spot) {
         case 8:
             return *p;
         default:
-            return Pack({p[2], p[1], p[0]});
+            return Pack(ReadBgr(p));
     }
 }
 
@@ -126,33 +124,9 @@ void WriteRaw(Image& image, PixelSpot spot, uint32_t value) {
             *p = static_cast<uint8_t>(value);
             break;
         default:
-            p[0] = static_cast<uint8_t>(value >> 16);
-            p[1] = static_cast<uint8_t>(value >> 8);
-            p[2] = static_cast<uint8_t>(value);
+            WriteBgr(p, {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                         static_cast<uint8_t>(value >> 16)});
             break;
-    }
-}
-
-// The colour operand's value bytes, whatever its type.
-Rgb ColourOperand(const Item* item) {
-    if (item != nullptr && item->value != nullptr && item->size >= 3) {
-        const auto* bytes = reinterpret_cast<const uint8_t*>(item->value);
-        return {bytes[0], bytes[1], bytes[2]};
-    }
-    auto byte = [item](uint32_t i) -> uint8_t {
-        if (item == nullptr || item->value == nullptr || i >= item->size) return 0;
-        return static_cast<uint8_t>(item->value[i]);
-    };
-    return {byte(0), byte(1), byte(2)};
-}
-
-void StoreRgb(Item& result, Rgb colour) {
-    result.typeCode = kTypeRgb;
-    if (result.value != nullptr && result.size >= 4) {
-        result.value[0] = std::byte{colour.red};
-        result.value[1] = std::byte{colour.green};
-        result.value[2] = std::byte{colour.blue};
-        result.value[3] = std::byte{0};
     }
 }
 
@@ -160,12 +134,8 @@ void StoreRgb(Item& result, Rgb colour) {
 void PushRgbResult(Machine& m, Rgb colour) {
     Item* result = m.Current().item;
     if (result == nullptr) return;
-    StoreRgb(*result, colour);
+    StoreRgbResult(*result, colour);
     PushItem(m, result);
-}
-
-bool StackHasRoomFor(const Machine& m, uint32_t count) {
-    return m.StackTop + count <= Machine::kOperandStackSize;
 }
 
 struct PixelArguments {
@@ -184,6 +154,28 @@ PixelArguments PopPixelArguments(Machine& m) {
 }
 
 }  // namespace
+
+RgbBytes ColourOperandBytes(const Item* item) {
+    if (item != nullptr && item->value != nullptr && item->size >= 3) {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(item->value);
+        return {bytes[0], bytes[1], bytes[2]};
+    }
+    auto byte = [item](uint32_t i) -> uint8_t {
+        if (item == nullptr || item->value == nullptr || i >= item->size) return 0;
+        return static_cast<uint8_t>(item->value[i]);
+    };
+    return {byte(0), byte(1), byte(2)};
+}
+
+void StoreRgbResult(Item& result, RgbBytes colour) {
+    result.typeCode = kTypeRgb;
+    if (result.value != nullptr && result.size >= kColourBytes) {
+        result.value[0] = std::byte{colour.red};
+        result.value[1] = std::byte{colour.green};
+        result.value[2] = std::byte{colour.blue};
+        result.value[3] = std::byte{0};
+    }
+}
 
 int NearestPaletteIndex(uint8_t red, uint8_t green, uint8_t blue, std::span<const uint8_t> table,
                         int count) {
@@ -334,37 +326,6 @@ void PutPixelColourAt(Image* image, int32_t x, int32_t y, RgbBytes colour) {
     PutPixelColour(image, x, y, colour);
 }
 
-namespace {
-
-// A coordinate: FuseCode has checked that it has a float's block.
-bool IsFloat(const Item* item) {
-    return item->typeCode == kTypeFloat;
-}
-
-float CoordinateValue(const Item& item) {
-    float value;
-    std::memcpy(&value, item.value, sizeof value);
-    return value;
-}
-
-// The first byte of a 24-bit pixel whose coordinates lie inside the image, and
-// its stored row; null for every other case, which Locate's path handles.
-// Inline: it is the whole of the pixel work in the fused pixel handlers.
-[[gnu::always_inline]] inline uint8_t* TrueColourPixel(Image* image, int32_t x, int32_t y,
-                                                       uint32_t& storedRow) {
-    if (image == nullptr || !image->hasPixels || image->BitCount() != 24) return nullptr;
-    const int32_t width = image->Width();
-    const int32_t height = image->Height();
-    if (x < 0 || y < 0 || x >= width || y >= height) return nullptr;
-    storedRow = static_cast<uint32_t>(height - 1 - y);
-    const size_t offset =
-        image->pixelsOffset + storedRow * size_t{image->RowStride} + 3 * static_cast<size_t>(x);
-    if (offset > image->block.size() || 3 > image->block.size() - offset) return nullptr;
-    return image->block.data() + offset;
-}
-
-}  // namespace
-
 // Pops y, x; replaces the image with the pixel's colour (RGB).
 void FuncGetPixel(Machine& m) {
     const PixelArguments args = PopPixelArguments(m);
@@ -373,87 +334,26 @@ void FuncGetPixel(Machine& m) {
 
 // Pops colour, y, x, image.
 void StmtSetPixel(Machine& m) {
-    const Rgb colour = ColourOperand(PopItem(m));
+    const Rgb colour = ColourOperandBytes(PopItem(m));
     const PixelArguments args = PopPixelArguments(m);
     PutPixelColour(args.image, args.x, args.y, colour);
 }
 
-// colour = GetPixel(image, x, y) with float coordinates and an RGB or HBS target.
-uint32_t FusedGetPixelAssign(Machine& m, uint32_t /*budget*/) {
-    const uint32_t pc = m.ProgramCounter;
-    const Instruction* code = &m.CodeTable[pc];
-    Item* imageItem = code[0].item;
-    Item* xItem = code[1].item;
-    Item* yItem = code[2].item;
-    Item* result = code[3].item;
-    Item* target = code[4].item;
-    // FuseCode has checked that the coordinates, the result and the target have
-    // their blocks and that the target is not the result.
-    if (!IsFloat(xItem) || !IsFloat(yItem) ||
-        (target->typeCode != kTypeRgb && target->typeCode != kTypeHbs) || !StackHasRoomFor(m, 3)) {
-        return 0;
-    }
-    const int32_t y = ToInt32(CoordinateValue(*yItem));
-    const int32_t x = ToInt32(CoordinateValue(*xItem));
-    Image* image = OperandImage(imageItem);
-    uint32_t storedRow = 0;
-    Rgb colour;
-    if (const uint8_t* p = TrueColourPixel(image, x, y, storedRow)) {
-        colour = {p[2], p[1], p[0]};
-    } else {
-        colour = PixelColour(image, x, y);
-    }
-    StoreRgb(*result, colour);
-    m.OperandStack[m.StackTop] = result;
-    m.OperandStack[m.StackTop + 1] = xItem;
-    m.OperandStack[m.StackTop + 2] = yItem;
-    if (target->typeCode == kTypeRgb) {
-        std::memcpy(target->value, result->value, 4);  // RGB from RGB: the four bytes
-    } else {
-        AssignItem(m, *target, *result);
-    }
-    m.ProgramCounter = pc + 4;
-    return 5;
+uint32_t PixelValueAt(const Image* image, int32_t x, int32_t y) {
+    if (image == nullptr) return 0;
+    const auto spot = Locate(*image, x, y);
+    return spot ? ReadRaw(*image, *spot) : 0;
 }
 
-// SetPixel(image, x, y, colour) with float coordinates.
-uint32_t FusedSetPixel(Machine& m, uint32_t /*budget*/) {
-    const uint32_t pc = m.ProgramCounter;
-    const Instruction* code = &m.CodeTable[pc];
-    Item* imageItem = code[0].item;
-    Item* xItem = code[1].item;
-    Item* yItem = code[2].item;
-    Item* colourItem = code[3].item;
-    if (!IsFloat(xItem) || !IsFloat(yItem) || !StackHasRoomFor(m, 4)) return 0;
-    const Rgb colour = ColourOperand(colourItem);
-    const int32_t y = ToInt32(CoordinateValue(*yItem));
-    const int32_t x = ToInt32(CoordinateValue(*xItem));
-    Image* image = OperandImage(imageItem);
-    uint32_t storedRow = 0;
-    if (uint8_t* p = TrueColourPixel(image, x, y, storedRow)) {
-        image->MarkRowChanged(storedRow);
-        p[0] = colour.blue;
-        p[1] = colour.green;
-        p[2] = colour.red;
-    } else {
-        PutPixelColour(image, x, y, colour);
-    }
-    m.OperandStack[m.StackTop] = imageItem;
-    m.OperandStack[m.StackTop + 1] = xItem;
-    m.OperandStack[m.StackTop + 2] = yItem;
-    m.OperandStack[m.StackTop + 3] = colourItem;
-    m.ProgramCounter = pc + 4;
-    return 5;
+void PutPixelValueAt(Image* image, int32_t x, int32_t y, uint32_t value) {
+    if (image == nullptr) return;
+    if (const auto spot = Locate(*image, x, y)) WriteRaw(*image, *spot, value);
 }
 
 // Pops y, x; replaces the image with the stored value (FLOAT).
 void FuncGetPixelVal(Machine& m) {
     const PixelArguments args = PopPixelArguments(m);
-    uint32_t raw = 0;
-    if (args.image != nullptr) {
-        if (const auto spot = Locate(*args.image, args.x, args.y))
-            raw = ReadRaw(*args.image, *spot);
-    }
+    const uint32_t raw = PixelValueAt(args.image, args.x, args.y);
     if (m.Current().item == nullptr) return;
     PushFloatResult(m, raw);
 }
@@ -462,8 +362,7 @@ void FuncGetPixelVal(Machine& m) {
 void StmtSetPixelVal(Machine& m) {
     const auto value = static_cast<uint32_t>(ToInt32(PopNumber(m)));
     const PixelArguments args = PopPixelArguments(m);
-    if (args.image == nullptr) return;
-    if (const auto spot = Locate(*args.image, args.x, args.y)) WriteRaw(*args.image, *spot, value);
+    PutPixelValueAt(args.image, args.x, args.y, value);
 }
 
 // Pops the index; replaces the image with the slot's colour. Slots beyond the
@@ -476,16 +375,13 @@ void FuncGetPalette(Machine& m) {
 
 // Pops colour, index, image; the slot's reserved byte is kept.
 void StmtSetPalette(Machine& m) {
-    const Rgb colour = ColourOperand(PopItem(m));
+    const Rgb colour = ColourOperandBytes(PopItem(m));
     const int32_t index = ToInt32(PopNumber(m));
     Image* image = OperandImage(PopItem(m));
     if (image == nullptr) return;
     const auto slot = PaletteSlot(*image, index);
     if (!slot) return;
-    uint8_t* entry = &image->block[*slot];
-    entry[0] = colour.blue;
-    entry[1] = colour.green;
-    entry[2] = colour.red;
+    WriteBgr(&image->block[*slot], colour);
     image->nearestCache.clear();
     image->MarkAllRowsChanged();
 }

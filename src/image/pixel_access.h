@@ -1,4 +1,5 @@
-// Pixel and colour-table access shared by the pixel handlers and the clipboard conversion.
+// Pixel and colour-table access shared by the pixel handlers, their faster
+// forms and the clipboard conversion.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 namespace tarvil {
 
 struct Image;
+struct Item;
 
 // A colour as GETPIXEL delivers it and SETPIXEL takes it.
 struct RgbBytes {
@@ -14,6 +16,24 @@ struct RgbBytes {
     uint8_t green = 0;
     uint8_t blue = 0;
 };
+
+// 24-bit pixels and colour-table entries hold blue, green and red, in that order.
+inline RgbBytes ReadBgr(const uint8_t* bytes) {
+    return {bytes[2], bytes[1], bytes[0]};
+}
+
+inline void WriteBgr(uint8_t* bytes, RgbBytes colour) {
+    bytes[0] = colour.blue;
+    bytes[1] = colour.green;
+    bytes[2] = colour.red;
+}
+
+// The colour SETPIXEL and SETPALETTE take from their colour operand: its first
+// three value bytes, whatever its type (missing bytes read 0).
+RgbBytes ColourOperandBytes(const Item* item);
+
+// What GETPIXEL and GETPALETTE leave in their temporary: an RGB value.
+void StoreRgbResult(Item& result, RgbBytes colour);
 
 // Index of the entry among the first `count` RGBQUAD entries of `table` nearest
 // to the colour (sum of the three absolute differences). Ties go to the lower
@@ -27,6 +47,13 @@ RgbBytes PixelColourAt(const Image* image, int32_t x, int32_t y);
 
 // What SETPIXEL does to (x, y) of `image` (nothing without an image or pixel).
 void PutPixelColourAt(Image* image, int32_t x, int32_t y, RgbBytes colour);
+
+// The value GETPIXELVAL gives for (x, y) of `image` (the bit, the nibble,
+// the byte, or red + 256 green + 65536 blue): 0 without an image or pixel.
+uint32_t PixelValueAt(const Image* image, int32_t x, int32_t y);
+
+// What SETPIXELVAL does to (x, y) of `image`: the value stored as it is.
+void PutPixelValueAt(Image* image, int32_t x, int32_t y, uint32_t value);
 
 // The colour-table entry SETPIXEL stores for `colour` in a 4- or 8-bit image.
 int NearestEntryFor(Image& image, RgbBytes colour);

@@ -14,99 +14,20 @@
 
 #include "engine/image_record.h"
 #include "engine/run_driver.h"
+#include "fast/fast_paths.h"
 #include "handlers/handlers.h"
 #include "image/pixel_access.h"
 #include "unit/fake_host.h"
 #include "unit/image_test_support.h"
+#include "unit/run_comparison.h"
 
 namespace tarvil {
 namespace {
 
-struct ItemState {
-    std::string name;
-    TypeCode typeCode;
-    std::vector<uint8_t> value;
-    std::vector<uint8_t> image;
-    bool operator==(const ItemState&) const = default;
-};
-
-// Records what a run leaves: the Items when the run ends (the progress dialog
-// is closed before anything is released), the executed count at each dispatch,
-// and can stop the run at a given dispatch as Ctrl+C or a second Run would.
-class RecordingHost : public testing::FakeHost {
-public:
-    explicit RecordingHost(int stopAtDispatch = 0) : stopAtDispatch_(stopAtDispatch) {}
-    Machine* machine = nullptr;
-    std::vector<uint64_t> dispatchedAfter;
-    std::vector<ItemState> finalItems;
-
-    void DispatchPendingMessages() override {
-        FakeHost::DispatchPendingMessages();
-        dispatchedAfter.push_back(machine->ExecutedCount);
-        if (static_cast<int>(dispatchedAfter.size()) == stopAtDispatch_)
-            PushStop(*machine, "Warning: Program stopped");
-    }
-    int UpdateProgress(const char* text, uint16_t percent) override {
-        if (text == nullptr && finalItems.empty()) Snapshot();
-        return FakeHost::UpdateProgress(text, percent);
-    }
-
-private:
-    void Snapshot() {
-        for (const Item* item = machine->VariableTable.head.get(); item != nullptr;
-             item = item->next.get()) {
-            ItemState state{item->name.value_or(""), item->typeCode, {}, {}};
-            if (item->value != nullptr) {
-                const auto* bytes = reinterpret_cast<const uint8_t*>(item->value);
-                state.value.assign(bytes, bytes + item->size);
-            }
-            if (item->image) state.image = item->image->block;
-            finalItems.push_back(std::move(state));
-        }
-    }
-    int stopAtDispatch_;
-};
-
-struct Outcome {
-    RunResult result;
-    std::vector<std::string> messages;
-    uint64_t executed;
-    std::vector<uint64_t> dispatchedAfter;
-    std::vector<ItemState> items;
-    std::vector<testing::DebugCall> debugCalls;
-};
-
-// `debugAnswers`: what the Debug dialogs answer in turn (1 Continue, 2 Stop).
-Outcome RunWith(bool fused, const std::string& script, int stopAtDispatch = 0,
-                std::deque<int> debugAnswers = {}) {
-    RecordingHost host(stopAtDispatch);
-    host.debugAnswers = std::move(debugAnswers);
-    Machine machine(&host);
-    host.machine = &machine;
-    machine.FuseInstructions = fused;
-    const RunResult result = RunScript(machine, script);
-    return {result,          host.messages,  machine.ExecutedCount, host.dispatchedAfter,
-            host.finalItems, host.debugCalls};
-}
-
-void ExpectSameRun(const std::string& script, int stopAtDispatch = 0,
-                   const std::deque<int>& debugAnswers = {}) {
-    const Outcome plain = RunWith(false, script, stopAtDispatch, debugAnswers);
-    const Outcome fused = RunWith(true, script, stopAtDispatch, debugAnswers);
-    ASSERT_EQ(fused.debugCalls.size(), plain.debugCalls.size());
-    for (size_t i = 0; i < plain.debugCalls.size(); ++i) {
-        EXPECT_EQ(fused.debugCalls[i].line, plain.debugCalls[i].line);
-        EXPECT_EQ(fused.debugCalls[i].variableLines, plain.debugCalls[i].variableLines);
-    }
-    EXPECT_EQ(fused.result.outcome, plain.result.outcome);
-    EXPECT_EQ(fused.result.line, plain.result.line);
-    EXPECT_EQ(fused.messages, plain.messages);
-    EXPECT_EQ(fused.executed, plain.executed);
-    EXPECT_EQ(fused.dispatchedAfter, plain.dispatchedAfter);
-    ASSERT_EQ(fused.items.size(), plain.items.size());
-    for (size_t i = 0; i < plain.items.size(); ++i)
-        EXPECT_TRUE(fused.items[i] == plain.items[i]) << "Item " << i << " " << plain.items[i].name;
-}
+using testing::ExpectSameRun;
+using testing::ItemState;
+using testing::Outcome;
+using testing::RunWith;
 
 std::string Lines(std::initializer_list<const char*> lines) {
     std::string text;

@@ -159,15 +159,23 @@ protected:
     Item* Index(float index, uint32_t at = 0) {
         PushItem(m_, MakeFloat(m_, "Const", index));
         m_.ProgramCounter = at;
-        m_.CodeTable[at] = Instruction{IndexArray, elements_[0], 0};
+        m_.CodeTable[at] = Instruction{IndexArray, elements_[0], arrayNumber_};
         if (at + 1 < Machine::kCodeTableSize) m_.CodeTable[at + 1].item = nullptr;
         IndexArray(m_);
         EXPECT_EQ(m_.StackTop, 0u);
         return at + 1 < Machine::kCodeTableSize ? m_.CodeTable[at + 1].item : nullptr;
     }
 
+    // Gives the array its table of elements, as its declaration does.
+    void Tabulate() {
+        m_.Arrays.byFirstElement[elements_[0]] = 0;
+        m_.Arrays.elements.push_back({elements_[0], elements_[1], elements_[2]});
+        arrayNumber_ = 1;
+    }
+
     Machine m_;
     Item* elements_[3] = {};
+    uint32_t arrayNumber_ = 0;  // 0: found by walking the VariableTable
 };
 
 TEST_F(IndexArrayTest, ReachesEachElement) {
@@ -185,6 +193,26 @@ TEST_F(IndexArrayTest, OutOfRangeIndicesStop) {
     for (float index : {3.0f, 4.0f, -1.0f, 1e10f, kNaN, 1e6f}) {
         EXPECT_EQ(Index(index), nullptr) << index;  // the user's operand is left alone
         EXPECT_EQ(LastStop(m_), "Error: Out of array space") << index;
+        ClearList(m_.StopList);
+    }
+}
+
+// The table of elements finds what the walk finds, past its end too (the
+// walk goes on into older Items: "other" has another name).
+TEST_F(IndexArrayTest, TableOfElementsFindsWhatTheWalkFinds) {
+    for (float index : {0.0f, 1.0f, 2.0f, 2.9f, 3.0f, 4.0f, -1.0f, 1e10f, kNaN}) {
+        arrayNumber_ = 0;
+        Item* walked = Index(index);
+        const std::string walkStop = LastStop(m_);
+        ClearList(m_.StopList);
+        if (m_.Arrays.elements.empty()) Tabulate();
+        arrayNumber_ = 1;
+        EXPECT_EQ(Index(index), walked) << index;
+        EXPECT_EQ(LastStop(m_), walkStop) << index;
+        ClearList(m_.StopList);
+        // An entry that is not this array's (another array's number) is not used.
+        arrayNumber_ = 2;
+        EXPECT_EQ(Index(index), walked) << index;
         ClearList(m_.StopList);
     }
 }

@@ -22,7 +22,8 @@
 #include <cmath>
 #include <initializer_list>
 
-#include "handlers/fused_steps.h"
+#include "fast/fast_paths.h"
+#include "fast/fast_steps.h"
 #include "handlers/handlers.h"
 #include "image/image_operand.h"
 #include "image/pixel_access.h"
@@ -33,7 +34,6 @@ namespace {
 
 constexpr uint32_t kMostStepsInAPixelLoop = 16;
 constexpr uint32_t kMostCopiesInAPixelLoop = 32;
-constexpr uint32_t kColourBytes = 4;
 
 // An 8- or 24-bit image whose rows all lie inside its block, past its header.
 struct PixelGrid {
@@ -157,10 +157,6 @@ bool IsFloat(const Item* item) {
     return item->typeCode == kTypeFloat;
 }
 
-bool IsPlainRgbComponent(TypeCode code) {
-    return code >= kMemberRed && code <= kMemberBlue;
-}
-
 bool PlanGetPixel(PassPlan& plan, const Instruction* code) {
     Item* xItem = code[1].item;
     Item* yItem = code[2].item;
@@ -220,14 +216,14 @@ bool PlanCopies(PassPlan& plan, const Instruction* code, uint32_t span) {
     for (uint32_t k = 0; k < pairs; ++k) {
         const Item* source = code[2 * k].item;
         Item* target = code[2 * k + 1].item;
-        if (source == nullptr || target == nullptr || !IsPlainRgbComponent(source->typeCode) ||
-            !IsPlainRgbComponent(target->typeCode) || source->value == nullptr ||
+        if (source == nullptr || target == nullptr || !IsRgbComponent(source->typeCode) ||
+            !IsRgbComponent(target->typeCode) || source->value == nullptr ||
             source->size < kColourBytes || target->value == nullptr ||
             target->size < kColourBytes) {
             return false;
         }
-        plan.copies[plan.copyCount + k] = {target->value + (target->typeCode - kMemberRed),
-                                           source->value + (source->typeCode - kMemberRed),
+        plan.copies[plan.copyCount + k] = {target->value + RgbComponentOffset(target->typeCode),
+                                           source->value + RgbComponentOffset(source->typeCode),
                                            target->value + 3};
     }
     plan.copyCount += pairs;
@@ -286,7 +282,7 @@ bool MakePlan(const Machine& m, uint32_t next, PassPlan& plan) {
 // ToInt32 of the float: no float lies strictly between -2^31 - 1 and -2^31,
 // so the same range is tested without widening to double.
 int32_t Coordinate(const std::byte* value) {
-    const float single = LoadBytes(value);
+    const float single = LoadFloatBytes(value);
     if (!(single >= -2147483648.0f && single < 2147483648.0f)) return INT32_MIN;
     return static_cast<int32_t>(single);
 }
@@ -308,17 +304,19 @@ template <StepKind kind>
     uint32_t storedRow = 0;
     switch (kind) {
         case StepKind::GetTrueColour: {
-            if (const uint8_t* p = s.grid.Find(LoadBytes(s.x), LoadBytes(s.y), 3, storedRow)) {
-                DeliverColour(m, s, {p[2], p[1], p[0]});
+            if (const uint8_t* p =
+                    s.grid.Find(LoadFloatBytes(s.x), LoadFloatBytes(s.y), 3, storedRow)) {
+                DeliverColour(m, s, ReadBgr(p));
             } else {
                 DeliverColour(m, s, PixelColourAt(s.image, Coordinate(s.x), Coordinate(s.y)));
             }
             return;
         }
         case StepKind::GetIndexed: {
-            if (const uint8_t* p = s.grid.Find(LoadBytes(s.x), LoadBytes(s.y), 1, storedRow)) {
+            if (const uint8_t* p =
+                    s.grid.Find(LoadFloatBytes(s.x), LoadFloatBytes(s.y), 1, storedRow)) {
                 const uint8_t* entry = s.grid.palette + 4 * size_t{*p};
-                DeliverColour(m, s, {entry[2], entry[1], entry[0]});
+                DeliverColour(m, s, ReadBgr(entry));
             } else {
                 DeliverColour(m, s, PixelColourAt(s.image, Coordinate(s.x), Coordinate(s.y)));
             }
@@ -329,11 +327,9 @@ template <StepKind kind>
             return;
         case StepKind::SetTrueColour: {
             const RgbBytes colour{s.colour[0], s.colour[1], s.colour[2]};
-            if (uint8_t* p = s.grid.Find(LoadBytes(s.x), LoadBytes(s.y), 3, storedRow)) {
+            if (uint8_t* p = s.grid.Find(LoadFloatBytes(s.x), LoadFloatBytes(s.y), 3, storedRow)) {
                 s.image->MarkRowChanged(storedRow);
-                p[0] = colour.blue;
-                p[1] = colour.green;
-                p[2] = colour.red;
+                WriteBgr(p, colour);
             } else {
                 PutPixelColourAt(s.image, Coordinate(s.x), Coordinate(s.y), colour);
             }
@@ -341,7 +337,7 @@ template <StepKind kind>
         }
         case StepKind::SetIndexed: {
             const RgbBytes colour{s.colour[0], s.colour[1], s.colour[2]};
-            if (uint8_t* p = s.grid.Find(LoadBytes(s.x), LoadBytes(s.y), 1, storedRow)) {
+            if (uint8_t* p = s.grid.Find(LoadFloatBytes(s.x), LoadFloatBytes(s.y), 1, storedRow)) {
                 const int index = NearestEntryFor(*s.image, colour);
                 s.image->MarkRowChanged(storedRow);
                 *p = static_cast<uint8_t>(index);
@@ -361,10 +357,10 @@ template <StepKind kind>
             }
             return;
         case StepKind::Arithmetic: {
-            const float right = LoadBytes(s.right);
-            StoreBytes(s.result,
-                       static_cast<float>(FusedArithmetic(s.op, LoadBytes(s.left), right)));
-            StoreBytes(s.target, LoadBytes(s.result));
+            const float right = LoadFloatBytes(s.right);
+            StoreFloatBytes(
+                s.result, static_cast<float>(FusedArithmetic(s.op, LoadFloatBytes(s.left), right)));
+            StoreFloatBytes(s.target, LoadFloatBytes(s.result));
             return;
         }
     }
@@ -426,7 +422,7 @@ bool WalksAlongARow(const PassPlan& plan) {
     const PassStep& copies = plan.steps[1];
     const PassStep& write = plan.steps[2];
     if (read.target == nullptr || read.x != plan.variable || write.x != plan.variable ||
-        plan.sum != plan.variable || read.y != write.y || LoadBytes(plan.step) != 1.0f) {
+        plan.sum != plan.variable || read.y != write.y || LoadFloatBytes(plan.step) != 1.0f) {
         return false;
     }
     // y, the step and the limit stay as they are for the whole call; NEXT
@@ -518,7 +514,7 @@ bool WritesAFunctionOfTheColourRead(const PassPlan& plan) {
     const PassStep& write = plan.steps[2];
     auto runBody = [&](uint8_t index) {
         const uint8_t* entry = read.grid.palette + 4 * size_t{index};
-        DeliverColour(m, read, {entry[2], entry[1], entry[0]});
+        DeliverColour(m, read, ReadBgr(entry));
         RunKnownStep<StepKind::CopyComponents>(m, copies);
     };
     constexpr int16_t kUnknown = -1;
@@ -550,18 +546,15 @@ template <StepKind get, StepKind set>
     for (uint32_t k = column; k < column + count; ++k) {
         if constexpr (get == StepKind::GetTrueColour) {
             const uint8_t* p = source + 3 * size_t{k};
-            DeliverColour(m, read, {p[2], p[1], p[0]});
+            DeliverColour(m, read, ReadBgr(p));
         } else {
             const uint8_t* entry = read.grid.palette + 4 * size_t{source[k]};
-            DeliverColour(m, read, {entry[2], entry[1], entry[0]});
+            DeliverColour(m, read, ReadBgr(entry));
         }
         RunKnownStep<StepKind::CopyComponents>(m, copies);
         const RgbBytes colour{write.colour[0], write.colour[1], write.colour[2]};
         if constexpr (set == StepKind::SetTrueColour) {
-            uint8_t* p = target + 3 * size_t{k};
-            p[0] = colour.blue;
-            p[1] = colour.green;
-            p[2] = colour.red;
+            WriteBgr(target + 3 * size_t{k}, colour);
         } else {
             target[k] = static_cast<uint8_t>(NearestEntryFor(*write.image, colour));
         }
@@ -573,17 +566,17 @@ uint32_t PassesAlongARow(Machine& m, const PassPlan& plan, uint32_t passSpan, ui
                          bool& ended) {
     const PassStep& read = plan.steps[0];
     const PassStep& write = plan.steps[2];
-    const float first = LoadBytes(plan.variable);
+    const float first = LoadFloatBytes(plan.variable);
     uint32_t readRow = 0;
     uint32_t writeRow = 0;
     if (!(first >= 0.0f && first < read.grid.widthLimit && first < write.grid.widthLimit) ||
         first != static_cast<float>(static_cast<int32_t>(first)) ||
-        !StoredRowAt(read.grid, LoadBytes(read.y), readRow) ||
-        !StoredRowAt(write.grid, LoadBytes(write.y), writeRow)) {
+        !StoredRowAt(read.grid, LoadFloatBytes(read.y), readRow) ||
+        !StoredRowAt(write.grid, LoadFloatBytes(write.y), writeRow)) {
         return 0;
     }
     const auto column = static_cast<uint32_t>(first);
-    const float limit = LoadBytes(plan.limit);
+    const float limit = LoadFloatBytes(plan.limit);
     // The loop goes on while the variable, counted up exactly (it stays below
     // 2^24, inside the images), is at most the limit; it is now.
     const double toTheEnd = std::floor(static_cast<double>(limit) - first) + 1;
@@ -605,9 +598,9 @@ uint32_t PassesAlongARow(Machine& m, const PassPlan& plan, uint32_t passSpan, ui
     }
     write.image->MarkRowChanged(writeRow);
     const auto last = static_cast<float>(column + count);
-    StoreBytes(plan.sum, last);  // the variable itself
+    StoreFloatBytes(plan.sum, last);  // the variable itself
     const bool again = last <= limit;
-    StoreBytes(plan.truth, again ? 1.0f : 0.0f);
+    StoreFloatBytes(plan.truth, again ? 1.0f : 0.0f);
     ended = !again;
     return count * passSpan;
 }

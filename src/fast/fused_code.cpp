@@ -6,10 +6,10 @@
 // would, and leaves the stack slots as they would. Otherwise it returns false
 // and the instructions run one by one.
 #include <array>
-#include <cstring>
 #include <initializer_list>
 
-#include "handlers/fused_steps.h"
+#include "fast/fast_paths.h"
+#include "fast/fast_steps.h"
 #include "handlers/handlers.h"
 #include "image/pixel_access.h"
 
@@ -29,26 +29,16 @@ bool IsFloat(const Item* item) {
 }
 
 float Load(const Item& item) {
-    float value;
-    std::memcpy(&value, item.value, sizeof value);
-    return value;
+    return LoadFloatBytes(item.value);
 }
 
 void Store(Item& item, double value) {
     item.typeCode = kTypeFloat;
-    const auto single = static_cast<float>(value);
-    std::memcpy(item.value, &single, sizeof single);
+    StoreFloatBytes(item.value, static_cast<float>(value));
 }
 
 bool StackHasRoom(const Machine& m, uint32_t count) {
     return m.StackTop + count <= Machine::kOperandStackSize;
-}
-
-// The condition of JumpIfTrue: the float's bits without the sign are not zero.
-bool Condition(const Item& item) {
-    uint32_t word = 0;
-    std::memcpy(&word, item.value, sizeof word);  // a block FuseCode has checked
-    return (word & 0x7FFFFFFFu) != 0;
 }
 
 bool Is(const Machine& m, uint32_t index, Handler handler) {
@@ -71,20 +61,12 @@ double FusedArithmetic(Handler handler, double left, double right) {
 namespace {
 
 // The work of NEXT's six instructions at `code` on Items FusedForNext has
-// checked; true when the loop goes on.
+// checked; true when the loop goes on. The sum and the truth become floats.
 bool StepForNext(const Instruction* code) {
-    Item* step = code[0].item;
-    Item* variable = code[1].item;
-    Item* sum = code[2].item;
-    Item* limit = code[3].item;
-    Item* truth = code[4].item;
-    // OpAdd pops the variable (rounded to single precision), then the step.
-    const float right = Load(*variable);
-    Store(*sum, Load(*step) + static_cast<double>(right));
-    // OpLe pops the limit, then the sum (a float now, whatever it was).
-    const float bound = Load(*limit);
-    Store(*truth, Load(*sum) <= bound ? 1.0 : 0.0);
-    return Condition(*truth);
+    code[2].item->typeCode = kTypeFloat;
+    code[4].item->typeCode = kTypeFloat;
+    return NextOnBlocks(code[0].item->value, code[1].item->value, code[2].item->value,
+                        code[3].item->value, code[4].item->value);
 }
 
 bool ForNextOperandsFit(const Machine& m, const Instruction* code) {
@@ -163,12 +145,12 @@ uint32_t ArithmeticPasses(const BlockAssignment* steps, uint32_t assignments,
     while (room - done >= passSpan) {
         for (uint32_t k = 0; k < (singleAdd ? 1 : assignments); ++k) {
             const BlockAssignment& a = steps[k];
-            const float r = LoadBytes(a.right);
-            const double left = LoadBytes(a.left);
+            const float r = LoadFloatBytes(a.right);
+            const double left = LoadFloatBytes(a.left);
             const auto value =
                 static_cast<float>(singleAdd ? left + r : FusedArithmetic(a.op, left, r));
-            StoreBytes(a.result, value);
-            StoreBytes(a.target, LoadBytes(a.result));
+            StoreFloatBytes(a.result, value);
+            StoreFloatBytes(a.target, LoadFloatBytes(a.result));
         }
         done += passSpan;
         if (!NextOnBlocks(loop.step, loop.variable, loop.sum, loop.limit, loop.truth)) {
@@ -378,6 +360,17 @@ bool IsArithmeticLoop(const Machine& m, uint32_t pc) {
 }
 
 }  // namespace
+
+void PrepareFastForms(Machine& m, bool fast) {
+    if (fast) {
+        FuseCode(m);
+        PrepareQuickRuns(m);
+    } else {
+        m.FusedTable.fill({});
+        m.QuickTable.fill({});
+        m.QuickPictures.clear();
+    }
+}
 
 void FuseCode(Machine& m) {
     m.FusedTable.fill({});

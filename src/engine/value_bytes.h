@@ -1,0 +1,55 @@
+// How values lie in their blocks. The plain handlers and the faster forms of
+// instructions read and write values through these, so that each rule has one
+// definition.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/type_codes.h"
+
+namespace tarvil {
+
+// A colour (RGB or HBS) block: three component bytes and a fourth byte.
+inline constexpr size_t kColourBytes = 4;
+
+// A float is the first four bytes of its block, in the machine's order. The
+// caller has checked that the block holds them.
+inline float LoadFloatBytes(const std::byte* bytes) {
+    float value;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+}
+
+inline void StoreFloatBytes(std::byte* bytes, float value) {
+    std::memcpy(bytes, &value, sizeof value);
+}
+
+// A condition is the 32-bit word at its value with the top bit cleared, so
+// +0.0 and -0.0 are false and every other float, NaN included, is true.
+inline bool IsTrueWord(const std::byte* bytes) {
+    uint32_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return (word & 0x7FFFFFFFu) != 0;
+}
+
+// Red, Green and Blue are bytes 0, 1 and 2 of their colour's block.
+inline bool IsRgbComponent(TypeCode code) {
+    static_assert(kMemberGreen == kMemberRed + 1 && kMemberBlue == kMemberRed + 2);
+    return static_cast<uint32_t>(code - kMemberRed) <= 2;
+}
+
+inline size_t RgbComponentOffset(TypeCode code) {
+    return static_cast<size_t>(code - kMemberRed);
+}
+
+// pix.Red = q.Green and the like: one byte, and the fourth byte cleared as an
+// assignment to an RGB member clears it. Both blocks hold a colour.
+inline void CopyRgbComponent(std::byte* target, TypeCode targetMember, const std::byte* source,
+                             TypeCode sourceMember) {
+    target[RgbComponentOffset(targetMember)] = source[RgbComponentOffset(sourceMember)];
+    target[3] = std::byte{0};
+}
+
+}  // namespace tarvil
