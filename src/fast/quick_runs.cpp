@@ -64,6 +64,12 @@ enum Operator : uint8_t {
     kGe
 };
 
+// The arithmetic operators' codes are the shared Arithmetic values.
+static_assert(kAdd == static_cast<uint8_t>(Arithmetic::kAdd) &&
+              kSub == static_cast<uint8_t>(Arithmetic::kSub) &&
+              kMul == static_cast<uint8_t>(Arithmetic::kMul) &&
+              kDiv == static_cast<uint8_t>(Arithmetic::kDiv));
+
 // How an operand reads as a number, chosen by its TypeCode.
 enum NumberLoad : uint8_t {
     kLoadFloat,
@@ -438,22 +444,8 @@ uint32_t RunQuick(Machine& m, uint32_t budget) {
                     right = static_cast<float>(LoadNumber(*op.right, op.rightLoad));
                     left = LoadNumber(*op.left, op.leftLoad);
                 }
-                double value;
-                switch (op.op) {
-                    case kAdd:
-                        value = left + right;
-                        break;
-                    case kSub:
-                        value = left - right;
-                        break;
-                    case kMul:
-                        value = left * right;
-                        break;
-                    default:
-                        value = left / right;
-                        break;
-                }
-                StoreFloatResult(*op.out, value);
+                StoreFloatResult(*op.out,
+                                 ArithmeticValue(static_cast<Arithmetic>(op.op), left, right));
                 continue;
             }
             case kInteger: {
