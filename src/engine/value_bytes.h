@@ -3,6 +3,7 @@
 // definition.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -24,6 +25,28 @@ inline float LoadFloatBytes(const std::byte* bytes) {
 
 inline void StoreFloatBytes(std::byte* bytes, float value) {
     std::memcpy(bytes, &value, sizeof value);
+}
+
+// The four arithmetic operators.
+enum class Arithmetic : uint8_t { kAdd, kSub, kMul, kDiv };
+
+// L op R in double precision (R already rounded to single precision). With
+// two NaN operands the result is L's NaN: the processor would give whichever
+// operand the compiler happened to put first, which can differ from one form
+// of an instruction to another.
+inline double ArithmeticValue(Arithmetic op, double left, double right) {
+    if (std::isnan(left)) return left;
+    switch (op) {
+        case Arithmetic::kAdd:
+            return left + right;
+        case Arithmetic::kSub:
+            return left - right;
+        case Arithmetic::kMul:
+            return left * right;
+        case Arithmetic::kDiv:
+            break;
+    }
+    return left / right;
 }
 
 // A condition is the 32-bit word at its value with the top bit cleared, so

@@ -15,7 +15,8 @@ namespace tarvil {
 inline bool NextOnBlocks(const std::byte* step, const std::byte* variable, std::byte* sum,
                          const std::byte* limit, std::byte* truth) {
     const float right = LoadFloatBytes(variable);
-    StoreFloatBytes(sum, static_cast<float>(LoadFloatBytes(step) + static_cast<double>(right)));
+    StoreFloatBytes(sum, static_cast<float>(ArithmeticValue(Arithmetic::kAdd, LoadFloatBytes(step),
+                                                            static_cast<double>(right))));
     const float bound = LoadFloatBytes(limit);
     const bool again = LoadFloatBytes(sum) <= bound;
     StoreFloatBytes(truth, again ? 1.0f : 0.0f);

@@ -52,10 +52,10 @@ bool IsArithmetic(Handler handler) {
 }  // namespace
 
 double FusedArithmetic(Handler handler, double left, double right) {
-    if (handler == OpAdd) return left + right;
-    if (handler == OpSub) return left - right;
-    if (handler == OpMul) return left * right;
-    return left / right;
+    if (handler == OpAdd) return ArithmeticValue(Arithmetic::kAdd, left, right);
+    if (handler == OpSub) return ArithmeticValue(Arithmetic::kSub, left, right);
+    if (handler == OpMul) return ArithmeticValue(Arithmetic::kMul, left, right);
+    return ArithmeticValue(Arithmetic::kDiv, left, right);
 }
 
 namespace {
@@ -148,7 +148,8 @@ uint32_t ArithmeticPasses(const BlockAssignment* steps, uint32_t assignments,
             const float r = LoadFloatBytes(a.right);
             const double left = LoadFloatBytes(a.left);
             const auto value =
-                static_cast<float>(singleAdd ? left + r : FusedArithmetic(a.op, left, r));
+                static_cast<float>(singleAdd ? ArithmeticValue(Arithmetic::kAdd, left, r)
+                                             : FusedArithmetic(a.op, left, r));
             StoreFloatBytes(a.result, value);
             StoreFloatBytes(a.target, LoadFloatBytes(a.result));
         }

@@ -1,8 +1,9 @@
 // Quick runs: the ordinary path made cheaper for any script.
 //
 // A straight stretch of code (no jump target inside it, nothing that
-// IndexArray redirects, only pushes, arithmetic, comparisons, numeric and
-// colour-component assignments, ended by a jump or by an instruction of any
+// IndexArray redirects, only pushes, arithmetic, comparisons, the numeric
+// functions of a fixed argument count, numeric and colour-component
+// assignments, ended by a jump or by an instruction of any
 // other kind) has a stack picture known when the code is prepared: which Item
 // each pop receives. Each of its instructions gets a quick op that reads its
 // operands straight from those Items, with the load chosen for the TypeCode
@@ -20,6 +21,7 @@
 #include "fast/fast_paths.h"
 #include "fast/fast_steps.h"
 #include "handlers/handlers.h"
+#include "handlers/math_functions.h"
 #include "image/image_operand.h"
 #include "image/pixel_access.h"
 
@@ -30,11 +32,14 @@ namespace {
 // What a quick op does.
 enum QuickKind : uint8_t {
     kNotQuick = 0,
-    kPush,        // PushOperand: only the picture changes
-    kArithmetic,  // + - * / of two numbers
-    kInteger,     // % & | ^ of two numbers as unsigned 32-bit integers
-    kCompare,     // = <> < <= > >= giving 1 or 0
-    kNot,         // 1 when the number is 0
+    kPush,            // PushOperand: only the picture changes
+    kArithmetic,      // + - * / of two numbers
+    kInteger,         // % & | ^ of two numbers as unsigned 32-bit integers
+    kCompare,         // = <> < <= > >= giving 1 or 0
+    kNot,             // 1 when the number is 0
+    kUnaryFunction,   // SIN, SQR, INT...: `op` is the UnaryFunction
+    kBinaryFunction,  // POW, MIN, MAX: `op` is the BinaryFunction
+    kRand,            // RAND, drawing from the Machine's generator
     kAssignFloat,
     kAssignColourMember,
     kAssignColour,  // RGB from RGB, HBS from HBS: the four bytes
@@ -63,6 +68,12 @@ enum Operator : uint8_t {
     kGt,
     kGe
 };
+
+// The arithmetic operators' codes are the shared Arithmetic values.
+static_assert(kAdd == static_cast<uint8_t>(Arithmetic::kAdd) &&
+              kSub == static_cast<uint8_t>(Arithmetic::kSub) &&
+              kMul == static_cast<uint8_t>(Arithmetic::kMul) &&
+              kDiv == static_cast<uint8_t>(Arithmetic::kDiv));
 
 // How an operand reads as a number, chosen by its TypeCode.
 enum NumberLoad : uint8_t {
@@ -186,6 +197,45 @@ bool OperatorOf(Handler handler, uint8_t& kind, uint8_t& op) {
     return false;
 }
 
+// The quick op of a numeric function that pops a fixed number of arguments,
+// leaves nothing but its result and never stops the run (other than through
+// an argument that is not a number, which the loads' checks leave to it).
+bool FunctionOf(Handler handler, uint8_t& kind, uint8_t& function) {
+    const struct {
+        Handler handler;
+        uint8_t kind;
+        uint8_t function;
+    } functions[] = {
+        {FuncSin, kUnaryFunction, static_cast<uint8_t>(UnaryFunction::kSin)},
+        {FuncCos, kUnaryFunction, static_cast<uint8_t>(UnaryFunction::kCos)},
+        {FuncTan, kUnaryFunction, static_cast<uint8_t>(UnaryFunction::kTan)},
+        {FuncAsin, kUnaryFunction, static_cast<uint8_t>(UnaryFunction::kAsin)},
+        {FuncAcos, kUnaryFunction, static_cast<uint8_t>(UnaryFunction::kAcos)},
+        {FuncAtan, kUnaryFunction, static_cast<uint8_t>(UnaryFunction::kAtan)},
+        {FuncHsin, kUnaryFunction, static_cast<uint8_t>(UnaryFunction::kHsin)},
+        {FuncHcos, kUnaryFunction, static_cast<uint8_t>(UnaryFunction::kHcos)},
+        {FuncHtan, kUnaryFunction, static_cast<uint8_t>(UnaryFunction::kHtan)},
+        {FuncSqr, kUnaryFunction, static_cast<uint8_t>(UnaryFunction::kSqr)},
+        {FuncAbs, kUnaryFunction, static_cast<uint8_t>(UnaryFunction::kAbs)},
+        {FuncExp, kUnaryFunction, static_cast<uint8_t>(UnaryFunction::kExp)},
+        {FuncLog, kUnaryFunction, static_cast<uint8_t>(UnaryFunction::kLog)},
+        {FuncBlog, kUnaryFunction, static_cast<uint8_t>(UnaryFunction::kBlog)},
+        {FuncInt, kUnaryFunction, static_cast<uint8_t>(UnaryFunction::kInt)},
+        {FuncPow, kBinaryFunction, static_cast<uint8_t>(BinaryFunction::kPow)},
+        {FuncMin, kBinaryFunction, static_cast<uint8_t>(BinaryFunction::kMin)},
+        {FuncMax, kBinaryFunction, static_cast<uint8_t>(BinaryFunction::kMax)},
+        {FuncRand, kRand, 0},
+    };
+    for (const auto& entry : functions) {
+        if (entry.handler == handler) {
+            kind = entry.kind;
+            function = entry.function;
+            return true;
+        }
+    }
+    return false;
+}
+
 // The quick op of an assignment of `source` to `target`, when there is one
 // that never stops the run.
 // `from`: the TypeCode the source will have.
@@ -268,6 +318,26 @@ uint32_t PrepareStretch(Machine& m, uint32_t first, const std::vector<bool>& tar
             op.kind = kind;
             op.op = code;
             op.out = in.item;
+        } else if (FunctionOf(in.handler, kind, code)) {
+            // The handler pops exactly this many: with fewer in the picture
+            // it would pop Items from before the stretch, which are unknown.
+            const size_t arguments = kind == kBinaryFunction ? 2 : 1;
+            if (picture.size() < arguments || in.item == nullptr || !HasColourBlock(in.item)) break;
+            const size_t at = picture.size() - arguments;
+            op.left = picture[at];
+            op.leftType = types[at];
+            if (!Readable(op.left, op.leftType) || !ChooseNumberLoad(op.leftType, op.leftLoad))
+                break;
+            if (arguments == 2) {
+                op.right = picture.back();
+                op.rightType = types.back();
+                if (!Readable(op.right, op.rightType) ||
+                    !ChooseNumberLoad(op.rightType, op.rightLoad))
+                    break;
+            }
+            op.kind = kind;
+            op.op = code;
+            op.out = in.item;
         } else if (in.handler == OpNot) {
             if (picture.empty() || in.item == nullptr || !HasColourBlock(in.item)) break;
             op.left = picture.back();
@@ -333,12 +403,15 @@ uint32_t PrepareStretch(Machine& m, uint32_t first, const std::vector<bool>& tar
             case kArithmetic:
             case kInteger:
             case kCompare:
+            case kBinaryFunction:
                 picture.pop_back();
                 types.pop_back();
                 picture.back() = in.item;
                 types.back() = kTypeFloat;
                 break;
             case kNot:
+            case kUnaryFunction:
+            case kRand:
                 picture.back() = in.item;
                 types.back() = kTypeFloat;
                 break;
@@ -438,22 +511,8 @@ uint32_t RunQuick(Machine& m, uint32_t budget) {
                     right = static_cast<float>(LoadNumber(*op.right, op.rightLoad));
                     left = LoadNumber(*op.left, op.leftLoad);
                 }
-                double value;
-                switch (op.op) {
-                    case kAdd:
-                        value = left + right;
-                        break;
-                    case kSub:
-                        value = left - right;
-                        break;
-                    case kMul:
-                        value = left * right;
-                        break;
-                    default:
-                        value = left / right;
-                        break;
-                }
-                StoreFloatResult(*op.out, value);
+                StoreFloatResult(*op.out,
+                                 ArithmeticValue(static_cast<Arithmetic>(op.op), left, right));
                 continue;
             }
             case kInteger: {
@@ -506,6 +565,25 @@ uint32_t RunQuick(Machine& m, uint32_t budget) {
                 if (!Fits(op.left, op.leftType)) break;
                 StoreFloatResult(*op.out, LoadNumber(*op.left, op.leftLoad) == 0.0 ? 1.0 : 0.0);
                 continue;
+            case kUnaryFunction:
+                if (!Fits(op.left, op.leftType)) break;
+                StoreFloatResult(*op.out, UnaryFunctionValue(static_cast<UnaryFunction>(op.op),
+                                                             LoadNumber(*op.left, op.leftLoad)));
+                continue;
+            case kBinaryFunction:
+                if (!Fits(op.right, op.rightType) || !Fits(op.left, op.leftType)) break;
+                StoreFloatResult(*op.out, BinaryFunctionValue(static_cast<BinaryFunction>(op.op),
+                                                              LoadNumber(*op.left, op.leftLoad),
+                                                              LoadNumber(*op.right, op.rightLoad)));
+                continue;
+            case kRand: {
+                // Checked before the generator moves: on a failed check the
+                // plain handler draws the sample.
+                if (!Fits(op.left, op.leftType)) break;
+                const uint32_t sample = NextRandSample(m.RandState);
+                StoreFloatResult(*op.out, RandValue(LoadNumber(*op.left, op.leftLoad), sample));
+                continue;
+            }
             case kAssignFloat:
                 if (!Fits(op.out, op.outType) || !Fits(op.left, op.leftType)) break;
                 StoreFloatBytes(op.out->value,

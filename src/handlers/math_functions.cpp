@@ -1,7 +1,7 @@
-// The numeric functions. The argument goes through the operation in double
-// precision and the result is rounded to single precision when stored. Domain
-// errors give a NaN, overflow an infinity; neither stops the run.
-#include <cmath>
+// The numeric function handlers: each pops its arguments (the last first) and
+// pushes what math_functions.h gives for them. The result is rounded to single
+// precision when stored; NaN and infinity never stop the run.
+#include "handlers/math_functions.h"
 
 #include "handlers/handlers.h"
 
@@ -9,88 +9,79 @@ namespace tarvil {
 
 namespace {
 
-// RAND's linear congruential generator and its scale (the single-precision value of 1 / 32767).
-constexpr uint32_t kRandMultiplier = 214013;
-constexpr uint32_t kRandIncrement = 2531011;
-constexpr double kRandScale = 3.0518509447574615e-05;
+void PushUnary(Machine& m, UnaryFunction function) {
+    PushFloatResult(m, UnaryFunctionValue(function, PopNumber(m)));
+}
+
+void PushBinary(Machine& m, BinaryFunction function) {
+    const double b = PopNumber(m);
+    const double a = PopNumber(m);
+    PushFloatResult(m, BinaryFunctionValue(function, a, b));
+}
 
 }  // namespace
 
 void FuncSin(Machine& m) {
-    PushFloatResult(m, std::sin(PopNumber(m)));
+    PushUnary(m, UnaryFunction::kSin);
 }
 void FuncCos(Machine& m) {
-    PushFloatResult(m, std::cos(PopNumber(m)));
+    PushUnary(m, UnaryFunction::kCos);
 }
 void FuncTan(Machine& m) {
-    PushFloatResult(m, std::tan(PopNumber(m)));
+    PushUnary(m, UnaryFunction::kTan);
 }
 void FuncAsin(Machine& m) {
-    PushFloatResult(m, std::asin(PopNumber(m)));
+    PushUnary(m, UnaryFunction::kAsin);
 }
 void FuncAcos(Machine& m) {
-    PushFloatResult(m, std::acos(PopNumber(m)));
+    PushUnary(m, UnaryFunction::kAcos);
 }
 void FuncAtan(Machine& m) {
-    PushFloatResult(m, std::atan(PopNumber(m)));
+    PushUnary(m, UnaryFunction::kAtan);
 }
 void FuncHsin(Machine& m) {
-    PushFloatResult(m, std::sinh(PopNumber(m)));
+    PushUnary(m, UnaryFunction::kHsin);
 }
 void FuncHcos(Machine& m) {
-    PushFloatResult(m, std::cosh(PopNumber(m)));
+    PushUnary(m, UnaryFunction::kHcos);
 }
 void FuncHtan(Machine& m) {
-    PushFloatResult(m, std::tanh(PopNumber(m)));
+    PushUnary(m, UnaryFunction::kHtan);
 }
 void FuncSqr(Machine& m) {
-    PushFloatResult(m, std::sqrt(PopNumber(m)));
+    PushUnary(m, UnaryFunction::kSqr);
 }
 void FuncAbs(Machine& m) {
-    PushFloatResult(m, std::fabs(PopNumber(m)));
+    PushUnary(m, UnaryFunction::kAbs);
 }
 void FuncExp(Machine& m) {
-    PushFloatResult(m, std::exp(PopNumber(m)));
+    PushUnary(m, UnaryFunction::kExp);
 }
 void FuncLog(Machine& m) {
-    PushFloatResult(m, std::log(PopNumber(m)));
+    PushUnary(m, UnaryFunction::kLog);
 }
 void FuncBlog(Machine& m) {
-    PushFloatResult(m, std::log10(PopNumber(m)));
+    PushUnary(m, UnaryFunction::kBlog);
 }
-
-// POW(x, y): y is rounded to single precision, x is not.
-void FuncPow(Machine& m) {
-    const auto y = static_cast<float>(PopNumber(m));
-    const double x = PopNumber(m);
-    PushFloatResult(m, std::pow(x, static_cast<double>(y)));
-}
-
-// MIN(a, b) and MAX(a, b) compare both in single precision; with a NaN the result is b.
-void FuncMin(Machine& m) {
-    const auto b = static_cast<float>(PopNumber(m));
-    const auto a = static_cast<float>(PopNumber(m));
-    PushFloatResult(m, a <= b ? a : b);
-}
-
-void FuncMax(Machine& m) {
-    const auto b = static_cast<float>(PopNumber(m));
-    const auto a = static_cast<float>(PopNumber(m));
-    PushFloatResult(m, a >= b ? a : b);
-}
-
-// INT(-1.5) is 4294967295 (stored as 4294967296): the result is unsigned.
 void FuncInt(Machine& m) {
-    PushFloatResult(m, ToUint32(PopNumber(m)));
+    PushUnary(m, UnaryFunction::kInt);
+}
+
+void FuncPow(Machine& m) {
+    PushBinary(m, BinaryFunction::kPow);
+}
+void FuncMin(Machine& m) {
+    PushBinary(m, BinaryFunction::kMin);
+}
+void FuncMax(Machine& m) {
+    PushBinary(m, BinaryFunction::kMax);
 }
 
 // The generator advances before the argument is read; its state lives for the
 // whole program, across runs.
 void FuncRand(Machine& m) {
-    m.RandState = m.RandState * kRandMultiplier + kRandIncrement;
-    const uint32_t r = (m.RandState >> 16) & 0x7FFF;
-    const double x = PopNumber(m);
-    PushFloatResult(m, x * r * kRandScale);
+    const uint32_t sample = NextRandSample(m.RandState);
+    PushFloatResult(m, RandValue(PopNumber(m), sample));
 }
 
 }  // namespace tarvil

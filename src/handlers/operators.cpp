@@ -44,22 +44,22 @@ void PushTruth(Machine& m, bool truth) {
 
 void OpAdd(Machine& m) {
     const Operands o = PopOperands(m);
-    PushFloatResult(m, o.left + o.right);
+    PushFloatResult(m, ArithmeticValue(Arithmetic::kAdd, o.left, o.right));
 }
 
 void OpSub(Machine& m) {
     const Operands o = PopOperands(m);
-    PushFloatResult(m, o.left - o.right);
+    PushFloatResult(m, ArithmeticValue(Arithmetic::kSub, o.left, o.right));
 }
 
 void OpMul(Machine& m) {
     const Operands o = PopOperands(m);
-    PushFloatResult(m, o.left * o.right);
+    PushFloatResult(m, ArithmeticValue(Arithmetic::kMul, o.left, o.right));
 }
 
 void OpDiv(Machine& m) {
     const Operands o = PopOperands(m);
-    PushFloatResult(m, o.left / o.right);
+    PushFloatResult(m, ArithmeticValue(Arithmetic::kDiv, o.left, o.right));
 }
 
 // A zero divisor stops the run; the result is 0 so the temporary stays defined.

@@ -90,6 +90,35 @@ TEST(QuickRunsTest, EveryWayOutOfARunMatchesThePlainPath) {
                 "Next y",
                 "DspMes(v,\" \",pix.Red)",
                 "SetPixelVal(c,1,1,t)"})},
+        {"numeric functions of floats, colour bytes, Lum, whole colours and image members, "
+         "nested, with NaN and infinities",
+         Lines({"float x,a,b,c,d,e,s", "RGB pix", "HBS h", "DevCon img", "img=CreateImage(5,3,8)",
+                "For x=-1500 to 1500", "pix.Red=x", "h.Hue=x*3",
+                "a=Pow(pix.Red/255,0.45)*255+Sqr(pix.Green)+Abs(h.Hue-x)+Pow(x,1/3)",
+                "b=Sin(Cos(x/100)*Tan(x))+Asin(x/1000)+Acos(x/2000)+Atan(x)+Sin(img.Width*x)",
+                "c=Hsin(x/10)+Hcos(x/10)+Htan(x)+Exp(x)+Log(x)+Blog(x)+Pow(0,x)",
+                "d=Int(x/7)+Min(x,pix.Red)+Max(pix.Lum,x/3)+Min(Max(x,a),b)+Int(-x/3)",
+                "e=Min(Log(x),x)+Max(x,Sqr(x))+Pow(pix,2)+Int(pix.Blue*x)+Exp(Int(x))",
+                "s=s+Rand(x)+Sqr(Abs(x))*Min(pix.Red,h.Sat)+Max(pix,img.Height)",
+                "pix.Green=Sqr(Abs(x))", "h.Bri=Rand(255)", "Next x",
+                "DspMes(a,\" \",b,\" \",c,\" \",d,\" \",e,\" \",s,\" \",Rand(1))"})},
+        {"function arguments whose TypeCode changes: a colour member becomes a float",
+         Lines({"RGB pix", "float s,k", "For k=1 to 1500", "pix.Red=k",
+                "s=s+Sqr(pix.Red)+Pow(pix.Red,2)/1000+Rand(pix.Red)+Max(pix.Red,9)", "if(k=700)",
+                "For pix.Red=1 to 3", "s=s-Sin(pix.Red)", "Next pix.Red", "endif", "Next k",
+                "DspMes(s)"})},
+        {"a string argument: the plain handler stops the run",
+         Lines({"float x,s", "string t", "t=\"7\"", "For x=1 to 2000", "s=s+Sqr(x)", "if(x=1500)",
+                "s=s+Pow(x,t)", "endif", "Next x", "DspMes(s)"})},
+        {"more arguments than a function pops: the extra one stays on the stack",
+         Lines({"float x,a,b", "For x=1 to 200", "a=Sin(x,x*2)+1", "b=Max(x,a,3)-Min(a,x,b)",
+                "Next x", "DspMes(a,\" \",b)"})},
+        {"fewer arguments than a function pops: it pops what was pushed before",
+         Lines({"float x,a,b", "For x=1 to 2000", "a=a+Sin(x)", "Next x", "b=2+Pow(x)",
+                "DspMes(a,\" \",b)"})},
+        {"arithmetic on two NaNs of opposite signs, alone, in a FOR loop's body and with calls",
+         Lines({"float x,e,f,k,n", "For x=-300 to 300", "e=Log(x)", "f=Blog(x)", "k=e+f", "n=f*e",
+                "k=k-n+(e/f)", "n=Log(x)+Blog(x)-Sqr(x)*Asin(x)", "Next x", "DspMes(k,\" \",n)"})},
         {"a FOR over floats with a moving limit and a step that changes",
          Lines({"float i,n,s,st", "n=3000", "st=1", "For i=0.5 to n step st", "s=s+i", "n=n-0.5",
                 "Next i", "DspMes(s,\" \",n,\" \",i)"})},
@@ -121,6 +150,17 @@ TEST(QuickRunsTest, StretchesEndAtJumpTargetsAndAtInstructionsTheyCannotDo) {
     EXPECT_EQ(machine.QuickTable[first].endDepth, 1u);  // a, pushed for t
     PrepareFastForms(machine, false);
     for (uint32_t pc = 0; pc < machine.EmitCount; ++pc) EXPECT_EQ(machine.QuickTable[pc].kind, 0);
+
+    // Numeric functions stay inside a stretch; one given a string ends it.
+    Machine calls(&host);
+    ASSERT_TRUE(CompileScript(
+        calls, Lines({"float a,b,c", "string t", "a=Sin(b)+Pow(b,2)*Rand(a)", "c=Sin(t)"})));
+    PrepareFastForms(calls, true);
+    first = 0;
+    while (first < calls.EmitCount && calls.QuickTable[first].kind == 0) ++first;
+    ASSERT_LT(first, calls.EmitCount);
+    EXPECT_EQ(calls.QuickTable[first].runEnd - first, 11u);  // ten instructions and t's push
+    EXPECT_EQ(calls.QuickTable[first + 11].kind, 0);         // Sin(t)
 }
 
 }  // namespace
