@@ -127,7 +127,7 @@ QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$run/config" XDG_DATA_HOME="$run/data
     timeout 60 "$root/usr/bin/tarvil" exit.bas > desktop.log 2>&1 ||
     fail "the packaged editor did not start and end: $(cat desktop.log)"
 
-# The desktop entry follows the freedesktop.org specification, hints and all.
+# The desktop entry passes desktop-file-validate, hints and all.
 if command -v desktop-file-validate >/dev/null; then
     report="$(desktop-file-validate "$root/usr/share/applications/tarvil.desktop" 2>&1)" &&
         [ -z "$report" ] || fail "desktop-file-validate: $report"
