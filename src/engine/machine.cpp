@@ -142,11 +142,4 @@ void PushFloatResult(Machine& machine, double value) {
     PushItem(machine, result);
 }
 
-uint32_t ToUint32(double value) {
-    // Out-of-range values and NaN convert to the processor's "integer indefinite",
-    // whose low 32 bits are 0.
-    if (!(std::fabs(value) < 9.2e18)) return 0;
-    return static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(value)));
-}
-
 }  // namespace tarvil

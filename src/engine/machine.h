@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -15,6 +16,10 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "engine/item_list.h"
 #include "engine/value_bytes.h"
@@ -40,44 +45,11 @@ struct Instruction {
 static_assert(sizeof(Instruction) == 2 * sizeof(void*) + 2 * sizeof(uint32_t),
               "the execution loop walks the CodeTable: an Instruction stays this small");
 
-// A fused instruction: one handler doing the work of `span` consecutive
-// instructions of the CodeTable, starting at its own index. It reads its
-// operands from the CodeTable when it runs (IndexArray patches them), and
-// returns 0, having changed nothing, when its operands are not of the kinds
-// it handles; the instructions then run one by one. Otherwise it has done
-// exactly what the instructions would have done, none of them stopping the
-// run, left ProgramCounter where the last of them would have, and returns how
-// many instructions that was: `span`, or for a loop's NEXT that goes on with
-// whole passes of its loop, more, but never more than `budget` (the
-// instructions left before the next dispatch of events).
-using FusedHandler = uint32_t (*)(Machine&, uint32_t budget);
-struct FusedInstruction {
-    FusedHandler handler = nullptr;
-    uint32_t span = 0;
-};
-
-// A quick op: one instruction of a straight stretch of code, done on the
-// Items the stretch's stack picture gives it (src/fast/quick_runs.cpp). The
-// kind and the loads are that file's own codes; 0 is "not quick".
-struct QuickOp {
-    Item* left = nullptr;  // the left or only operand, an assignment's source, a condition
-    Item* right = nullptr;
-    Item* out = nullptr;    // the result temporary, an assignment's target, SetPixel's colour
-    Item* image = nullptr;  // the image operand of GetPixel and SetPixel
-    TypeCode leftType = 0;  // the TypeCodes the loads were chosen for
-    TypeCode rightType = 0;
-    TypeCode outType = 0;
-    uint8_t kind = 0;
-    uint8_t op = 0;
-    uint8_t leftLoad = 0;
-    uint8_t rightLoad = 0;
-    uint32_t runEnd = 0;      // the first instruction after the stretch
-    uint32_t skipTo = 0;      // the first instruction after this one that is not a push
-    uint32_t picture = 0;     // where the picture before this instruction starts in QuickPictures
-    uint32_t endPicture = 0;  // and the picture after the stretch
-    uint16_t depth = 0;       // their sizes
-    uint16_t endDepth = 0;
-    uint16_t deepest = 0;  // the most Items a run from here has on the stack above its base
+// Faster forms of the instructions, made from the CodeTable before a run by
+// the fast paths above the handlers; the run driver hands them the Machine.
+class FastCode {
+public:
+    virtual ~FastCode() = default;
 };
 
 // The elements of each declared array, element 0 first, in the order a walk
@@ -113,13 +85,9 @@ public:
     std::array<Instruction, kCodeTableSize> CodeTable{};
     uint32_t EmitCount = 0;
     uint32_t ProgramCounter = 0;
-    // Built from the CodeTable before each run: the fused form of the
-    // instructions starting at each index, when there is one.
-    std::array<FusedInstruction, kCodeTableSize> FusedTable{};
-    // Built with it: the quick op of each instruction, and the stack pictures
-    // they refer to.
-    std::array<QuickOp, kCodeTableSize> QuickTable{};
-    std::vector<Item*> QuickPictures;
+    // Made from the CodeTable before each run: the faster forms of its
+    // instructions (null when every instruction runs plainly).
+    std::unique_ptr<FastCode> FastForms;
     // Off only where a test compares a run with the same run unfused.
     bool FuseInstructions = true;
 
@@ -220,18 +188,38 @@ inline void WriteFloat(Item& item, float value) {
 void PushFloatResult(Machine& machine, double value);
 
 // Integer operand of the integer operators and INT: the number truncated toward
-// zero to 64 bits, of which the low 32 bits are used.
-uint32_t ToUint32(double value);
+// zero to 64 bits, of which the low 32 bits are used. Out-of-range values and
+// NaN convert to the processor's "integer indefinite", whose low 32 bits are 0.
+// Inline: every integer operator and colour store converts through it.
+inline uint32_t ToUint32(double value) {
+    if (!(std::fabs(value) < 9.2e18)) return 0;
+    return static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(value)));
+}
 
 // The byte a colour member receives from a number: its low 8 bits (256 gives 0, -1 gives 255).
 inline uint8_t ComponentFromNumber(double value) {
     return static_cast<uint8_t>(ToUint32(value));
 }
 
-// Number truncated toward zero to a signed 32-bit integer (indices, percentages, sizes).
+// Number truncated toward zero to a signed 32-bit integer (indices, percentages,
+// sizes, coordinates); out of range and NaN give INT32_MIN. SSE2's truncating
+// conversion gives exactly that, in one instruction.
 inline int32_t ToInt32(double value) {
+#ifdef __SSE2__
+    return _mm_cvttsd_si32(_mm_set_sd(value));
+#else
     if (!(value > -2147483649.0 && value < 2147483648.0)) return INT32_MIN;
     return static_cast<int32_t>(value);
+#endif
+}
+
+// The same for a single-precision value (every float converts to double exactly).
+inline int32_t ToInt32(float value) {
+#ifdef __SSE2__
+    return _mm_cvttss_si32(_mm_set_ss(value));
+#else
+    return ToInt32(static_cast<double>(value));
+#endif
 }
 
 }  // namespace tarvil

@@ -83,6 +83,7 @@ void ExecuteCode(Machine& machine) {
         }
     }
     machine.Executing = false;
+    machine.FastForms.reset();  // it points at Items the clean-up frees
 }
 
 RunResult RunScript(Machine& machine, std::string_view text) {

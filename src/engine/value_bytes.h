@@ -67,6 +67,32 @@ inline size_t RgbComponentOffset(TypeCode code) {
     return static_cast<size_t>(code - kMemberRed);
 }
 
+// The byte of its colour's block a component member works on: Red and Hue 0,
+// Green and Bri 1, Blue and Sat 2.
+inline size_t ComponentOffset(TypeCode code) {
+    switch (code) {
+        case kMemberRed:
+        case kMemberHue:
+            return 0;
+        case kMemberGreen:
+        case kMemberBri:
+            return 1;
+        default:
+            return 2;
+    }
+}
+
+// A colour member's byte (all three for Lum) written into its colour's block;
+// RGB members clear the fourth byte, HBS members leave it.
+inline void StoreColourMember(std::byte* block, TypeCode member, uint8_t value) {
+    if (member == kMemberLum) {
+        block[0] = block[1] = block[2] = std::byte{value};
+    } else {
+        block[ComponentOffset(member)] = std::byte{value};
+    }
+    if (IsRgbMember(member)) block[3] = std::byte{0};
+}
+
 // pix.Red = q.Green and the like: one byte, and the fourth byte cleared as an
 // assignment to an RGB member clears it. Both blocks hold a colour.
 inline void CopyRgbComponent(std::byte* target, TypeCode targetMember, const std::byte* source,

@@ -47,20 +47,6 @@ Image* MemberImage(const Item& member) {
     return member.parent->image.get();
 }
 
-// Byte index a colour member works on: Red/Hue 0, Green/Bri 1, Blue/Sat 2.
-int ComponentIndex(TypeCode code) {
-    switch (code) {
-        case kMemberRed:
-        case kMemberHue:
-            return 0;
-        case kMemberGreen:
-        case kMemberBri:
-            return 1;
-        default:
-            return 2;
-    }
-}
-
 }  // namespace
 
 // The value a colour member receives. Sources that are not numbers or colour
@@ -79,20 +65,27 @@ uint8_t ComponentValue(const Item& source) {
         case kMemberHue:
         case kMemberBri:
         case kMemberSat:
-            return ColourByte(source, ComponentIndex(source.typeCode));
+            return ColourByte(source, ComponentOffset(source.typeCode));
         default:
             return 0;
     }
 }
 
-void StoreColourMember(std::byte* block, TypeCode member, uint8_t value) {
-    if (member == kMemberLum) {
-        block[0] = block[1] = block[2] = std::byte{value};
-    } else {
-        block[ComponentIndex(member)] = std::byte{value};
-    }
-    // RGB members clear the fourth byte; HBS members leave it.
-    if (IsRgbMember(member)) block[3] = std::byte{0};
+void StoreRgbFromHbs(std::byte* to, const std::byte* from) {
+    const RgbColour rgb = HbsToRgb(static_cast<uint8_t>(from[0]), static_cast<uint8_t>(from[1]),
+                                   static_cast<uint8_t>(from[2]));
+    to[0] = std::byte{rgb.red};
+    to[1] = std::byte{rgb.green};
+    to[2] = std::byte{rgb.blue};
+    to[3] = std::byte{0};
+}
+
+void StoreHbsFromRgb(std::byte* to, const std::byte* from) {
+    const HbsColour hbs = RgbToHbs(static_cast<uint8_t>(from[0]), static_cast<uint8_t>(from[1]),
+                                   static_cast<uint8_t>(from[2]));
+    to[0] = std::byte{hbs.hue};
+    to[1] = std::byte{hbs.brightness};
+    to[2] = std::byte{hbs.saturation};
 }
 
 namespace {
@@ -141,7 +134,7 @@ void AssignFloat(Machine& m, Item& target, const Item& source) {
         case kMemberHue:
         case kMemberBri:
         case kMemberSat:
-            value = ColourByte(source, ComponentIndex(source.typeCode));
+            value = ColourByte(source, ComponentOffset(source.typeCode));
             break;
         default:
             return UnknownAssignment(m);
@@ -192,12 +185,7 @@ void AssignRgb(Machine& m, Item& target, const Item& source) {
         std::memmove(to, from, kColourBytes);
         return;
     }
-    const RgbColour rgb = HbsToRgb(static_cast<uint8_t>(from[0]), static_cast<uint8_t>(from[1]),
-                                   static_cast<uint8_t>(from[2]));
-    to[0] = std::byte{rgb.red};
-    to[1] = std::byte{rgb.green};
-    to[2] = std::byte{rgb.blue};
-    to[3] = std::byte{0};
+    StoreRgbFromHbs(to, from);
 }
 
 void AssignHbs(Machine& m, Item& target, const Item& source) {
@@ -211,11 +199,7 @@ void AssignHbs(Machine& m, Item& target, const Item& source) {
         std::memmove(to, from, kColourBytes);
         return;
     }
-    const HbsColour hbs = RgbToHbs(static_cast<uint8_t>(from[0]), static_cast<uint8_t>(from[1]),
-                                   static_cast<uint8_t>(from[2]));
-    to[0] = std::byte{hbs.hue};
-    to[1] = std::byte{hbs.brightness};
-    to[2] = std::byte{hbs.saturation};
+    StoreHbsFromRgb(to, from);
 }
 
 void AssignColourMember(Item& target, const Item& source) {
@@ -233,18 +217,18 @@ void Assign(Machine& m) {
     AssignItem(m, *target, *source);
 }
 
-bool AssignmentNeverStops(const Item& target, const Item& source) {
-    switch (target.typeCode) {
+bool AssignmentNeverStops(TypeCode target, TypeCode source) {
+    switch (target) {
         case kTypeFloat:
-            return source.typeCode == kTypeFloat || source.typeCode == kMemberLum ||
-                   IsRgbMember(source.typeCode) || IsHbsMember(source.typeCode);
+            return source == kTypeFloat || source == kMemberLum || IsRgbMember(source) ||
+                   IsHbsMember(source) || source == kMemberHeight || source == kMemberWidth ||
+                   source == kMemberBitCount;
         case kTypeRgb:
         case kTypeHbs:
-            return source.typeCode == kTypeRgb || source.typeCode == kTypeHbs;
+            return source == kTypeRgb || source == kTypeHbs;
         default:
             // A colour member takes any source (what is not a number reads 0).
-            return target.typeCode == kMemberLum || IsRgbMember(target.typeCode) ||
-                   IsHbsMember(target.typeCode);
+            return target == kMemberLum || IsRgbMember(target) || IsHbsMember(target);
     }
 }
 

@@ -20,11 +20,13 @@ void AssignItem(Machine& m, Item& target, Item& source);
 // The byte a colour member receives from `source`: a number truncated to its
 // low 8 bits, a colour member's byte, 0 for what is neither.
 uint8_t ComponentValue(const Item& source);
-// Writes a colour member's byte (all three for Lum) into its colour's block;
-// RGB members clear the fourth byte.
-void StoreColourMember(std::byte* block, TypeCode member, uint8_t value);
-// True when assigning `source` to `target` cannot stop the run (the pair has a rule).
-bool AssignmentNeverStops(const Item& target, const Item& source);
+// An RGB colour block from an HBS one (the fourth byte cleared), and an HBS
+// block from an RGB one (the fourth byte kept), as RGB = HBS and HBS = RGB do.
+void StoreRgbFromHbs(std::byte* to, const std::byte* from);
+void StoreHbsFromRgb(std::byte* to, const std::byte* from);
+// True when assigning an Item of TypeCode `source` to one of `target` cannot
+// stop the run (the pair has a rule).
+bool AssignmentNeverStops(TypeCode target, TypeCode source);
 
 // Operators: pop R then L, store the result in the operand temporary, push it.
 void OpAdd(Machine& m);

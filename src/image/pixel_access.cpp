@@ -21,10 +21,6 @@ namespace {
 
 using Rgb = RgbBytes;
 
-uint32_t Pack(Rgb colour) {
-    return colour.red | (colour.green << 8) | (colour.blue << 16);
-}
-
 // Where a pixel lies: the offset of its first byte and its column.
 struct PixelSpot {
     size_t offset = 0;
@@ -103,7 +99,7 @@ uint32_t ReadRaw(const Image& image, PixelSpot spot) {
         case 8:
             return *p;
         default:
-            return Pack(ReadBgr(p));
+            return PackedColour(ReadBgr(p));
     }
 }
 
@@ -124,8 +120,7 @@ void WriteRaw(Image& image, PixelSpot spot, uint32_t value) {
             *p = static_cast<uint8_t>(value);
             break;
         default:
-            WriteBgr(p, {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                         static_cast<uint8_t>(value >> 16)});
+            WriteBgr(p, ColourOfPacked(value));
             break;
     }
 }
@@ -167,16 +162,6 @@ RgbBytes ColourOperandBytes(const Item* item) {
     return {byte(0), byte(1), byte(2)};
 }
 
-void StoreRgbResult(Item& result, RgbBytes colour) {
-    result.typeCode = kTypeRgb;
-    if (result.value != nullptr && result.size >= kColourBytes) {
-        result.value[0] = std::byte{colour.red};
-        result.value[1] = std::byte{colour.green};
-        result.value[2] = std::byte{colour.blue};
-        result.value[3] = std::byte{0};
-    }
-}
-
 int NearestPaletteIndex(uint8_t red, uint8_t green, uint8_t blue, std::span<const uint8_t> table,
                         int count) {
     int best = 0;
@@ -215,7 +200,8 @@ constexpr size_t kNearestHintSlots = 256;
     const auto table = std::span<const uint8_t>(image.block).subspan(Image::kPaletteOffset);
     const int index = NearestPaletteIndex(colour.red, colour.green, colour.blue, table, count);
     if (slot != nullptr)
-        *slot = kNearestCacheValid | (uint64_t{Pack(colour)} << 8) | static_cast<uint8_t>(index);
+        *slot = kNearestCacheValid | (uint64_t{PackedColour(colour)} << 8) |
+                static_cast<uint8_t>(index);
     return index;
 }
 
@@ -232,7 +218,7 @@ int NearestEntryFor(Image& image, RgbBytes colour) {
     const int count = image.BitCount() == 4 ? 16 : 256;
     if (image.pixelsOffset < Image::kPaletteOffset + 4 * static_cast<size_t>(count))
         return SearchNearest(image, colour, count, nullptr);
-    const uint32_t key = Pack(colour);
+    const uint32_t key = PackedColour(colour);
     // Fibonacci hashing: the top bits of the product mix all three components.
     const size_t bucket =
         static_cast<uint32_t>(key * 2654435761u) >> (32 - kNearestCacheBucketBits);
@@ -311,7 +297,7 @@ void PutPixelColour(Image* target, int32_t x, int32_t y, Rgb colour) {
             WriteRaw(image, *spot, NearestEntryFor(image, colour));
             break;
         default:
-            WriteRaw(image, *spot, Pack(colour));
+            WriteRaw(image, *spot, PackedColour(colour));
             break;
     }
 }
@@ -365,25 +351,33 @@ void StmtSetPixelVal(Machine& m) {
     PutPixelValueAt(args.image, args.x, args.y, value);
 }
 
-// Pops the index; replaces the image with the slot's colour. Slots beyond the
-// bit count's table are read too: they overlap the pixel rows.
+// Slots beyond the bit count's table are read too: they overlap the pixel rows.
+RgbBytes PaletteColourAt(const Image& image, int32_t index) {
+    return ReadSlot(image, index);
+}
+
+// The slot's reserved byte is kept.
+void PutPaletteColourAt(Image& image, int32_t index, RgbBytes colour) {
+    const auto slot = PaletteSlot(image, index);
+    if (!slot) return;
+    WriteBgr(&image.block[*slot], colour);
+    image.nearestCache.clear();
+    image.MarkAllRowsChanged();
+}
+
+// Pops the index; replaces the image with the slot's colour.
 void FuncGetPalette(Machine& m) {
     const int32_t index = ToInt32(PopNumber(m));
     const Image* image = OperandImage(PopItem(m));
-    PushRgbResult(m, image != nullptr ? ReadSlot(*image, index) : Rgb{});
+    PushRgbResult(m, image != nullptr ? PaletteColourAt(*image, index) : Rgb{});
 }
 
-// Pops colour, index, image; the slot's reserved byte is kept.
+// Pops colour, index, image.
 void StmtSetPalette(Machine& m) {
     const Rgb colour = ColourOperandBytes(PopItem(m));
     const int32_t index = ToInt32(PopNumber(m));
     Image* image = OperandImage(PopItem(m));
-    if (image == nullptr) return;
-    const auto slot = PaletteSlot(*image, index);
-    if (!slot) return;
-    WriteBgr(&image->block[*slot], colour);
-    image->nearestCache.clear();
-    image->MarkAllRowsChanged();
+    if (image != nullptr) PutPaletteColourAt(*image, index, colour);
 }
 
 }  // namespace tarvil

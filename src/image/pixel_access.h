@@ -3,12 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <span>
+
+#include "engine/item_list.h"
+#include "engine/value_bytes.h"
 
 namespace tarvil {
 
 struct Image;
-struct Item;
 
 // A colour as GETPIXEL delivers it and SETPIXEL takes it.
 struct RgbBytes {
@@ -28,12 +31,29 @@ inline void WriteBgr(uint8_t* bytes, RgbBytes colour) {
     bytes[2] = colour.red;
 }
 
+// A 24-bit pixel's stored value (GETPIXELVAL, SETPIXELVAL): red + 256 green +
+// 65536 blue, and back.
+inline uint32_t PackedColour(RgbBytes colour) {
+    return colour.red | (colour.green << 8) | (uint32_t{colour.blue} << 16);
+}
+
+inline RgbBytes ColourOfPacked(uint32_t value) {
+    return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+            static_cast<uint8_t>(value >> 16)};
+}
+
 // The colour SETPIXEL and SETPALETTE take from their colour operand: its first
 // three value bytes, whatever its type (missing bytes read 0).
 RgbBytes ColourOperandBytes(const Item* item);
 
 // What GETPIXEL and GETPALETTE leave in their temporary: an RGB value.
-void StoreRgbResult(Item& result, RgbBytes colour);
+inline void StoreRgbResult(Item& result, RgbBytes colour) {
+    result.typeCode = kTypeRgb;
+    if (result.value != nullptr && result.size >= kColourBytes) {
+        const uint8_t bytes[kColourBytes] = {colour.red, colour.green, colour.blue, 0};
+        std::memcpy(result.value, bytes, kColourBytes);
+    }
+}
 
 // Index of the entry among the first `count` RGBQUAD entries of `table` nearest
 // to the colour (sum of the three absolute differences). Ties go to the lower
@@ -54,6 +74,12 @@ uint32_t PixelValueAt(const Image* image, int32_t x, int32_t y);
 
 // What SETPIXELVAL does to (x, y) of `image`: the value stored as it is.
 void PutPixelValueAt(Image* image, int32_t x, int32_t y, uint32_t value);
+
+// The colour GETPALETTE gives for entry `index` (black outside the block or 0..255).
+RgbBytes PaletteColourAt(const Image& image, int32_t index);
+
+// What SETPALETTE does to entry `index`.
+void PutPaletteColourAt(Image& image, int32_t index, RgbBytes colour);
 
 // The colour-table entry SETPIXEL stores for `colour` in a 4- or 8-bit image.
 int NearestEntryFor(Image& image, RgbBytes colour);

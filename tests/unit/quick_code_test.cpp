@@ -1,5 +1,5 @@
-// Quick runs stop before any instruction they cannot do as the plain handler
-// would, and leave it and everything after it to the plain handlers: each
+// Quick code stops before any instruction it cannot do as the plain handler
+// would, and leaves it and everything after it to the plain handlers: each
 // script here runs with and without the faster forms and everything
 // observable is compared, with stops at the first dispatches too.
 #include <gtest/gtest.h>
@@ -24,7 +24,7 @@ std::string Lines(std::initializer_list<const char*> lines) {
     return text;
 }
 
-TEST(QuickRunsTest, EveryWayOutOfARunMatchesThePlainPath) {
+TEST(QuickCodeTest, EveryWayOutOfARunMatchesThePlainPath) {
     const struct {
         const char* what;
         std::string script;
@@ -107,6 +107,56 @@ TEST(QuickRunsTest, EveryWayOutOfARunMatchesThePlainPath) {
                 "s=s+Sqr(pix.Red)+Pow(pix.Red,2)/1000+Rand(pix.Red)+Max(pix.Red,9)", "if(k=700)",
                 "For pix.Red=1 to 3", "s=s-Sin(pix.Red)", "Next pix.Red", "endif", "Next k",
                 "DspMes(s)"})},
+        {"remembered results: repeating arguments, signed zeros, NaNs and infinities, and "
+         "more arguments than the memory has slots, each result checked against one known",
+         Lines({"float x,z,s,t,w,bad", "z=(0-0)*(0-1)", "For x=-3000 to 3000",
+                "s=s+Pow(x%7,0.5)+Sin(x%5)+Log(x%3)+Pow(z,0-1)+Pow(0,0-1)+Exp(x/1000)",
+                "t=t+Cos(x)+Atan(x*z)+Log(0-x%2)+Blog(x*x)+Pow(x%3,x%4)", "if(x%127=0)", "w=1",
+                "endif", "if(Pow(2,x%127)<>w)", "bad=bad+1", "endif", "if(Pow(x,1)<>x)",
+                "bad=bad+1000", "endif", "w=w*2", "Next x", "DspMes(s,\" \",t,\" \",bad)"})},
+        {"pixels of image variables given other images inside the loop (the old one kept alive "
+         "by another variable): 8 and 24 bits, other sizes, 1 and 4 bits, none, and two "
+         "variables sharing an image",
+         Lines({"DevCon a,b,c,none",
+                "RGB pix",
+                "HBS h",
+                "float x,y,v,k",
+                "a=CreateImage(6,5,24)",
+                "b=CreateImage(6,5,8)",
+                "For k=0 to 5",
+                "For y=-1 to 6",
+                "For x=-1 to 7",
+                "pix.Red=x*40",
+                "pix.Green=y*50",
+                "pix.Blue=k*30",
+                "SetPixel(a,x,y,pix)",
+                "SetPixelVal(b,x,y,x+y*7+k)",
+                "v=v+GetPixelVal(a,x,y)+GetPixelVal(b,y,x)",
+                "pix=GetPixel(b,x,y)",
+                "h=pix",
+                "h.Hue=(h.Hue+40)%240",
+                "pix=h",
+                "SetPixel(b,y,x,pix)",
+                "SetPixel(none,x,y,pix)",
+                "v=v+GetPixelVal(none,x,y)",
+                "Next x",
+                "Next y",
+                "if(k=1)",
+                "c=a",
+                "a=CreateImage(9,3,8)",
+                "endif",
+                "if(k=2)",
+                "b=CreateImage(4,8,24)",
+                "endif",
+                "if(k=3)",
+                "a=b",
+                "endif",
+                "if(k=4)",
+                "a=CreateImage(5,5,1)",
+                "b=CreateImage(5,5,4)",
+                "endif",
+                "Next k",
+                "DspMes(v,\" \",pix.Red,\" \",h.Hue)"})},
         {"a string argument: the plain handler stops the run",
          Lines({"float x,s", "string t", "t=\"7\"", "For x=1 to 2000", "s=s+Sqr(x)", "if(x=1500)",
                 "s=s+Pow(x,t)", "endif", "Next x", "DspMes(s)"})},
@@ -129,38 +179,63 @@ TEST(QuickRunsTest, EveryWayOutOfARunMatchesThePlainPath) {
     }
 }
 
-// The stretches the preparation finds: where they end, and that each
-// instruction of one starts a run that ends with it.
-TEST(QuickRunsTest, StretchesEndAtJumpTargetsAndAtInstructionsTheyCannotDo) {
-    testing::FakeHost host;
-    Machine machine(&host);
-    // Compiled only: the Items must live while the tables are looked at. t=a has no rule.
-    ASSERT_TRUE(CompileScript(machine, Lines({"float a,b", "string t", "RGB c", "a=1", "b=a+2",
-                                              "c.Red=b*3", "t=a", "b=9"})));
-    PrepareFastForms(machine, true);
-    // a=1 (2), b=a+2 (4), c.Red=b*3 (4) make one stretch; t=a stops it at its Assign.
-    uint32_t first = 0;
-    while (first < machine.EmitCount && machine.QuickTable[first].kind == 0) ++first;
-    ASSERT_LT(first, machine.EmitCount);
-    const uint32_t end = machine.QuickTable[first].runEnd;
-    EXPECT_EQ(end - first, 11u);  // ten instructions and t=a's push
-    for (uint32_t pc = first; pc < end; ++pc) EXPECT_EQ(machine.QuickTable[pc].runEnd, end);
-    EXPECT_EQ(machine.QuickTable[end].kind, 0);  // the Assign of t=a
-    EXPECT_EQ(machine.QuickTable[end - 1].depth, 0u);
-    EXPECT_EQ(machine.QuickTable[first].endDepth, 1u);  // a, pushed for t
-    PrepareFastForms(machine, false);
-    for (uint32_t pc = 0; pc < machine.EmitCount; ++pc) EXPECT_EQ(machine.QuickTable[pc].kind, 0);
-
-    // Numeric functions stay inside a stretch; one given a string ends it.
-    Machine calls(&host);
-    ASSERT_TRUE(CompileScript(
-        calls, Lines({"float a,b,c", "string t", "a=Sin(b)+Pow(b,2)*Rand(a)", "c=Sin(t)"})));
-    PrepareFastForms(calls, true);
-    first = 0;
-    while (first < calls.EmitCount && calls.QuickTable[first].kind == 0) ++first;
-    ASSERT_LT(first, calls.EmitCount);
-    EXPECT_EQ(calls.QuickTable[first].runEnd - first, 11u);  // ten instructions and t's push
-    EXPECT_EQ(calls.QuickTable[first + 11].kind, 0);         // Sin(t)
+// The units quick code is cut into and the operations each instruction
+// becomes: units end at jump targets, after jumps and before instructions
+// left to the plain handlers; pushes become no operation of their own, and
+// an operation whose result is assigned to a float or RGB variable writes
+// it there itself (b=a+2, pix=GetPixel(...)); a colour member gets its own.
+TEST(QuickCodeTest, UnitsAndOperationsAsListed) {
+    const struct {
+        const char* what;
+        std::string script;
+        const char* listing;
+    } cases[] = {
+        {"assignments end at one without a rule (t=a), which the plain handler stops with",
+         Lines({"float a,b", "string t", "RGB c", "a=1", "b=a+2", "c.Red=b*3", "t=a", "b=9"}),
+         "[0,11) AssignFloatF AddFF MulFF AssignMemberF Exit\n"
+         "[12,14) AssignFloatF Exit\n"},
+        {"numeric functions are operations (SIN and POW remember their last results); one given a "
+         "string is left plain",
+         Lines({"float a,b,c", "string t", "a=Sin(b)+Pow(b,2)*Rand(a)", "c=Sin(t)"}),
+         "[0,11) UnaryRemembered BinaryFnRemembered AddFF RandAny MulFF Exit\n"},
+        {"a pixel loop: its body and NEXT x one unit, NEXT y another",
+         Lines({"DevCon i,o", "RGB pix", "float x,y", "i=CreateImage(4,4,24)",
+                "o=CreateImage(4,4,24)", "For y=0 to 3", "For x=0 to 3", "pix=GetPixel(i,x,y)",
+                "pix.Red=255-pix.Red", "SetPixel(o,x,y,pix)", "Next x", "Next y"}),
+         "[0,3) Exit\n"  // the CREATEIMAGE calls and their assignments are plain
+         "[5,8) Exit\n"
+         "[10,16) AssignFloatF AssignFloatF AssignFloatF Jump\n"  // FOR y: into its body
+         "[16,22) AssignFloatF AssignFloatF AssignFloatF Jump\n"
+         "[22,42) GetPixelFF SubFB AssignMemberF SetPixelFF ForNext\n"
+         "[42,48) ForNext\n"},
+        {"an IF and arrays: the comparison is the jump; elements through their slots",
+         Lines({"float h[4]", "float i,v", "For i=0 to 3", "v=i%4", "if(v>1)", "h[v]=h[v]+1",
+                "endif", "Next i"}),
+         "[0,6) AssignFloatF AssignFloatF AssignFloatF Jump\n"
+         "[6,14) ModAny CompareJumpFF\n"
+         "[14,22) IndexF AddAny IndexF AssignAny Jump\n"  // on to ENDIF, a jump target
+         "[22,28) ForNext\n"},
+        {"a NEXT over a colour member writes a float into it: reads of it stay plain",
+         Lines({"RGB c", "float s", "For c.Red=1 to 3", "s=s+c.Red", "Next c.Red"}),
+         "[0,1) Exit\n"  // c.Red=1
+         "[2,6) AssignFloatF AssignFloatF Jump\n"
+         "[6,7) Exit\n"    // s, then c.Red
+         "[10,11) Exit\n"  // NEXT's step, then c.Red
+         "[13,14) Exit\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testing::FakeHost host;
+        Machine machine(&host);
+        // Compiled only: the Items must live while the listing is made.
+        ASSERT_TRUE(CompileScript(machine, c.script));
+        PrepareFastForms(machine, true);
+        ASSERT_NE(machine.FastForms, nullptr);
+        EXPECT_EQ(quick::ListQuickCode(static_cast<const quick::QuickCode&>(*machine.FastForms)),
+                  c.listing);
+        PrepareFastForms(machine, false);
+        EXPECT_EQ(machine.FastForms, nullptr);
+    }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// Fused instructions: a run with them must be indistinguishable from the same
-// run executed one instruction at a time. Each script runs twice, fused and
-// unfused, and everything observable is compared: messages, the instructions
+// The faster forms of instructions: a run with them must be indistinguishable
+// from the same run executed one instruction at a time. Each script runs
+// twice, with and without them, and everything observable is compared: messages, the instructions
 // executed, when events were dispatched, and every Item (variables, members,
 // temporaries, images) as the run left it at its end.
 #include <gtest/gtest.h>
@@ -38,7 +38,7 @@ std::string Lines(std::initializer_list<const char*> lines) {
 const std::string kSumLoop = Lines({"float i,s,t", "For i=1 to 3000", "s=s+i", "t=s*2-i/3",
                                     "Next i", "DspMes(i,\" \",s,\" \",t)"});
 
-TEST(FusedCodeTest, LoopGivesTheSameValuesAndDispatchesAfterTheSameInstructions) {
+TEST(FastFormsTest, LoopGivesTheSameValuesAndDispatchesAfterTheSameInstructions) {
     const Outcome fused = RunWith(true, kSumLoop);
     ASSERT_FALSE(fused.dispatchedAfter.empty());
     // Events go after the 1025th instruction, then after every 4097th.
@@ -47,13 +47,13 @@ TEST(FusedCodeTest, LoopGivesTheSameValuesAndDispatchesAfterTheSameInstructions)
     ExpectSameRun(kSumLoop);
 }
 
-TEST(FusedCodeTest, StopRequestedWhileEventsAreDispatchedLeavesTheSameLoopState) {
+TEST(FastFormsTest, StopRequestedWhileEventsAreDispatchedLeavesTheSameLoopState) {
     // The stop lands after the dispatch: in the middle of a pass, wherever the
     // count falls, with the loop variable and temporaries as they were then.
     for (int stopAt = 1; stopAt <= 3; ++stopAt) ExpectSameRun(kSumLoop, stopAt);
 }
 
-TEST(FusedCodeTest, ErrorInTheMiddleOfAPassLeavesTheSameLoopState) {
+TEST(FastFormsTest, ErrorInTheMiddleOfAPassLeavesTheSameLoopState) {
     ExpectSameRun(Lines({"float i,s,t", "For i=1 to 100", "s=s+i", "if(i=37)", "t=i%0", "endif",
                          "s=s*1.5", "Next i"}));
     // A non-numeric operand in a fused pattern: the instructions run one by one.
@@ -65,12 +65,12 @@ TEST(FusedCodeTest, ErrorInTheMiddleOfAPassLeavesTheSameLoopState) {
                          "b=s", "a=7", "c.Green=a"}));
 }
 
-TEST(FusedCodeTest, LoopWithStepLimitChangedAndFloatRounding) {
+TEST(FastFormsTest, LoopWithStepLimitChangedAndFloatRounding) {
     ExpectSameRun(Lines({"float i,n,s", "n=10", "For i=0.1 to n step 0.7", "s=s+i*i", "n=n-0.25",
                          "Next i", "For i=5 to 1 step -1", "s=s/i", "Next i", "DspMes(s)"}));
 }
 
-TEST(FusedCodeTest, ArrayElementsAndMemberLoopVariablesRunAsBefore) {
+TEST(FastFormsTest, ArrayElementsAndMemberLoopVariablesRunAsBefore) {
     // IndexArray redirects the instruction after it on every pass.
     ExpectSameRun(Lines({"float a[4],b[4],i,s", "For i=0 to 3", "a[i]=i*3", "b[i]=a[i]", "s=b[i]+s",
                          "s=a[3-i]*s", "Next i", "DspMes(s)"}));
@@ -79,7 +79,7 @@ TEST(FusedCodeTest, ArrayElementsAndMemberLoopVariablesRunAsBefore) {
         {"RGB pix", "float s", "For pix.Red=1 to 5", "s=s+pix.Red", "Next pix.Red", "DspMes(s)"}));
 }
 
-TEST(FusedCodeTest, PixelCopyOfEveryDepthGivesTheSameImages) {
+TEST(FastFormsTest, PixelCopyOfEveryDepthGivesTheSameImages) {
     for (const char* bits : {"1", "4", "8", "24"}) {
         const std::string script = Lines({"DevCon a,b", "RGB pix", "HBS h", "float x,y,k", ""}) +
                                    "a=CreateImage(7,5," + bits + ")\r\nb=CreateImage(7,5," + bits +
@@ -113,7 +113,7 @@ TEST(FusedCodeTest, PixelCopyOfEveryDepthGivesTheSameImages) {
     }
 }
 
-TEST(FusedCodeTest, PixelCallsWithoutAnImageOrWithNonNumbersRunAsBefore) {
+TEST(FastFormsTest, PixelCallsWithoutAnImageOrWithNonNumbersRunAsBefore) {
     ExpectSameRun(Lines({"DevCon a", "RGB pix", "float x", "For x=0 to 3", "pix=GetPixel(a,x,x)",
                          "SetPixel(a,x,x,pix)", "Next x"}));
     ExpectSameRun(Lines({"DevCon a", "RGB pix", "string s", "float x", "a=CreateImage(4,4,24)",
@@ -131,7 +131,7 @@ std::string PixelLoop(const char* bits, const char* lastLine) {
                   "SetPixel(b,x,y,pix)", lastLine, "Next x", "Next y"});
 }
 
-TEST(FusedCodeTest, PixelLoopsRunInTheirNextAndStopInTheSamePlace) {
+TEST(FastFormsTest, PixelLoopsRunInTheirNextAndStopInTheSamePlace) {
     for (const char* bits : {"8", "24"}) {
         const std::string script = PixelLoop(bits, "k=x");
         const Outcome fused = RunWith(true, script);
@@ -143,13 +143,6 @@ TEST(FusedCodeTest, PixelLoopsRunInTheirNextAndStopInTheSamePlace) {
         // A body instruction that the fused handlers leave to the plain ones.
         ExpectSameRun(PixelLoop(bits, "k=s"));
     }
-    testing::FakeHost host;
-    Machine machine(&host);
-    ASSERT_EQ(RunScript(machine, PixelLoop("24", "k=x")).outcome, RunOutcome::Normal);
-    uint32_t loops = 0;
-    for (uint32_t pc = 0; pc < machine.EmitCount; ++pc)
-        loops += machine.FusedTable[pc].handler == &FusedLoop ? 1 : 0;
-    EXPECT_EQ(loops, 2u);  // the two NEXT x; NEXT y has a FOR in its body
 }
 
 // Two images of one depth with different colour tables and a pattern of
@@ -167,7 +160,7 @@ std::string TwoPatternedImages(const char* bits) {
 // both sides of them, with bodies the whole passes take: plain component
 // copies, an HBS target, arithmetic, an image read where it is written, an
 // image operand without an image, a float as the colour.
-TEST(FusedCodeTest, WholePixelPassesMatchTheInstructionsAtEveryDepth) {
+TEST(FastFormsTest, WholePixelPassesMatchTheInstructionsAtEveryDepth) {
     const std::vector<std::vector<const char*>> bodies = {
         {"pix=GetPixel(a,x,y)", "pix.Red=pix.Green", "pix.Green=pix.Blue", "pix.Blue=pix.Red",
          "SetPixel(b,x,y,pix)"},
@@ -191,7 +184,7 @@ TEST(FusedCodeTest, WholePixelPassesMatchTheInstructionsAtEveryDepth) {
 
 // Coordinates that truncate onto the image's edges from both sides, and ones
 // far outside that wrap or reach the conversion's limits.
-TEST(FusedCodeTest, WholePixelPassesTruncateCoordinatesAsTheInstructionsDo) {
+TEST(FastFormsTest, WholePixelPassesTruncateCoordinatesAsTheInstructionsDo) {
     const std::vector<std::vector<const char*>> loops = {
         {"For y=-1.5 to 24 step 0.5", "For x=-1.75 to 38 step 0.25"},
         {"For y=-0.999 to 23.001 step 11.5", "For x=36.5 to 37.5 step 0.125"},
@@ -214,7 +207,7 @@ TEST(FusedCodeTest, WholePixelPassesTruncateCoordinatesAsTheInstructionsDo) {
 // along the row while x stays inside both images: rows and limits that end
 // inside, on and past the edges, images of different widths, one image read
 // where it is written, y following x, steps other than 1, stops at dispatches.
-TEST(FusedCodeTest, PassesAlongARowMatchTheInstructions) {
+TEST(FastFormsTest, PassesAlongARowMatchTheInstructions) {
     struct Case {
         const char* outer;
         const char* inner;
@@ -250,7 +243,7 @@ TEST(FusedCodeTest, PassesAlongARowMatchTheInstructions) {
 // target, tables that differ, tables with repeated colours, a table that the
 // rows overlap (loaded from a file with two entries), copies that read a byte
 // the pass writes only later, and colours that change between rows.
-TEST(FusedCodeTest, IndexedRowsCopiedThroughFixedAndChangingBodiesMatchTheInstructions) {
+TEST(FastFormsTest, IndexedRowsCopiedThroughFixedAndChangingBodiesMatchTheInstructions) {
     testing::ScratchFolder folder;
     const std::string overlapped = folder.File("overlapped.bmp");
     std::vector<uint8_t> rows(40 * 30);
@@ -301,7 +294,7 @@ TEST(FusedCodeTest, IndexedRowsCopiedThroughFixedAndChangingBodiesMatchTheInstru
 
 // The passes check the images once per call of the loop's NEXT: between two
 // loops over x the script replaces and releases the images they use.
-TEST(FusedCodeTest, WholePixelPassesFollowImagesReplacedBetweenLoops) {
+TEST(FastFormsTest, WholePixelPassesFollowImagesReplacedBetweenLoops) {
     // c keeps what every row read, whatever became of a and b.
     const std::string rows = Lines({"DevCon c",
                                     "c=CreateImage(37,41,24)",
@@ -337,7 +330,7 @@ TEST(FusedCodeTest, WholePixelPassesFollowImagesReplacedBetweenLoops) {
 
 // A Debug between two loops over x lists the variables the passes left; its
 // Stop answer, or a stop at a dispatch, ends the run with them as they were.
-TEST(FusedCodeTest, DebugAfterWholePixelPassesListsTheSameVariables) {
+TEST(FastFormsTest, DebugAfterWholePixelPassesListsTheSameVariables) {
     const std::string script =
         TwoPatternedImages("24") +
         Lines({"For y=0 to 30", "For x=-1 to 40", "pix=GetPixel(a,x,y)", "pix.Green=pix.Red",
@@ -353,7 +346,7 @@ TEST(FusedCodeTest, DebugAfterWholePixelPassesListsTheSameVariables) {
 
 // A loop over a colour member makes it a float that shares the colour's
 // block: the steps that write the colour overwrite the loop variable.
-TEST(FusedCodeTest, WholePixelPassesOverALoopVariableInsideTheColour) {
+TEST(FastFormsTest, WholePixelPassesOverALoopVariableInsideTheColour) {
     for (const char* bits : {"8", "24"}) {
         const std::string script =
             TwoPatternedImages(bits) +
@@ -368,7 +361,7 @@ TEST(FusedCodeTest, WholePixelPassesOverALoopVariableInsideTheColour) {
 
 // SETPIXEL on an 8-bit image stores the entry a full search of the table
 // finds, also for more colours than the remembered ones can hold.
-TEST(FusedCodeTest, NearestEntriesAreTheSearchesOwnForManyColours) {
+TEST(FastFormsTest, NearestEntriesAreTheSearchesOwnForManyColours) {
     const std::string script = Lines({"DevCon a,c",
                                       "RGB pix",
                                       "float x,y,k,pass",
@@ -429,7 +422,7 @@ TEST(FusedCodeTest, NearestEntriesAreTheSearchesOwnForManyColours) {
 
 // SETPIXEL remembers the nearest colour-table entry by colour; a SETPALETTE in
 // between must give the entry the new table gives.
-TEST(FusedCodeTest, NearestEntryFollowsTheColourTableAfterSetPalette) {
+TEST(FastFormsTest, NearestEntryFollowsTheColourTableAfterSetPalette) {
     testing::FakeHost host;
     Machine machine(&host);
     RunScript(machine, Lines({"DevCon a", "RGB red,near,black", "red.Red=255", "near.Red=200",
@@ -445,7 +438,7 @@ TEST(FusedCodeTest, NearestEntryFollowsTheColourTableAfterSetPalette) {
 const std::string kArithmeticLoop = Lines({"float i,s,t", "For i=1 to 3000", "s=s+i", "t=s*i",
                                            "t=t/3", "Next i", "DspMes(i,\" \",s,\" \",t)"});
 
-TEST(FusedCodeTest, ArithmeticLoopDispatchesAfterTheSameInstructionsAndStopsInTheSamePlace) {
+TEST(FastFormsTest, ArithmeticLoopDispatchesAfterTheSameInstructionsAndStopsInTheSamePlace) {
     const Outcome fused = RunWith(true, kArithmeticLoop);
     ASSERT_GE(fused.dispatchedAfter.size(), 3u);
     for (size_t k = 0; k < fused.dispatchedAfter.size(); ++k)
@@ -454,7 +447,7 @@ TEST(FusedCodeTest, ArithmeticLoopDispatchesAfterTheSameInstructionsAndStopsInTh
     for (int stopAt = 1; stopAt <= 4; ++stopAt) ExpectSameRun(kArithmeticLoop, stopAt);
 }
 
-TEST(FusedCodeTest, ArithmeticLoopsWithAliasesRoundingAndOtherOperandsRunAsBefore) {
+TEST(FastFormsTest, ArithmeticLoopsWithAliasesRoundingAndOtherOperandsRunAsBefore) {
     // The loop variable written by the body, a body reading what it writes.
     ExpectSameRun(
         Lines({"float i,s", "For i=1 to 9000", "i=i+0.5", "s=s-i", "Next i", "DspMes(s)"}));
@@ -477,7 +470,7 @@ TEST(FusedCodeTest, ArithmeticLoopsWithAliasesRoundingAndOtherOperandsRunAsBefor
     ExpectSameRun(Lines({"float i,s", "For i=1 to 6000", "s=s+i", "s=i", "Next i", "DspMes(s)"}));
 }
 
-TEST(FusedCodeTest, ChainedColourComponentsAreCopiedPairAfterPair) {
+TEST(FastFormsTest, ChainedColourComponentsAreCopiedPairAfterPair) {
     // Each copy sees the ones before it in the run; a float and a string as colours.
     ExpectSameRun(Lines({"RGB a,b",
                          "float f",
@@ -501,37 +494,10 @@ TEST(FusedCodeTest, ChainedColourComponentsAreCopiedPairAfterPair) {
                          "SetPixel(img,3,0,t)"}));
 }
 
-TEST(FusedCodeTest, EachNextGetsTheLoopFormItsBodyAllows) {
-    const struct {
-        const char* body;
-        FusedHandler next;
-    } cases[] = {
-        {"s=s*2", &FusedArithmeticLoop},  // arithmetic assignments only
-        {"s=2", &FusedLoop},              // fused instructions that never jump
-        {"s=s*2-i", &FusedForNext},       // an expression that is not fused
-    };
-    for (const auto& c : cases) {
-        testing::FakeHost host;
-        Machine machine(&host);
-        const std::string script = Lines({"float i,s", "For i=1 to 3", "s=s+i", c.body, "Next i"});
-        ASSERT_EQ(RunScript(machine, script).outcome, RunOutcome::Normal) << c.body;
-        uint32_t matching = 0;
-        for (uint32_t pc = 0; pc < machine.EmitCount; ++pc) {
-            const FusedHandler handler = machine.FusedTable[pc].handler;
-            if (handler == &FusedForNext || handler == &FusedArithmeticLoop ||
-                handler == &FusedLoop) {
-                EXPECT_EQ(handler, c.next) << c.body;
-                ++matching;
-            }
-        }
-        EXPECT_EQ(matching, 1u) << c.body;
-    }
-}
-
 // A stop names the line of the instruction it came in, fused or not: errors
 // in instructions next to fused ones and in the bodies of pixel loops, errors
 // right after whole pixel passes, and stops at dispatches inside them.
-TEST(FusedCodeTest, StopsNameTheLineThePlainInstructionsWouldName) {
+TEST(FastFormsTest, StopsNameTheLineThePlainInstructionsWouldName) {
     const std::string images =
         Lines({"DevCon a,b", "RGB pix", "float x,y,d,k", "string s", "a=CreateImage(64,40,24)",
                "b=CreateImage(64,40,24)", "d=3"});                  // lines 1 to 7
@@ -584,25 +550,6 @@ TEST(FusedCodeTest, StopsNameTheLineThePlainInstructionsWouldName) {
         EXPECT_EQ(fused.result.line, plain.result.line);
         EXPECT_EQ(fused.executed, plain.executed);
     }
-}
-
-TEST(FusedCodeTest, OnlyTheKnownSequencesAreFused) {
-    testing::FakeHost host;
-    Machine machine(&host);
-    machine.EmitCount = 0;
-    Item* a = CreateItem(machine.VariableTable, kTypeFloat, nullptr, 4, "a");
-    EmitInstruction(machine, PushOperand, a);
-    EmitInstruction(machine, PushOperand, a);
-    EmitInstruction(machine, OpMod, a);  // not among the fused operators
-    EmitInstruction(machine, Assign, a);
-    EmitInstruction(machine, PushOperand, a);
-    EmitInstruction(machine, Assign, a);
-    FuseCode(machine);
-    EXPECT_EQ(machine.FusedTable[0].handler, nullptr);
-    EXPECT_EQ(machine.FusedTable[2].handler, nullptr);
-    EXPECT_EQ(machine.FusedTable[4].handler, &FusedPushAssign);
-    EXPECT_EQ(machine.FusedTable[4].span, 2u);
-    EXPECT_EQ(machine.FusedTable[6].handler, nullptr);  // past the code
 }
 
 }  // namespace

@@ -1,0 +1,227 @@
+// Quick code: the compiled instructions translated, before a run, into
+// operations on the Items themselves.
+//
+// The code is cut into units: straight runs of instructions with no jump
+// target inside them, each ended by a jump, by the instruction before a jump
+// target, or by an instruction quick code does not do. Inside a unit the
+// operand stack is known when the code is prepared (its picture): which Item
+// each pop receives and the TypeCode it has then. So pushes cost nothing at
+// run time; every other instruction becomes one operation that reads its
+// operands straight from their blocks, with the load chosen for their
+// TypeCode, and writes its temporary or target as the plain handler would.
+// A few instructions in a row that the language always emits together (the
+// NEXT of a loop, a comparison and its jump) become one operation.
+//
+// TypeCodes are known because Items keep theirs: a declared variable, a
+// member or a constant never changes its TypeCode unless some instruction
+// writes a result into it (a NEXT over a colour member makes it a float),
+// and such Items are left to the plain handlers; a temporary is read only
+// after its own instruction, in the same unit, has written it.
+//
+// The instructions a unit does are counted before it starts, so that it
+// starts only when the instructions left before the next dispatch of events
+// hold it; a jump goes on in the unit it lands in without leaving the run.
+// Where an operation cannot finish as the plain handler would without
+// stopping the run (a '%' by zero, an array index past the element table),
+// the run ends before that instruction: the operand stack gets the Items the
+// picture says the plain path would have there, and the plain handlers go on
+// from it, so every error, message and stop line is theirs.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/machine.h"
+
+namespace tarvil::quick {
+
+// An operand as an operation reaches it: straight at its bytes (a static
+// Item's block, or a colour member's byte in it), through a slot holding its
+// Item (an array element: the slot is the CodeTable operand IndexArray
+// sets), or as the Item itself.
+union Operand {
+    std::byte* bytes;
+    Item* const* slot;
+    Item* item;
+};
+
+// How a numeric operand is read in the operations of any kind ("any" forms).
+enum Load : uint8_t {
+    kLoadFloat,    // bytes: a float
+    kLoadByte,     // bytes: one colour component
+    kLoadLum,      // bytes: a colour's first three bytes, their mean
+    kLoadElement,  // slot: a float array element
+    kLoadItem,     // slot: whatever the Item's TypeCode gives (ItemNumber)
+};
+
+// The operations. Binary ones come in forms by their operands' loads: both
+// floats (FF), float and byte (FB), byte and float (BF), two bytes (BB), or
+// any loads (Any: `loadA` and `loadB` say which).
+#define TARVIL_QUICK_BINARY(X, name) X(name##FF) X(name##FB) X(name##BF) X(name##BB) X(name##Any)
+
+// clang-format off
+#define TARVIL_QUICK_OPS(X)                                                            \
+    /* a op b into the temporary `out`: + - * / and the comparisons (1 or 0) */       \
+    TARVIL_QUICK_BINARY(X, Add) TARVIL_QUICK_BINARY(X, Sub)                           \
+    TARVIL_QUICK_BINARY(X, Mul) TARVIL_QUICK_BINARY(X, Div)                           \
+    TARVIL_QUICK_BINARY(X, Eq) TARVIL_QUICK_BINARY(X, Ne) TARVIL_QUICK_BINARY(X, Lt)  \
+    TARVIL_QUICK_BINARY(X, Le) TARVIL_QUICK_BINARY(X, Gt) TARVIL_QUICK_BINARY(X, Ge)  \
+    /* % & | ^ on the operands as unsigned 32-bit integers */                        \
+    X(ModAny) X(AndAny) X(OrAny) X(XorAny)                                            \
+    X(NotAny)          /* 1 when a is 0 */                                            \
+    X(UnaryAny)        /* SIN ... INT of a: `kind` is the UnaryFunction */            \
+    X(BinaryFnAny)     /* POW, MIN, MAX of a and b: `kind` is the BinaryFunction */   \
+    /* the same for the functions that take their time, their last results */       \
+    /* remembered in FunctionMemory `next` */                                        \
+    X(UnaryRemembered) X(BinaryFnRemembered)                                          \
+    X(RandAny)         /* RAND(a), drawing from the Machine's generator */            \
+    /* assignments: a is the source, b the target */                                 \
+    X(AssignFloatF)    /* float from a float */                                       \
+    X(AssignFloatB)    /* float from a colour component */                            \
+    X(AssignMemberF)   /* colour member (`kind`) from a float */                      \
+    X(AssignMemberB)   /* colour member (`kind`) from a component */                  \
+    X(AssignColour)    /* RGB from RGB, HBS from HBS: the four bytes */               \
+    X(AssignRgbFromHbs) X(AssignHbsFromRgb)                                           \
+    X(AssignAny)       /* any pair that has a rule: a and b are slots */              \
+    /* IndexArray of array `out`: `target` is the instruction it redirects, */       \
+    /* `next` the array's entry in the ArrayTable */                                 \
+    X(IndexF) X(IndexAny)                                                             \
+    /* pixels: c is the image Item, a and b the coordinates (FF: floats), */         \
+    /* `next` the PixelView */                                                       \
+    X(GetPixelFF) X(GetPixelAny)       /* colour into `out` */                        \
+    X(SetPixelFF) X(SetPixelAny)       /* colour from d (a slot) */                   \
+    X(GetPixelValFF) X(GetPixelValAny) /* stored value into `out` */                  \
+    X(SetPixelValFF) X(SetPixelValAny) /* stored value from d (a slot) */             \
+    X(GetPaletteAny)   /* entry a of image c into `out` */                            \
+    X(SetPaletteAny)   /* entry a of image c from d (a slot) */                       \
+    /* jumps: `target` is the unit jumped to, `next` the unit that follows; */       \
+    /* conditional ones jump when the truth of their condition is `sense` */         \
+    X(Jump)                                                                           \
+    X(JumpIfBytes)     /* the condition's word at a */                                \
+    X(JumpIfSlot)      /* the condition's word in the Item in slot a */               \
+    X(CompareJumpFF)   /* a comparison (`kind`) into `out`, and its jump */           \
+    X(CompareJumpAny)                                                                 \
+    X(ForNext)         /* b := a + b; `out` := b <= c; jump while true */             \
+    X(Exit)            /* the next instruction is the plain handlers' */
+// clang-format on
+
+enum Code : uint16_t {
+#define TARVIL_QUICK_ENUM(name) k##name,
+    TARVIL_QUICK_OPS(TARVIL_QUICK_ENUM)
+#undef TARVIL_QUICK_ENUM
+        kCodeCount
+};
+
+// The comparisons, in the order of their forms.
+enum Comparison : uint8_t { kEq, kNe, kLt, kLe, kGt, kGe };
+
+struct Op {
+    uint16_t code = kExit;
+    uint8_t loadA = kLoadItem;
+    uint8_t loadB = kLoadItem;
+    uint8_t kind = 0;
+    uint8_t sense = 0;
+    uint32_t exit = 0;  // the ExitPoint before this operation's instruction
+    uint32_t target = 0;
+    uint32_t next = 0;
+    Operand a{};
+    Operand b{};
+    Operand c{};
+    Operand d{};
+    Item* out = nullptr;  // the result temporary
+};
+
+// A unit: its instructions are [startPc, endPc); `firstOp` is kNoOp where
+// the instruction at startPc is left to the plain handlers.
+inline constexpr uint32_t kNoOp = UINT32_MAX;
+struct Unit {
+    uint32_t firstOp = kNoOp;
+    uint32_t startPc = 0;
+    uint32_t endPc = 0;
+    uint32_t count = 0;  // endPc - startPc: the instructions a run of it does
+};
+
+// Where a run can end before an instruction: the instruction, the end of its
+// unit, and the picture of the stack there (`depth` entries from `picture`).
+struct ExitPoint {
+    uint32_t pc = 0;
+    uint32_t unitEnd = 0;
+    uint32_t picture = 0;
+    uint32_t depth = 0;
+};
+
+// One Item of a picture: `item`, or, when `redirected` is not 0, the Item
+// IndexArray set as the operand of instruction `redirected` - 1.
+struct PictureEntry {
+    Item* item = nullptr;
+    uint32_t redirected = 0;
+};
+
+// What a pixel operation found out about its image's rows, kept while its
+// image operand holds the same image: the weak reference to it keeps the
+// image's control block alive, so no later image can share its owner.
+// `bottomRow` is null for every image whose rows are not used directly
+// (depths other than 8 and 24 bits, no pixels, rows that would not all fit
+// the block); `pixelBytes` is 1 or 3.
+struct PixelView {
+    std::weak_ptr<Image> owner;
+    uint8_t* bottomRow = nullptr;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t stride = 0;
+    uint32_t pixelBytes = 0;
+};
+
+// The last results of a function that takes its time (the trigonometric and
+// hyperbolic functions, EXP, LOG, BLOG, POW), by the bits of its arguments:
+// the same arguments give the same result, so a pixel loop over 256 values
+// computes each once.
+// An empty slot: a signalling NaN, which no argument read as a number is
+// (floats widen to quiet NaNs).
+inline constexpr uint64_t kNoArgument = 0x7FF4000000000001ull;
+struct Remembered {
+    uint64_t a = kNoArgument;
+    uint64_t b = kNoArgument;
+    double result = 0.0;
+};
+inline constexpr unsigned kRememberedBits = 9;
+struct FunctionMemory {
+    std::array<Remembered, size_t{1} << kRememberedBits> slots{};
+};
+
+struct QuickCode final : FastCode {
+    std::vector<Op> ops;
+    std::vector<Unit> units;
+    std::vector<ExitPoint> exits;
+    std::vector<PictureEntry> pictures;
+    // Where a run can start: 1 + the operation that does the instruction at
+    // each index (after the pushes in front of it), 0 where none can.
+    std::array<uint32_t, Machine::kCodeTableSize> entries{};
+    // One for each pixel operation (its `next`), filled as it runs.
+    std::vector<PixelView> views;
+    // One for each remembering function operation (its `next`).
+    std::vector<FunctionMemory> memories;
+    // Slots holding static Items for the "any" forms; a deque never moves them.
+    std::deque<Item*> itemSlots;
+    // The most Items a picture holds: a run starts only with room for them.
+    uint32_t deepest = 0;
+};
+
+// Translates the CodeTable into quick code (the Machine's FastForms).
+void PrepareQuickCode(Machine& m);
+
+// The units of quick code as text, one a line: "[first,end) op op ...", the
+// instructions it covers and the names of its operations.
+std::string ListQuickCode(const QuickCode& q);
+
+// Runs quick code from ProgramCounter on while `budget` holds the next unit.
+// Returns the instructions done (0: none, nothing changed) and leaves
+// ProgramCounter on the last of them and the operand stack as the plain
+// handlers would have left it.
+uint32_t RunQuickCode(Machine& m, uint32_t budget);
+
+}  // namespace tarvil::quick

@@ -1,0 +1,524 @@
+// Running quick code: one loop over the operations, jumping from unit to
+// unit while the instructions left before the next dispatch of events hold
+// the next unit, and leaving to the plain handlers where an operation cannot
+// finish as they would.
+//
+// Dispatch is through a table of label addresses (GCC's computed goto, also
+// clang's): each operation ends with its own indirect jump to the next, which
+// the processor predicts per operation. Every value rule is the plain
+// handlers' own: ArithmeticValue, the function values, AssignItem,
+// StoreColourMember, the pixel access functions.
+#include <cstring>
+
+#include "fast/quick_code.h"
+#include "handlers/colour_conversion.h"
+#include "handlers/handlers.h"
+#include "handlers/math_functions.h"
+#include "image/image_operand.h"
+#include "image/pixel_access.h"
+
+namespace tarvil::quick {
+
+namespace {
+
+enum Form { kF, kB };
+
+// Looks at the image `holder` holds: its 8- or 24-bit rows when they can be
+// used directly, every one of them inside the block.
+[[gnu::noinline]] void LookAt(PixelView& view, const std::shared_ptr<Image>& holder) {
+    view = PixelView{};
+    view.owner = holder;
+    Image* image = holder.get();
+    if (image == nullptr || !image->hasPixels) return;
+    const uint16_t bits = image->BitCount();
+    const int32_t width = image->Width();
+    const int32_t height = image->Height();
+    if ((bits != 8 && bits != 24) || width <= 0 || height <= 0) return;
+    const uint32_t pixelBytes = bits / 8;
+    const uint64_t rows = uint64_t{image->RowStride} * static_cast<uint64_t>(height);
+    if (pixelBytes * uint64_t{static_cast<uint32_t>(width)} > image->RowStride ||
+        image->pixelsOffset > image->block.size() ||
+        rows > image->block.size() - image->pixelsOffset)
+        return;
+    view.bottomRow = image->block.data() + image->pixelsOffset;
+    view.width = static_cast<uint32_t>(width);
+    view.height = static_cast<uint32_t>(height);
+    view.stride = image->RowStride;
+    view.pixelBytes = pixelBytes;
+}
+
+// A float operand as it is stored.
+[[gnu::always_inline]] inline float ReadFloat(const Operand& o) {
+    return LoadFloatBytes(o.bytes);
+}
+
+template <Form form>
+[[gnu::always_inline]] inline double Read(const Operand& o) {
+    if constexpr (form == kF) {
+        return LoadFloatBytes(o.bytes);
+    } else {
+        return static_cast<uint8_t>(*o.bytes);
+    }
+}
+
+// A numeric operand read the way its load says; the TypeCodes were checked
+// when the code was prepared, so ItemNumber never reports an error here.
+[[gnu::always_inline]] inline double ReadAny(Machine& m, const Operand& o, uint8_t load) {
+    switch (load) {
+        case kLoadFloat:
+            return LoadFloatBytes(o.bytes);
+        case kLoadByte:
+            return static_cast<uint8_t>(*o.bytes);
+        case kLoadLum: {
+            const auto byte = [&o](int k) {
+                return static_cast<uint32_t>(static_cast<uint8_t>(o.bytes[k]));
+            };
+            return (byte(0) + byte(1) + byte(2)) / 3;
+        }
+        case kLoadElement:
+            return LoadFloatBytes((*o.slot)->value);
+        default:
+            return ItemNumber(m, **o.slot);
+    }
+}
+
+[[gnu::always_inline]] inline void StoreFloat(Item* out, double value) {
+    out->typeCode = kTypeFloat;
+    StoreFloatBytes(out->value, static_cast<float>(value));
+}
+
+// The right operand is rounded to single precision, as the operators pop it.
+[[gnu::always_inline]] inline bool Compare(Comparison comparison, double left, float right) {
+    switch (comparison) {
+        case kEq:
+            return left == right;
+        case kNe:
+            return left != right;
+        case kLt:
+            return left < right;
+        case kLe:
+            return left <= right;
+        case kGt:
+            return left > right;
+        default:
+            return left >= right;
+    }
+}
+
+int32_t Coordinate(Machine& m, const Operand& o, uint8_t load) {
+    return ToInt32(ReadAny(m, o, load));
+}
+
+// The view of the image `holder` holds, made again when it holds another.
+[[gnu::always_inline]] inline const PixelView& ViewOf(PixelView& view,
+                                                      const std::shared_ptr<Image>& holder) {
+    if (view.owner.owner_before(holder) || holder.owner_before(view.owner)) LookAt(view, holder);
+    return view;
+}
+
+// Pixel (x, y) of the view when it has `pixelBytes` bytes, or null where
+// the pixel access functions decide (other depths, coordinates outside the
+// image).
+[[gnu::always_inline]] inline uint8_t* PixelIn(const PixelView& view, uint32_t pixelBytes,
+                                               int32_t x, int32_t y, uint32_t& storedRow) {
+    if (view.pixelBytes != pixelBytes || static_cast<uint32_t>(x) >= view.width ||
+        static_cast<uint32_t>(y) >= view.height)
+        return nullptr;
+    storedRow = view.height - 1 - static_cast<uint32_t>(y);
+    return view.bottomRow + storedRow * size_t{view.stride} + pixelBytes * static_cast<size_t>(x);
+}
+
+// What GetPixel leaves in its temporary.
+[[gnu::always_inline]] inline void GetPixel(Item* out, PixelView& view, const Item* image,
+                                            int32_t x, int32_t y) {
+    uint32_t storedRow = 0;
+    const uint8_t* p = PixelIn(ViewOf(view, image->image), 3, x, y, storedRow);
+    StoreRgbResult(*out, p != nullptr ? ReadBgr(p) : PixelColourAt(image->image.get(), x, y));
+}
+
+[[gnu::always_inline]] inline void SetPixel(PixelView& view, const Item* image, int32_t x,
+                                            int32_t y, RgbBytes colour) {
+    uint32_t storedRow = 0;
+    if (uint8_t* p = PixelIn(ViewOf(view, image->image), 3, x, y, storedRow)) {
+        image->image->MarkRowChanged(storedRow);
+        WriteBgr(p, colour);
+    } else {
+        PutPixelColourAt(image->image.get(), x, y, colour);
+    }
+}
+
+// GetPixelVal: an 8-bit pixel's byte, a 24-bit pixel's packed colour.
+[[gnu::always_inline]] inline uint32_t GetPixelValue(PixelView& view, const Item* image, int32_t x,
+                                                     int32_t y) {
+    uint32_t storedRow = 0;
+    const PixelView& rows = ViewOf(view, image->image);
+    if (const uint8_t* p = PixelIn(rows, 1, x, y, storedRow)) return *p;
+    if (const uint8_t* p = PixelIn(rows, 3, x, y, storedRow)) return PackedColour(ReadBgr(p));
+    return PixelValueAt(image->image.get(), x, y);
+}
+
+[[gnu::always_inline]] inline void SetPixelValue(PixelView& view, const Item* image, int32_t x,
+                                                 int32_t y, uint32_t value) {
+    uint32_t storedRow = 0;
+    const PixelView& rows = ViewOf(view, image->image);
+    if (uint8_t* p = PixelIn(rows, 1, x, y, storedRow)) {
+        image->image->MarkRowChanged(storedRow);
+        *p = static_cast<uint8_t>(value);
+    } else if (uint8_t* p = PixelIn(rows, 3, x, y, storedRow)) {
+        image->image->MarkRowChanged(storedRow);
+        WriteBgr(p, ColourOfPacked(value));
+    } else {
+        PutPixelValueAt(image->image.get(), x, y, value);
+    }
+}
+
+// The function's result for the arguments a and b, from its memory when it
+// was given the same bits there last.
+template <typename Compute>
+[[gnu::always_inline]] inline double Remember(FunctionMemory& memory, double a, double b,
+                                              Compute compute) {
+    uint64_t keyA;
+    uint64_t keyB;
+    std::memcpy(&keyA, &a, sizeof keyA);
+    std::memcpy(&keyB, &b, sizeof keyB);
+    const uint64_t mixed = (keyA ^ (keyB * 0x9E3779B97F4A7C15ull)) * 0xD6E8FEB86659FD93ull;
+    Remembered& slot = memory.slots[mixed >> (64 - kRememberedBits)];
+    if (slot.a != keyA || slot.b != keyB) {
+        slot.result = compute();
+        slot.a = keyA;
+        slot.b = keyB;
+    }
+    return slot.result;
+}
+
+// The image of an image variable or result (their TypeCodes were checked
+// when the code was prepared).
+[[gnu::always_inline]] inline Image* ImageOf(const Item* item) {
+    return item->image.get();
+}
+
+RgbBytes ColourBytes(const std::byte* bytes) {
+    return {static_cast<uint8_t>(bytes[0]), static_cast<uint8_t>(bytes[1]),
+            static_cast<uint8_t>(bytes[2])};
+}
+
+// The operand stack as the plain path has it at `exit`.
+void LeaveStack(Machine& m, const QuickCode& q, uint32_t base, const ExitPoint& exit) {
+    for (uint32_t k = 0; k < exit.depth; ++k) {
+        const PictureEntry& e = q.pictures[exit.picture + k];
+        m.OperandStack[base + k] = e.redirected != 0 ? m.CodeTable[e.redirected - 1].item : e.item;
+    }
+    m.StackTop = base + exit.depth;
+}
+
+}  // namespace
+
+// Label addresses and computed gotos are an extension of GCC and clang.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpedantic"
+#ifdef __clang__
+#pragma clang diagnostic ignored "-Wgnu-label-as-value"
+#endif
+
+uint32_t RunQuickCode(Machine& m, uint32_t budget) {
+    auto& q = static_cast<QuickCode&>(*m.FastForms);
+    const uint32_t startPc = m.ProgramCounter;
+    const uint32_t entry = q.entries[startPc];
+    if (entry == 0) return 0;
+    const Op* op = &q.ops[entry - 1];
+    const uint32_t base = m.StackTop;
+    const uint32_t first = q.exits[op->exit].unitEnd - startPc;
+    if (first > budget || base + q.deepest > Machine::kOperandStackSize) return 0;
+    // Instructions left before the next dispatch once the current unit is done.
+    uint32_t left = budget - first;
+    uint32_t resume = 0;  // the instruction the plain handlers go on with
+
+    static const void* const kLabels[] = {
+#define TARVIL_QUICK_LABEL(name) &&Do##name,
+        TARVIL_QUICK_OPS(TARVIL_QUICK_LABEL)
+#undef TARVIL_QUICK_LABEL
+    };
+    static_assert(sizeof kLabels / sizeof kLabels[0] == kCodeCount);
+
+#define DISPATCH() goto* kLabels[op->code]
+#define NEXT()      \
+    do {            \
+        ++op;       \
+        DISPATCH(); \
+    } while (0)
+
+    // Goes on with unit `u`, or ends the run before it.
+#define ENTER(u)                                          \
+    do {                                                  \
+        const Unit& unit = q.units[u];                    \
+        if (unit.firstOp == kNoOp || unit.count > left) { \
+            resume = unit.startPc;                        \
+            m.StackTop = base;                            \
+            goto Leave;                                   \
+        }                                                 \
+        left -= unit.count;                               \
+        op = &q.ops[unit.firstOp];                        \
+        DISPATCH();                                       \
+    } while (0)
+
+    DISPATCH();
+
+#define TARVIL_ARITHMETIC(name, arithmetic)                                                       \
+    Do##name##FF : StoreFloat(op->out, ArithmeticValue(arithmetic, Read<kF>(op->a),               \
+                                                       static_cast<float>(Read<kF>(op->b))));     \
+    NEXT();                                                                                       \
+    Do##name##FB : StoreFloat(op->out, ArithmeticValue(arithmetic, Read<kF>(op->a),               \
+                                                       static_cast<float>(Read<kB>(op->b))));     \
+    NEXT();                                                                                       \
+    Do##name##BF : StoreFloat(op->out, ArithmeticValue(arithmetic, Read<kB>(op->a),               \
+                                                       static_cast<float>(Read<kF>(op->b))));     \
+    NEXT();                                                                                       \
+    Do##name##BB : StoreFloat(op->out, ArithmeticValue(arithmetic, Read<kB>(op->a),               \
+                                                       static_cast<float>(Read<kB>(op->b))));     \
+    NEXT();                                                                                       \
+    Do##name##Any                                                                                 \
+        : StoreFloat(op->out, ArithmeticValue(arithmetic, ReadAny(m, op->a, op->loadA),           \
+                                              static_cast<float>(ReadAny(m, op->b, op->loadB)))); \
+    NEXT();
+
+    TARVIL_ARITHMETIC(Add, Arithmetic::kAdd)
+    TARVIL_ARITHMETIC(Sub, Arithmetic::kSub)
+    TARVIL_ARITHMETIC(Mul, Arithmetic::kMul)
+    TARVIL_ARITHMETIC(Div, Arithmetic::kDiv)
+#undef TARVIL_ARITHMETIC
+
+#define TARVIL_COMPARISON(name, comparison)                                                       \
+    Do##name##FF : StoreFloat(op->out, Compare(comparison, Read<kF>(op->a),                       \
+                                               static_cast<float>(Read<kF>(op->b)))               \
+                                           ? 1.0                                                  \
+                                           : 0.0);                                                \
+    NEXT();                                                                                       \
+    Do##name##FB : StoreFloat(op->out, Compare(comparison, Read<kF>(op->a),                       \
+                                               static_cast<float>(Read<kB>(op->b)))               \
+                                           ? 1.0                                                  \
+                                           : 0.0);                                                \
+    NEXT();                                                                                       \
+    Do##name##BF : StoreFloat(op->out, Compare(comparison, Read<kB>(op->a),                       \
+                                               static_cast<float>(Read<kF>(op->b)))               \
+                                           ? 1.0                                                  \
+                                           : 0.0);                                                \
+    NEXT();                                                                                       \
+    Do##name##BB : StoreFloat(op->out, Compare(comparison, Read<kB>(op->a),                       \
+                                               static_cast<float>(Read<kB>(op->b)))               \
+                                           ? 1.0                                                  \
+                                           : 0.0);                                                \
+    NEXT();                                                                                       \
+    Do##name##Any : StoreFloat(op->out, Compare(comparison, ReadAny(m, op->a, op->loadA),         \
+                                                static_cast<float>(ReadAny(m, op->b, op->loadB))) \
+                                            ? 1.0                                                 \
+                                            : 0.0);                                               \
+    NEXT();
+
+    TARVIL_COMPARISON(Eq, kEq)
+    TARVIL_COMPARISON(Ne, kNe)
+    TARVIL_COMPARISON(Lt, kLt)
+    TARVIL_COMPARISON(Le, kLe)
+    TARVIL_COMPARISON(Gt, kGt)
+    TARVIL_COMPARISON(Ge, kGe)
+#undef TARVIL_COMPARISON
+
+DoModAny : {
+    const uint32_t right = ToUint32(ReadAny(m, op->b, op->loadB));
+    // A zero divisor stops the run: the plain handler says so.
+    if (right == 0) goto Deoptimise;
+    StoreFloat(op->out, ToUint32(ReadAny(m, op->a, op->loadA)) % right);
+    NEXT();
+}
+DoAndAny:
+    StoreFloat(op->out,
+               ToUint32(ReadAny(m, op->a, op->loadA)) & ToUint32(ReadAny(m, op->b, op->loadB)));
+    NEXT();
+DoOrAny:
+    StoreFloat(op->out,
+               ToUint32(ReadAny(m, op->a, op->loadA)) | ToUint32(ReadAny(m, op->b, op->loadB)));
+    NEXT();
+DoXorAny:
+    StoreFloat(op->out,
+               ToUint32(ReadAny(m, op->a, op->loadA)) ^ ToUint32(ReadAny(m, op->b, op->loadB)));
+    NEXT();
+DoNotAny:
+    StoreFloat(op->out, ReadAny(m, op->a, op->loadA) == 0.0 ? 1.0 : 0.0);
+    NEXT();
+DoUnaryAny:
+    StoreFloat(op->out, UnaryFunctionValue(static_cast<UnaryFunction>(op->kind),
+                                           ReadAny(m, op->a, op->loadA)));
+    NEXT();
+DoBinaryFnAny:
+    StoreFloat(op->out,
+               BinaryFunctionValue(static_cast<BinaryFunction>(op->kind),
+                                   ReadAny(m, op->a, op->loadA), ReadAny(m, op->b, op->loadB)));
+    NEXT();
+DoUnaryRemembered : {
+    const double x = ReadAny(m, op->a, op->loadA);
+    StoreFloat(op->out, Remember(q.memories[op->next], x, 0.0, [op, x] {
+                   return UnaryFunctionValue(static_cast<UnaryFunction>(op->kind), x);
+               }));
+    NEXT();
+}
+DoBinaryFnRemembered : {
+    const double a = ReadAny(m, op->a, op->loadA);
+    const double b = ReadAny(m, op->b, op->loadB);
+    StoreFloat(op->out, Remember(q.memories[op->next], a, b, [op, a, b] {
+                   return BinaryFunctionValue(static_cast<BinaryFunction>(op->kind), a, b);
+               }));
+    NEXT();
+}
+DoRandAny : {
+    const double x = ReadAny(m, op->a, op->loadA);
+    StoreFloat(op->out, RandValue(x, NextRandSample(m.RandState)));
+    NEXT();
+}
+
+DoAssignFloatF:
+    StoreFloatBytes(op->b.bytes, static_cast<float>(static_cast<double>(Read<kF>(op->a))));
+    NEXT();
+DoAssignFloatB:
+    StoreFloatBytes(op->b.bytes, static_cast<float>(Read<kB>(op->a)));
+    NEXT();
+DoAssignMemberF:
+    StoreColourMember(op->b.bytes, op->kind, ComponentFromNumber(Read<kF>(op->a)));
+    NEXT();
+DoAssignMemberB:
+    StoreColourMember(op->b.bytes, op->kind, static_cast<uint8_t>(*op->a.bytes));
+    NEXT();
+DoAssignColour:
+    std::memmove(op->b.bytes, op->a.bytes, kColourBytes);
+    NEXT();
+DoAssignRgbFromHbs:
+    StoreRgbFromHbs(op->b.bytes, op->a.bytes);
+    NEXT();
+DoAssignHbsFromRgb:
+    StoreHbsFromRgb(op->b.bytes, op->a.bytes);
+    NEXT();
+DoAssignAny:
+    AssignItem(m, **op->b.slot, **op->a.slot);
+    NEXT();
+
+DoIndexF:
+DoIndexAny : {
+    // Elements in the array's table; an index past it walks on from the
+    // last element, which the plain handler does.
+    const auto steps = static_cast<uint32_t>(
+        ToInt32(op->code == kIndexF ? Read<kF>(op->a) : ReadAny(m, op->a, op->loadA)));
+    const std::vector<Item*>& elements = m.Arrays.elements[op->next - 1];
+    if (steps >= elements.size()) goto Deoptimise;
+    m.CodeTable[op->target].item = elements[steps];
+    NEXT();
+}
+
+DoGetPixelFF:
+    GetPixel(op->out, q.views[op->next], op->c.item, ToInt32(ReadFloat(op->a)),
+             ToInt32(ReadFloat(op->b)));
+    NEXT();
+DoGetPixelAny:
+    GetPixel(op->out, q.views[op->next], op->c.item, Coordinate(m, op->a, op->loadA),
+             Coordinate(m, op->b, op->loadB));
+    NEXT();
+DoSetPixelFF:
+    SetPixel(q.views[op->next], op->c.item, ToInt32(ReadFloat(op->a)), ToInt32(ReadFloat(op->b)),
+             ColourBytes(op->d.bytes));
+    NEXT();
+DoSetPixelAny:
+    SetPixel(q.views[op->next], op->c.item, Coordinate(m, op->a, op->loadA),
+             Coordinate(m, op->b, op->loadB), ColourOperandBytes(*op->d.slot));
+    NEXT();
+DoGetPixelValFF:
+    StoreFloat(op->out, GetPixelValue(q.views[op->next], op->c.item, ToInt32(ReadFloat(op->a)),
+                                      ToInt32(ReadFloat(op->b))));
+    NEXT();
+DoGetPixelValAny:
+    StoreFloat(op->out,
+               GetPixelValue(q.views[op->next], op->c.item, Coordinate(m, op->a, op->loadA),
+                             Coordinate(m, op->b, op->loadB)));
+    NEXT();
+DoSetPixelValFF:
+    SetPixelValue(q.views[op->next], op->c.item, ToInt32(ReadFloat(op->a)),
+                  ToInt32(ReadFloat(op->b)), static_cast<uint32_t>(ToInt32(ReadFloat(op->d))));
+    NEXT();
+DoSetPixelValAny : {
+    const auto value = static_cast<uint32_t>(ToInt32(ItemNumber(m, **op->d.slot)));
+    SetPixelValue(q.views[op->next], op->c.item, Coordinate(m, op->a, op->loadA),
+                  Coordinate(m, op->b, op->loadB), value);
+    NEXT();
+}
+DoGetPaletteAny : {
+    const Image* image = ImageOf(op->c.item);
+    const int32_t index = Coordinate(m, op->a, op->loadA);
+    StoreRgbResult(*op->out, image != nullptr ? PaletteColourAt(*image, index) : RgbBytes{});
+    NEXT();
+}
+DoSetPaletteAny : {
+    Image* image = ImageOf(op->c.item);
+    const int32_t index = Coordinate(m, op->a, op->loadA);
+    if (image != nullptr) PutPaletteColourAt(*image, index, ColourOperandBytes(*op->d.slot));
+    NEXT();
+}
+
+DoJump:
+    ENTER(op->target);
+DoJumpIfBytes:
+    if (IsTrueWord(op->a.bytes) == (op->sense != 0)) ENTER(op->target);
+    ENTER(op->next);
+DoJumpIfSlot:
+    if (IsTrueWord((*op->a.slot)->value) == (op->sense != 0)) ENTER(op->target);
+    ENTER(op->next);
+DoCompareJumpFF : {
+    const bool truth = Compare(static_cast<Comparison>(op->kind), Read<kF>(op->a),
+                               static_cast<float>(Read<kF>(op->b)));
+    StoreFloat(op->out, truth ? 1.0 : 0.0);
+    if (truth == (op->sense != 0)) ENTER(op->target);
+    ENTER(op->next);
+}
+DoCompareJumpAny : {
+    const bool truth = Compare(static_cast<Comparison>(op->kind), ReadAny(m, op->a, op->loadA),
+                               static_cast<float>(ReadAny(m, op->b, op->loadB)));
+    StoreFloat(op->out, truth ? 1.0 : 0.0);
+    if (truth == (op->sense != 0)) ENTER(op->target);
+    ENTER(op->next);
+}
+DoForNext : {
+    // The variable is rounded to single precision first, as OpAdd pops it.
+    const float variable = Read<kF>(op->b);
+    StoreFloatBytes(op->b.bytes,
+                    static_cast<float>(ArithmeticValue(Arithmetic::kAdd, Read<kF>(op->a),
+                                                       static_cast<double>(variable))));
+    const bool again = Read<kF>(op->b) <= static_cast<float>(Read<kF>(op->c));
+    StoreFloat(op->out, again ? 1.0 : 0.0);
+    if (again) ENTER(op->target);
+    ENTER(op->next);
+}
+
+Deoptimise : {
+    // The instructions of the unit from this one on were counted but not done.
+    const ExitPoint& exit = q.exits[op->exit];
+    left += exit.unitEnd - exit.pc;
+    resume = exit.pc;
+    LeaveStack(m, q, base, exit);
+    goto Leave;
+}
+DoExit : {
+    const ExitPoint& exit = q.exits[op->exit];
+    resume = exit.pc;
+    LeaveStack(m, q, base, exit);
+}
+Leave:
+#undef ENTER
+#undef NEXT
+#undef DISPATCH
+    const uint32_t done = budget - left;
+    if (done == 0) {
+        m.StackTop = base;
+        return 0;
+    }
+    m.ProgramCounter = resume - 1;  // the execution loop adds one
+    return done;
+}
+
+#pragma GCC diagnostic pop
+
+}  // namespace tarvil::quick
