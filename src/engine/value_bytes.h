@@ -82,15 +82,20 @@ inline size_t ComponentOffset(TypeCode code) {
     }
 }
 
-// A colour member's byte (all three for Lum) written into its colour's block;
-// RGB members clear the fourth byte, HBS members leave it.
+// An assignment to an RGB member (Lum among them) clears the colour's fourth
+// byte; one to an HBS member leaves it.
+inline bool ClearsFourthByte(TypeCode member) {
+    return IsRgbMember(member);
+}
+
+// A colour member's byte (all three for Lum) written into its colour's block.
 inline void StoreColourMember(std::byte* block, TypeCode member, uint8_t value) {
     if (member == kMemberLum) {
         block[0] = block[1] = block[2] = std::byte{value};
     } else {
         block[ComponentOffset(member)] = std::byte{value};
     }
-    if (IsRgbMember(member)) block[3] = std::byte{0};
+    if (ClearsFourthByte(member)) block[3] = std::byte{0};
 }
 
 // pix.Red = q.Green and the like: one byte, and the fourth byte cleared as an

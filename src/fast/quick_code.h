@@ -76,14 +76,16 @@ enum Load : uint8_t {
     X(UnaryAny)        /* SIN ... INT of a: `kind` is the UnaryFunction */            \
     X(BinaryFnAny)     /* POW, MIN, MAX of a and b: `kind` is the BinaryFunction */   \
     /* the same for the functions that take their time, their last results */       \
-    /* remembered in FunctionMemory `next` */                                        \
+    /* remembered in `memory` */                                                     \
     X(UnaryRemembered) X(BinaryFnRemembered)                                          \
     X(RandAny)         /* RAND(a), drawing from the Machine's generator */            \
     /* assignments: a is the source, b the target */                                 \
     X(AssignFloatF)    /* float from a float */                                       \
     X(AssignFloatB)    /* float from a colour component */                            \
-    X(AssignMemberF)   /* colour member (`kind`) from a float */                      \
-    X(AssignMemberB)   /* colour member (`kind`) from a component */                  \
+    /* a colour component at b, the fourth byte to clear at c, from a float or */   \
+    /* a component (an HBS member's c is QuickCode::scratch) */                      \
+    X(AssignComponentF) X(AssignComponentB)                                           \
+    X(AssignLumF) X(AssignLumB) /* the same for Lum's three bytes from b on */        \
     X(AssignColour)    /* RGB from RGB, HBS from HBS: the four bytes */               \
     X(AssignRgbFromHbs) X(AssignHbsFromRgb)                                           \
     X(AssignAny)       /* any pair that has a rule: a and b are slots */              \
@@ -91,7 +93,7 @@ enum Load : uint8_t {
     /* `next` the array's entry in the ArrayTable */                                 \
     X(IndexF) X(IndexAny)                                                             \
     /* pixels: c is the image Item, a and b the coordinates (FF: floats), */         \
-    /* `next` the PixelView */                                                       \
+    /* `view` what is known of its rows */                                           \
     X(GetPixelFF) X(GetPixelAny)       /* colour into `out` */                        \
     X(SetPixelFF) X(SetPixelAny)       /* colour from d (a slot) */                   \
     X(GetPixelValFF) X(GetPixelValAny) /* stored value into `out` */                  \
@@ -119,6 +121,41 @@ enum Code : uint16_t {
 // The comparisons, in the order of their forms.
 enum Comparison : uint8_t { kEq, kNe, kLt, kLe, kGt, kGe };
 
+// What a pixel operation found out about its image's rows, kept while its
+// image operand holds the same image: the weak reference to it keeps the
+// image's control block alive, so no later image can share its owner.
+// `bottomRow` is null for every image whose rows are not used directly
+// (depths other than 8 and 24 bits, no pixels, rows that would not all fit
+// the block); `pixelBytes` is 1 or 3.
+struct PixelView {
+    std::weak_ptr<Image> owner;
+    uint8_t* bottomRow = nullptr;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t stride = 0;
+    uint32_t pixelBytes = 0;
+    // An 8-bit image's colour table and how many of its entries lie in the block.
+    const uint8_t* palette = nullptr;
+    uint32_t paletteEntries = 0;
+};
+
+// The last results of a function that takes its time (the trigonometric and
+// hyperbolic functions, EXP, LOG, BLOG, POW), by the bits of its arguments:
+// the same arguments give the same result, so a pixel loop over 256 values
+// computes each once.
+// An empty slot: a signalling NaN, which no argument read as a number is
+// (floats widen to quiet NaNs).
+inline constexpr uint64_t kNoArgument = 0x7FF4000000000001ull;
+struct Remembered {
+    uint64_t a = kNoArgument;
+    uint64_t b = kNoArgument;
+    double result = 0.0;
+};
+inline constexpr unsigned kRememberedBits = 9;
+struct FunctionMemory {
+    std::array<Remembered, size_t{1} << kRememberedBits> slots{};
+};
+
 struct Op {
     uint16_t code = kExit;
     uint8_t loadA = kLoadItem;
@@ -133,6 +170,10 @@ struct Op {
     Operand c{};
     Operand d{};
     Item* out = nullptr;  // the result temporary
+    union {
+        PixelView* view = nullptr;  // pixel operations
+        FunctionMemory* memory;     // remembering function operations
+    };
 };
 
 // A unit: its instructions are [startPc, endPc); `firstOp` is kNoOp where
@@ -161,38 +202,6 @@ struct PictureEntry {
     uint32_t redirected = 0;
 };
 
-// What a pixel operation found out about its image's rows, kept while its
-// image operand holds the same image: the weak reference to it keeps the
-// image's control block alive, so no later image can share its owner.
-// `bottomRow` is null for every image whose rows are not used directly
-// (depths other than 8 and 24 bits, no pixels, rows that would not all fit
-// the block); `pixelBytes` is 1 or 3.
-struct PixelView {
-    std::weak_ptr<Image> owner;
-    uint8_t* bottomRow = nullptr;
-    uint32_t width = 0;
-    uint32_t height = 0;
-    uint32_t stride = 0;
-    uint32_t pixelBytes = 0;
-};
-
-// The last results of a function that takes its time (the trigonometric and
-// hyperbolic functions, EXP, LOG, BLOG, POW), by the bits of its arguments:
-// the same arguments give the same result, so a pixel loop over 256 values
-// computes each once.
-// An empty slot: a signalling NaN, which no argument read as a number is
-// (floats widen to quiet NaNs).
-inline constexpr uint64_t kNoArgument = 0x7FF4000000000001ull;
-struct Remembered {
-    uint64_t a = kNoArgument;
-    uint64_t b = kNoArgument;
-    double result = 0.0;
-};
-inline constexpr unsigned kRememberedBits = 9;
-struct FunctionMemory {
-    std::array<Remembered, size_t{1} << kRememberedBits> slots{};
-};
-
 struct QuickCode final : FastCode {
     std::vector<Op> ops;
     std::vector<Unit> units;
@@ -201,12 +210,14 @@ struct QuickCode final : FastCode {
     // Where a run can start: 1 + the operation that does the instruction at
     // each index (after the pushes in front of it), 0 where none can.
     std::array<uint32_t, Machine::kCodeTableSize> entries{};
-    // One for each pixel operation (its `next`), filled as it runs.
-    std::vector<PixelView> views;
-    // One for each remembering function operation (its `next`).
-    std::vector<FunctionMemory> memories;
+    // One for each pixel operation, filled as it runs; a deque never moves them.
+    std::deque<PixelView> views;
+    // One for each remembering function operation.
+    std::deque<FunctionMemory> memories;
     // Slots holding static Items for the "any" forms; a deque never moves them.
     std::deque<Item*> itemSlots;
+    // Where an assignment to an HBS member "clears" the fourth byte it keeps.
+    std::byte scratch[kColourBytes]{};
     // The most Items a picture holds: a run starts only with room for them.
     uint32_t deepest = 0;
 };

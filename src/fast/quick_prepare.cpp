@@ -526,8 +526,7 @@ private:
         emitted.kind = kind;
         emitted.out = out;
         if (code == kUnaryRemembered || code == kBinaryFnRemembered) {
-            emitted.next = static_cast<uint32_t>(q_.memories.size());
-            q_.memories.emplace_back();
+            emitted.memory = &q_.memories.emplace_back();
         }
         Produce(pc, out, kTypeFloat);
         return 1;
@@ -548,9 +547,9 @@ private:
         } else if (direct && to.type == kTypeFloat && IsComponent(source.type)) {
             code = kAssignFloatB;
         } else if (direct && IsColourMember(to.type) && source.type == kTypeFloat) {
-            code = kAssignMemberF;
+            code = to.type == kMemberLum ? kAssignLumF : kAssignComponentF;
         } else if (direct && IsColourMember(to.type) && IsComponent(source.type)) {
-            code = kAssignMemberB;
+            code = to.type == kMemberLum ? kAssignLumB : kAssignComponentB;
         } else if (direct && to.type == source.type &&
                    (to.type == kTypeRgb || to.type == kTypeHbs)) {
             code = kAssignColour;
@@ -566,10 +565,16 @@ private:
             op.a.slot = SlotOf(source);
             op.b.slot = SlotOf(to);
         } else {
-            op.a.bytes = source.item->value + (code == kAssignFloatB || code == kAssignMemberB
-                                                   ? ComponentOffset(source.type)
-                                                   : 0);
+            const bool fromComponent =
+                code == kAssignFloatB || code == kAssignComponentB || code == kAssignLumB;
+            op.a.bytes = source.item->value + (fromComponent ? ComponentOffset(source.type) : 0);
             op.b.bytes = target->value;
+        }
+        if (code == kAssignComponentF || code == kAssignComponentB || code == kAssignLumF ||
+            code == kAssignLumB) {
+            if (code == kAssignComponentF || code == kAssignComponentB)
+                op.b.bytes += ComponentOffset(to.type);
+            op.c.bytes = ClearsFourthByte(to.type) ? target->value + 3 : q_.scratch;
         }
         return 1;
     }
@@ -643,8 +648,7 @@ private:
         emitted.c = op.c;
         emitted.d = op.d;
         emitted.out = out;
-        emitted.next = static_cast<uint32_t>(q_.views.size());
-        q_.views.emplace_back();
+        emitted.view = &q_.views.emplace_back();
         if (get) Produce(pc, out, h == FuncGetPixel ? kTypeRgb : kTypeFloat);
         return 1;
     }

@@ -8,6 +8,7 @@
 // the processor predicts per operation. Every value rule is the plain
 // handlers' own: ArithmeticValue, the function values, AssignItem,
 // StoreColourMember, the pixel access functions.
+#include <algorithm>
 #include <cstring>
 
 #include "fast/quick_code.h"
@@ -45,6 +46,11 @@ enum Form { kF, kB };
     view.height = static_cast<uint32_t>(height);
     view.stride = image->RowStride;
     view.pixelBytes = pixelBytes;
+    if (pixelBytes == 1 && image->block.size() > Image::kPaletteOffset) {
+        view.palette = image->block.data() + Image::kPaletteOffset;
+        view.paletteEntries = static_cast<uint32_t>(
+            std::min<size_t>(256, (image->block.size() - Image::kPaletteOffset) / 4));
+    }
 }
 
 // A float operand as it is stored.
@@ -128,20 +134,34 @@ int32_t Coordinate(Machine& m, const Operand& o, uint8_t load) {
     return view.bottomRow + storedRow * size_t{view.stride} + pixelBytes * static_cast<size_t>(x);
 }
 
-// What GetPixel leaves in its temporary.
+// What GetPixel leaves in its temporary: a 24-bit pixel's colour, or the
+// colour-table entry an 8-bit pixel names (black past the block).
 [[gnu::always_inline]] inline void GetPixel(Item* out, PixelView& view, const Item* image,
                                             int32_t x, int32_t y) {
     uint32_t storedRow = 0;
-    const uint8_t* p = PixelIn(ViewOf(view, image->image), 3, x, y, storedRow);
-    StoreRgbResult(*out, p != nullptr ? ReadBgr(p) : PixelColourAt(image->image.get(), x, y));
+    const PixelView& rows = ViewOf(view, image->image);
+    if (const uint8_t* p = PixelIn(rows, 3, x, y, storedRow))
+        return StoreRgbResult(*out, ReadBgr(p));
+    if (const uint8_t* p = PixelIn(rows, 1, x, y, storedRow)) {
+        const uint32_t entry = *p;
+        return StoreRgbResult(
+            *out, entry < rows.paletteEntries ? ReadBgr(rows.palette + 4 * entry) : RgbBytes{});
+    }
+    StoreRgbResult(*out, PixelColourAt(image->image.get(), x, y));
 }
 
+// SetPixel: a 24-bit pixel takes the colour, an 8-bit one its nearest entry.
 [[gnu::always_inline]] inline void SetPixel(PixelView& view, const Item* image, int32_t x,
                                             int32_t y, RgbBytes colour) {
     uint32_t storedRow = 0;
-    if (uint8_t* p = PixelIn(ViewOf(view, image->image), 3, x, y, storedRow)) {
+    const PixelView& rows = ViewOf(view, image->image);
+    if (uint8_t* p = PixelIn(rows, 3, x, y, storedRow)) {
         image->image->MarkRowChanged(storedRow);
         WriteBgr(p, colour);
+    } else if (uint8_t* p = PixelIn(rows, 1, x, y, storedRow)) {
+        const auto entry = static_cast<uint8_t>(NearestEntryFor(*image->image, colour));
+        image->image->MarkRowChanged(storedRow);
+        *p = entry;
     } else {
         PutPixelColourAt(image->image.get(), x, y, colour);
     }
@@ -355,7 +375,7 @@ DoBinaryFnAny:
     NEXT();
 DoUnaryRemembered : {
     const double x = ReadAny(m, op->a, op->loadA);
-    StoreFloat(op->out, Remember(q.memories[op->next], x, 0.0, [op, x] {
+    StoreFloat(op->out, Remember(*op->memory, x, 0.0, [op, x] {
                    return UnaryFunctionValue(static_cast<UnaryFunction>(op->kind), x);
                }));
     NEXT();
@@ -363,7 +383,7 @@ DoUnaryRemembered : {
 DoBinaryFnRemembered : {
     const double a = ReadAny(m, op->a, op->loadA);
     const double b = ReadAny(m, op->b, op->loadB);
-    StoreFloat(op->out, Remember(q.memories[op->next], a, b, [op, a, b] {
+    StoreFloat(op->out, Remember(*op->memory, a, b, [op, a, b] {
                    return BinaryFunctionValue(static_cast<BinaryFunction>(op->kind), a, b);
                }));
     NEXT();
@@ -380,12 +400,26 @@ DoAssignFloatF:
 DoAssignFloatB:
     StoreFloatBytes(op->b.bytes, static_cast<float>(Read<kB>(op->a)));
     NEXT();
-DoAssignMemberF:
-    StoreColourMember(op->b.bytes, op->kind, ComponentFromNumber(Read<kF>(op->a)));
+DoAssignComponentF:
+    *op->b.bytes = std::byte{ComponentFromNumber(ReadFloat(op->a))};
+    *op->c.bytes = std::byte{0};
     NEXT();
-DoAssignMemberB:
-    StoreColourMember(op->b.bytes, op->kind, static_cast<uint8_t>(*op->a.bytes));
+DoAssignComponentB:
+    *op->b.bytes = *op->a.bytes;
+    *op->c.bytes = std::byte{0};
     NEXT();
+DoAssignLumF : {
+    const auto value = std::byte{ComponentFromNumber(ReadFloat(op->a))};
+    op->b.bytes[0] = op->b.bytes[1] = op->b.bytes[2] = value;
+    *op->c.bytes = std::byte{0};
+    NEXT();
+}
+DoAssignLumB : {
+    const std::byte value = *op->a.bytes;
+    op->b.bytes[0] = op->b.bytes[1] = op->b.bytes[2] = value;
+    *op->c.bytes = std::byte{0};
+    NEXT();
+}
 DoAssignColour:
     std::memmove(op->b.bytes, op->a.bytes, kColourBytes);
     NEXT();
@@ -412,37 +446,35 @@ DoIndexAny : {
 }
 
 DoGetPixelFF:
-    GetPixel(op->out, q.views[op->next], op->c.item, ToInt32(ReadFloat(op->a)),
-             ToInt32(ReadFloat(op->b)));
+    GetPixel(op->out, *op->view, op->c.item, ToInt32(ReadFloat(op->a)), ToInt32(ReadFloat(op->b)));
     NEXT();
 DoGetPixelAny:
-    GetPixel(op->out, q.views[op->next], op->c.item, Coordinate(m, op->a, op->loadA),
+    GetPixel(op->out, *op->view, op->c.item, Coordinate(m, op->a, op->loadA),
              Coordinate(m, op->b, op->loadB));
     NEXT();
 DoSetPixelFF:
-    SetPixel(q.views[op->next], op->c.item, ToInt32(ReadFloat(op->a)), ToInt32(ReadFloat(op->b)),
+    SetPixel(*op->view, op->c.item, ToInt32(ReadFloat(op->a)), ToInt32(ReadFloat(op->b)),
              ColourBytes(op->d.bytes));
     NEXT();
 DoSetPixelAny:
-    SetPixel(q.views[op->next], op->c.item, Coordinate(m, op->a, op->loadA),
+    SetPixel(*op->view, op->c.item, Coordinate(m, op->a, op->loadA),
              Coordinate(m, op->b, op->loadB), ColourOperandBytes(*op->d.slot));
     NEXT();
 DoGetPixelValFF:
-    StoreFloat(op->out, GetPixelValue(q.views[op->next], op->c.item, ToInt32(ReadFloat(op->a)),
+    StoreFloat(op->out, GetPixelValue(*op->view, op->c.item, ToInt32(ReadFloat(op->a)),
                                       ToInt32(ReadFloat(op->b))));
     NEXT();
 DoGetPixelValAny:
-    StoreFloat(op->out,
-               GetPixelValue(q.views[op->next], op->c.item, Coordinate(m, op->a, op->loadA),
-                             Coordinate(m, op->b, op->loadB)));
+    StoreFloat(op->out, GetPixelValue(*op->view, op->c.item, Coordinate(m, op->a, op->loadA),
+                                      Coordinate(m, op->b, op->loadB)));
     NEXT();
 DoSetPixelValFF:
-    SetPixelValue(q.views[op->next], op->c.item, ToInt32(ReadFloat(op->a)),
-                  ToInt32(ReadFloat(op->b)), static_cast<uint32_t>(ToInt32(ReadFloat(op->d))));
+    SetPixelValue(*op->view, op->c.item, ToInt32(ReadFloat(op->a)), ToInt32(ReadFloat(op->b)),
+                  static_cast<uint32_t>(ToInt32(ReadFloat(op->d))));
     NEXT();
 DoSetPixelValAny : {
     const auto value = static_cast<uint32_t>(ToInt32(ItemNumber(m, **op->d.slot)));
-    SetPixelValue(q.views[op->next], op->c.item, Coordinate(m, op->a, op->loadA),
+    SetPixelValue(*op->view, op->c.item, Coordinate(m, op->a, op->loadA),
                   Coordinate(m, op->b, op->loadB), value);
     NEXT();
 }

@@ -157,6 +157,11 @@ TEST(QuickCodeTest, EveryWayOutOfARunMatchesThePlainPath) {
                 "endif",
                 "Next k",
                 "DspMes(v,\" \",pix.Red,\" \",h.Hue)"})},
+        {"colour members after a loop over one of them left float bytes in the fourth byte: "
+         "RGB members clear it, HBS members keep it",
+         Lines({"RGB pix", "HBS h", "float k,s", "For h.Bri=1 to 2", "Next h.Bri",
+                "For pix.Blue=1 to 2", "Next pix.Blue", "For k=1 to 50", "h.Sat=k", "h.Hue=s",
+                "pix.Green=k", "s=s+1", "Next k"})},
         {"a string argument: the plain handler stops the run",
          Lines({"float x,s", "string t", "t=\"7\"", "For x=1 to 2000", "s=s+Sqr(x)", "if(x=1500)",
                 "s=s+Pow(x,t)", "endif", "Next x", "DspMes(s)"})},
@@ -192,7 +197,7 @@ TEST(QuickCodeTest, UnitsAndOperationsAsListed) {
     } cases[] = {
         {"assignments end at one without a rule (t=a), which the plain handler stops with",
          Lines({"float a,b", "string t", "RGB c", "a=1", "b=a+2", "c.Red=b*3", "t=a", "b=9"}),
-         "[0,11) AssignFloatF AddFF MulFF AssignMemberF Exit\n"
+         "[0,11) AssignFloatF AddFF MulFF AssignComponentF Exit\n"
          "[12,14) AssignFloatF Exit\n"},
         {"numeric functions are operations (SIN and POW remember their last results); one given a "
          "string is left plain",
@@ -206,7 +211,7 @@ TEST(QuickCodeTest, UnitsAndOperationsAsListed) {
          "[5,8) Exit\n"
          "[10,16) AssignFloatF AssignFloatF AssignFloatF Jump\n"  // FOR y: into its body
          "[16,22) AssignFloatF AssignFloatF AssignFloatF Jump\n"
-         "[22,42) GetPixelFF SubFB AssignMemberF SetPixelFF ForNext\n"
+         "[22,42) GetPixelFF SubFB AssignComponentF SetPixelFF ForNext\n"
          "[42,48) ForNext\n"},
         {"an IF and arrays: the comparison is the jump; elements through their slots",
          Lines({"float h[4]", "float i,v", "For i=0 to 3", "v=i%4", "if(v>1)", "h[v]=h[v]+1",
