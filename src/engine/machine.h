@@ -54,7 +54,8 @@ public:
 
 // The elements of each declared array, element 0 first, in the order a walk
 // along the VariableTable from element 0 meets them: an element is found by
-// its index without the walk. Elements are created together and never move
+// its index without the walk. The declaration makes them together, each with
+// the array's name, TypeCode and block size. Elements are created together and never move
 // while their variables live, so the pointers stay valid until the
 // VariableTable is cleared, and these tables with it.
 struct ArrayTable {

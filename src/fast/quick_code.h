@@ -88,6 +88,8 @@ enum Load : uint8_t {
     X(AssignLumF) X(AssignLumB) /* the same for Lum's three bytes from b on */        \
     X(AssignColour)    /* RGB from RGB, HBS from HBS: the four bytes */               \
     X(AssignRgbFromHbs) X(AssignHbsFromRgb)                                           \
+    X(AssignToElement)   /* a float array element (slot b) from a float */            \
+    X(AssignFromElement) /* a float from a float array element (slot a) */            \
     X(AssignAny)       /* any pair that has a rule: a and b are slots */              \
     /* IndexArray of array `out`: `target` is the instruction it redirects, */       \
     /* `next` the array's entry in the ArrayTable */                                 \
@@ -100,14 +102,14 @@ enum Load : uint8_t {
     X(SetPixelValFF) X(SetPixelValAny) /* stored value from d (a slot) */             \
     X(GetPaletteAny)   /* entry a of image c into `out` */                            \
     X(SetPaletteAny)   /* entry a of image c from d (a slot) */                       \
-    /* jumps: `target` is the unit jumped to, `next` the unit that follows; */       \
-    /* conditional ones jump when the truth of their condition is `sense` */         \
+    /* jumps: to the unit `taken` or on to `onward`; conditional ones jump */        \
+    /* when the truth of their condition is `sense` */                               \
     X(Jump)                                                                           \
     X(JumpIfBytes)     /* the condition's word at a */                                \
     X(JumpIfSlot)      /* the condition's word in the Item in slot a */               \
-    X(CompareJumpFF)   /* a comparison (`kind`) into `out`, and its jump */           \
+    X(CompareJumpFF)   /* a comparison (`kind`) and its jump */                       \
     X(CompareJumpAny)                                                                 \
-    X(ForNext)         /* b := a + b; `out` := b <= c; jump while true */             \
+    X(ForNext)         /* b := a + b; jump while b <= c */                            \
     X(Exit)            /* the next instruction is the plain handlers' */
 // clang-format on
 
@@ -156,6 +158,8 @@ struct FunctionMemory {
     std::array<Remembered, size_t{1} << kRememberedBits> slots{};
 };
 
+struct Unit;
+
 struct Op {
     uint16_t code = kExit;
     uint8_t loadA = kLoadItem;
@@ -165,6 +169,8 @@ struct Op {
     uint32_t exit = 0;  // the ExitPoint before this operation's instruction
     uint32_t target = 0;
     uint32_t next = 0;
+    // Where the operation's code is (direct threading): filled last.
+    const void* label = nullptr;
     Operand a{};
     Operand b{};
     Operand c{};
@@ -174,16 +180,21 @@ struct Op {
         PixelView* view = nullptr;  // pixel operations
         FunctionMemory* memory;     // remembering function operations
     };
+    // Jumps: the unit jumped to and the one that follows.
+    const struct Unit* taken = nullptr;
+    const struct Unit* onward = nullptr;
 };
 
-// A unit: its instructions are [startPc, endPc); `firstOp` is kNoOp where
-// the instruction at startPc is left to the plain handlers.
+// A unit: its instructions are [startPc, endPc); `firstOp` (and `first`, once
+// the operations are all made) is kNoOp (null) where the instruction at
+// startPc is left to the plain handlers.
 inline constexpr uint32_t kNoOp = UINT32_MAX;
 struct Unit {
     uint32_t firstOp = kNoOp;
     uint32_t startPc = 0;
     uint32_t endPc = 0;
     uint32_t count = 0;  // endPc - startPc: the instructions a run of it does
+    const Op* first = nullptr;
 };
 
 // Where a run can end before an instruction: the instruction, the end of its
@@ -228,6 +239,9 @@ void PrepareQuickCode(Machine& m);
 // The units of quick code as text, one a line: "[first,end) op op ...", the
 // instructions it covers and the names of its operations.
 std::string ListQuickCode(const QuickCode& q);
+
+// The address of each operation's code in RunQuickCode, by Code.
+const void* const* QuickCodeLabels();
 
 // Runs quick code from ProgramCounter on while `budget` holds the next unit.
 // Returns the instructions done (0: none, nothing changed) and leaves

@@ -246,7 +246,7 @@ private:
 
     void Close(uint32_t endPc) {
         for (const uint32_t exit : unitExits_) q_.exits[exit].unitEnd = endPc;
-        q_.units.push_back({unitFirstOp_, unitStart_, endPc, endPc - unitStart_});
+        q_.units.push_back({unitFirstOp_, unitStart_, endPc, endPc - unitStart_, nullptr});
         unitAt_[unitStart_] = static_cast<uint32_t>(q_.units.size() - 1);
         open_ = false;
     }
@@ -271,20 +271,30 @@ private:
         Close(pc);
     }
 
-    // Jumps name instructions until every unit is known; then the units.
+    // Jumps name instructions until every unit is known; then the units,
+    // and every operation its code.
     void ResolveJumps() {
         for (const uint32_t index : jumpOps_) {
             Op& op = q_.ops[index];
             op.target = UnitAt(op.target);
             if (op.code != kJump) op.next = UnitAt(op.next);
         }
+        for (Unit& unit : q_.units)
+            if (unit.firstOp != kNoOp) unit.first = &q_.ops[unit.firstOp];
+        for (const uint32_t index : jumpOps_) {
+            Op& op = q_.ops[index];
+            op.taken = &q_.units[op.target];
+            if (op.code != kJump) op.onward = &q_.units[op.next];
+        }
+        const void* const* labels = QuickCodeLabels();
+        for (Op& op : q_.ops) op.label = labels[op.code];
     }
 
     // The unit starting at `pc`; one without operations where none starts there.
     uint32_t UnitAt(uint32_t pc) {
         const auto at = unitAt_.find(pc);
         if (at != unitAt_.end()) return at->second;
-        q_.units.push_back({kNoOp, pc, pc, 0});
+        q_.units.push_back({kNoOp, pc, pc, 0, nullptr});
         unitAt_[pc] = static_cast<uint32_t>(q_.units.size() - 1);
         return unitAt_[pc];
     }
@@ -408,7 +418,7 @@ private:
         if (pc + 1 >= m_.EmitCount || targets_[pc + 1] || in.item == nullptr) return 0;
         const Handler user = m_.CodeTable[pc + 1].handler;
         if ((user != PushOperand && user != Assign) || !Keeps(in.item)) return 0;
-        if (!ElementsCarryTheName(in.item, in.number)) return 0;
+        if (!InTable(in.item, in.number)) return 0;
         Operand operand;
         uint8_t load = 0;
         if (picture_.empty() || !Number(picture_.back(), operand, load)) return 0;
@@ -422,19 +432,12 @@ private:
         return 1;
     }
 
-    // The array's table holds its elements, each carrying the array's name,
-    // which IndexArray checks on every element it hands over.
-    bool ElementsCarryTheName(const Item* base, uint32_t number) {
+    // The array's table holds its elements (each made by the declaration with
+    // the array's name, TypeCode and block size, which IndexArray checks).
+    bool InTable(const Item* base, uint32_t number) const {
         if (number == 0 || number > m_.Arrays.elements.size() || !base->name) return false;
-        const auto known = namedArrays_.find(number);
-        if (known != namedArrays_.end()) return known->second;
         const std::vector<Item*>& elements = m_.Arrays.elements[number - 1];
-        bool carry = !elements.empty() && elements.front() == base;
-        for (size_t k = 0; carry && k < elements.size(); ++k)
-            carry = elements[k]->name == base->name && elements[k]->typeCode == base->typeCode &&
-                    elements[k]->size == base->size;
-        namedArrays_[number] = carry;
-        return carry;
+        return !elements.empty() && elements.front() == base;
     }
 
     uint32_t TranslateBinary(uint32_t pc, uint16_t ff) {
@@ -452,7 +455,6 @@ private:
             Op& jump = Emit(form == ff ? kCompareJumpFF : kCompareJumpAny, pc);
             picture_.clear();
             CopyOperands(op, jump);
-            jump.out = out;
             jump.kind = ComparisonOf(ff);
             jump.sense = next == JumpIfTrue ? 1 : 0;
             Branch(jump, pc + 1);
@@ -507,7 +509,6 @@ private:
         op.a.bytes = step->value;
         op.b.bytes = variable->value;
         op.c.bytes = m_.CodeTable[pc + 1].item->value;
-        op.out = m_.CodeTable[pc + 2].item;
         Branch(op, pc + 3);
         return 4;
     }
@@ -558,10 +559,20 @@ private:
         } else if (direct && to.type == kTypeHbs && source.type == kTypeRgb) {
             code = kAssignHbsFromRgb;
         }
+        const bool floats = to.type == kTypeFloat && source.type == kTypeFloat &&
+                            HasWordBlock(target) && HasWordBlock(source.item);
+        if (floats && to.redirected != 0 && source.redirected == 0) code = kAssignToElement;
+        if (floats && to.redirected == 0 && source.redirected != 0) code = kAssignFromElement;
         Op& op = Emit(code, pc);
         picture_.pop_back();
         op.kind = to.type;
-        if (code == kAssignAny) {
+        if (code == kAssignToElement) {
+            op.a.bytes = source.item->value;
+            op.b.slot = SlotOf(to);
+        } else if (code == kAssignFromElement) {
+            op.a.slot = SlotOf(source);
+            op.b.bytes = target->value;
+        } else if (code == kAssignAny) {
             op.a.slot = SlotOf(source);
             op.b.slot = SlotOf(to);
         } else {
@@ -681,7 +692,6 @@ private:
     QuickCode& q_;
     std::vector<bool> targets_;
     std::unordered_map<const Item*, TypeCode> resultTypes_;
-    std::unordered_map<uint32_t, bool> namedArrays_;
     std::unordered_map<uint32_t, uint32_t> unitAt_;
     std::vector<uint32_t> jumpOps_;
 
@@ -711,9 +721,14 @@ std::string ListQuickCode(const QuickCode& q) {
     std::string text;
     for (const Unit& unit : q.units) {
         if (unit.firstOp == kNoOp) continue;
-        text += "[" + std::to_string(unit.startPc) + "," + std::to_string(unit.endPc) + ")";
+        text += '[';
+        text += std::to_string(unit.startPc);
+        text += ',';
+        text += std::to_string(unit.endPc);
+        text += ')';
         for (uint32_t k = unit.firstOp; k < q.ops.size(); ++k) {
-            text += std::string(" ") + kNames[q.ops[k].code];
+            text += ' ';
+            text += kNames[q.ops[k].code];
             if (ends(q.ops[k].code)) break;
         }
         text += "\n";

@@ -240,7 +240,21 @@ void LeaveStack(Machine& m, const QuickCode& q, uint32_t base, const ExitPoint& 
 #pragma clang diagnostic ignored "-Wgnu-label-as-value"
 #endif
 
-uint32_t RunQuickCode(Machine& m, uint32_t budget) {
+namespace {
+
+// The run itself; with no Machine, only the labels' table for the preparation.
+uint32_t Run(Machine* machine, uint32_t budget, const void* const** labelsOut) {
+    static const void* const kLabels[] = {
+#define TARVIL_QUICK_LABEL(name) &&Do##name,
+        TARVIL_QUICK_OPS(TARVIL_QUICK_LABEL)
+#undef TARVIL_QUICK_LABEL
+    };
+    static_assert(sizeof kLabels / sizeof kLabels[0] == kCodeCount);
+    if (machine == nullptr) {
+        *labelsOut = kLabels;
+        return 0;
+    }
+    Machine& m = *machine;
     auto& q = static_cast<QuickCode&>(*m.FastForms);
     const uint32_t startPc = m.ProgramCounter;
     const uint32_t entry = q.entries[startPc];
@@ -253,14 +267,7 @@ uint32_t RunQuickCode(Machine& m, uint32_t budget) {
     uint32_t left = budget - first;
     uint32_t resume = 0;  // the instruction the plain handlers go on with
 
-    static const void* const kLabels[] = {
-#define TARVIL_QUICK_LABEL(name) &&Do##name,
-        TARVIL_QUICK_OPS(TARVIL_QUICK_LABEL)
-#undef TARVIL_QUICK_LABEL
-    };
-    static_assert(sizeof kLabels / sizeof kLabels[0] == kCodeCount);
-
-#define DISPATCH() goto* kLabels[op->code]
+#define DISPATCH() goto * op->label
 #define NEXT()      \
     do {            \
         ++op;       \
@@ -268,17 +275,17 @@ uint32_t RunQuickCode(Machine& m, uint32_t budget) {
     } while (0)
 
     // Goes on with unit `u`, or ends the run before it.
-#define ENTER(u)                                          \
-    do {                                                  \
-        const Unit& unit = q.units[u];                    \
-        if (unit.firstOp == kNoOp || unit.count > left) { \
-            resume = unit.startPc;                        \
-            m.StackTop = base;                            \
-            goto Leave;                                   \
-        }                                                 \
-        left -= unit.count;                               \
-        op = &q.ops[unit.firstOp];                        \
-        DISPATCH();                                       \
+#define ENTER(u)                                            \
+    do {                                                    \
+        const Unit* unit = (u);                             \
+        if (unit->first == nullptr || unit->count > left) { \
+            resume = unit->startPc;                         \
+            m.StackTop = base;                              \
+            goto Leave;                                     \
+        }                                                   \
+        left -= unit->count;                                \
+        op = unit->first;                                   \
+        DISPATCH();                                         \
     } while (0)
 
     DISPATCH();
@@ -429,6 +436,14 @@ DoAssignRgbFromHbs:
 DoAssignHbsFromRgb:
     StoreHbsFromRgb(op->b.bytes, op->a.bytes);
     NEXT();
+DoAssignToElement:
+    StoreFloatBytes((*op->b.slot)->value,
+                    static_cast<float>(static_cast<double>(ReadFloat(op->a))));
+    NEXT();
+DoAssignFromElement:
+    StoreFloatBytes(op->b.bytes,
+                    static_cast<float>(static_cast<double>(LoadFloatBytes((*op->a.slot)->value))));
+    NEXT();
 DoAssignAny:
     AssignItem(m, **op->b.slot, **op->a.slot);
     NEXT();
@@ -492,26 +507,24 @@ DoSetPaletteAny : {
 }
 
 DoJump:
-    ENTER(op->target);
+    ENTER(op->taken);
 DoJumpIfBytes:
-    if (IsTrueWord(op->a.bytes) == (op->sense != 0)) ENTER(op->target);
-    ENTER(op->next);
+    if (IsTrueWord(op->a.bytes) == (op->sense != 0)) ENTER(op->taken);
+    ENTER(op->onward);
 DoJumpIfSlot:
-    if (IsTrueWord((*op->a.slot)->value) == (op->sense != 0)) ENTER(op->target);
-    ENTER(op->next);
+    if (IsTrueWord((*op->a.slot)->value) == (op->sense != 0)) ENTER(op->taken);
+    ENTER(op->onward);
 DoCompareJumpFF : {
     const bool truth = Compare(static_cast<Comparison>(op->kind), Read<kF>(op->a),
                                static_cast<float>(Read<kF>(op->b)));
-    StoreFloat(op->out, truth ? 1.0 : 0.0);
-    if (truth == (op->sense != 0)) ENTER(op->target);
-    ENTER(op->next);
+    if (truth == (op->sense != 0)) ENTER(op->taken);
+    ENTER(op->onward);
 }
 DoCompareJumpAny : {
     const bool truth = Compare(static_cast<Comparison>(op->kind), ReadAny(m, op->a, op->loadA),
                                static_cast<float>(ReadAny(m, op->b, op->loadB)));
-    StoreFloat(op->out, truth ? 1.0 : 0.0);
-    if (truth == (op->sense != 0)) ENTER(op->target);
-    ENTER(op->next);
+    if (truth == (op->sense != 0)) ENTER(op->taken);
+    ENTER(op->onward);
 }
 DoForNext : {
     // The variable is rounded to single precision first, as OpAdd pops it.
@@ -520,9 +533,8 @@ DoForNext : {
                     static_cast<float>(ArithmeticValue(Arithmetic::kAdd, Read<kF>(op->a),
                                                        static_cast<double>(variable))));
     const bool again = Read<kF>(op->b) <= static_cast<float>(Read<kF>(op->c));
-    StoreFloat(op->out, again ? 1.0 : 0.0);
-    if (again) ENTER(op->target);
-    ENTER(op->next);
+    if (again) ENTER(op->taken);
+    ENTER(op->onward);
 }
 
 Deoptimise : {
@@ -551,6 +563,18 @@ Leave:
     return done;
 }
 
+}  // namespace
+
 #pragma GCC diagnostic pop
+
+const void* const* QuickCodeLabels() {
+    const void* const* labels = nullptr;
+    Run(nullptr, 0, &labels);
+    return labels;
+}
+
+uint32_t RunQuickCode(Machine& m, uint32_t budget) {
+    return Run(&m, budget, nullptr);
+}
 
 }  // namespace tarvil::quick

@@ -188,10 +188,6 @@ constexpr size_t kNearestCacheWays = 4;
 constexpr uint32_t kNearestCacheBucketBits = 10;
 static_assert(kNearestCacheSlots == kNearestCacheWays << kNearestCacheBucketBits);
 constexpr uint64_t kNearestCacheValid = uint64_t{1} << 32;
-static_assert(NearestHintKey({1, 2, 3}) == (kNearestCacheValid | 0x03020100));
-// After the buckets, one slot per hint (a source pixel's index): the last
-// colour looked up with that hint.
-constexpr size_t kNearestHintSlots = 256;
 
 // The search of the first `count` entries; what it finds is remembered in
 // `slot` when there is one. Out of line: the remembered colours are the
@@ -206,7 +202,7 @@ constexpr size_t kNearestHintSlots = 256;
 }
 
 [[gnu::noinline]] void MakeNearestCache(Image& image) {
-    image.nearestCache.assign(kNearestCacheSlots + kNearestHintSlots, 0);
+    image.nearestCache.assign(kNearestCacheSlots, 0);
 }
 
 }  // namespace
@@ -233,26 +229,6 @@ int NearestEntryFor(Image& image, RgbBytes colour) {
     // A full bucket gives up the slot the colour picks.
     if (way == kNearestCacheWays) way = key % kNearestCacheWays;
     return SearchNearest(image, colour, count, &slots[way]);
-}
-
-int NearestEntryFor(Image& image, RgbBytes colour, uint8_t hint) {
-    const int count = image.BitCount() == 4 ? 16 : 256;
-    if (image.pixelsOffset < Image::kPaletteOffset + 4 * static_cast<size_t>(count))
-        return SearchNearest(image, colour, count, nullptr);
-    if (image.nearestCache.empty()) MakeNearestCache(image);
-    uint64_t& slot = image.nearestCache[kNearestCacheSlots + hint];
-    const uint64_t key = NearestHintKey(colour);
-    if ((slot & ~uint64_t{0xFF}) == key) return static_cast<int>(slot & 0xFF);
-    const int index = NearestEntryFor(image, colour);
-    slot = key | static_cast<uint8_t>(index);
-    return index;
-}
-
-const uint64_t* NearestHintSlots(Image& image) {
-    const int count = image.BitCount() == 4 ? 16 : 256;
-    if (image.pixelsOffset < Image::kPaletteOffset + 4 * static_cast<size_t>(count)) return nullptr;
-    if (image.nearestCache.empty()) MakeNearestCache(image);
-    return image.nearestCache.data() + kNearestCacheSlots;
 }
 
 namespace {

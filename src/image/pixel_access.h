@@ -84,41 +84,4 @@ void PutPaletteColourAt(Image& image, int32_t index, RgbBytes colour);
 // The colour-table entry SETPIXEL stores for `colour` in a 4- or 8-bit image.
 int NearestEntryFor(Image& image, RgbBytes colour);
 
-// The same entry, first looked for among the colours last asked for with the
-// same hint (a caller's guess, such as a source pixel's index, at which colours
-// come again).
-int NearestEntryFor(Image& image, RgbBytes colour, uint8_t hint);
-
-// How a hint slot holds a colour and its entry: the colour in bits 8..31, bit
-// 32 set, the entry in bits 0..7.
-constexpr uint64_t NearestHintKey(RgbBytes colour) {
-    return (uint64_t{1} << 32) |
-           (uint64_t{colour.red | (uint32_t{colour.green} << 8) | (uint32_t{colour.blue} << 16)}
-            << 8);
-}
-
-// The hint slots of `image`, made when missing; null when its rows may reach
-// its colour table (nothing is remembered then). They stay in place until the
-// colour table changes.
-const uint64_t* NearestHintSlots(Image& image);
-
-// NearestEntryFor with a hint, the remembered colours looked at inline: for
-// many look-ups in a row while the colour table stays as it is.
-class NearestEntryByHint {
-public:
-    explicit NearestEntryByHint(Image& image) : image_(image), slots_(NearestHintSlots(image)) {}
-    int operator()(RgbBytes colour, uint8_t hint) const {
-        if (slots_ != nullptr) {
-            const uint64_t slot = slots_[hint];
-            if ((slot & ~uint64_t{0xFF}) == NearestHintKey(colour))
-                return static_cast<int>(slot & 0xFF);
-        }
-        return NearestEntryFor(image_, colour, hint);
-    }
-
-private:
-    Image& image_;
-    const uint64_t* slots_;
-};
-
 }  // namespace tarvil

@@ -281,9 +281,9 @@ TEST(PixelAccess, MissingArgumentsStopTheRunWithoutTouchingMemory) {
     EXPECT_EQ(rig.m.StackTop, 1u);
 }
 
-// A hint only says where a colour may have been asked before: whatever the
-// hint, and after the table changes, the entry is the search's own.
-TEST(PixelAccess, NearestEntryWithAHintIsTheSearchesOwn) {
+// The entry remembered for a colour is the search's own, also when asked
+// again and after the table changes.
+TEST(PixelAccess, NearestEntryIsTheSearchesOwn) {
     ImageRig rig;
     Item* variable = rig.Create(4, 1, 8);
     Image& image = *variable->image;
@@ -298,14 +298,12 @@ TEST(PixelAccess, NearestEntryWithAHintIsTheSearchesOwn) {
     const RgbBytes colours[] = {
         {0, 0, 0}, {37, 11, 5}, {38, 12, 6}, {255, 255, 255}, {100, 3, 250}};
     for (int round = 0; round < 2; ++round) {
-        for (const uint8_t hint : {uint8_t{0}, uint8_t{7}, uint8_t{255}}) {
-            for (const RgbBytes colour : colours) {
-                const int expected =
-                    NearestPaletteIndex(colour.red, colour.green, colour.blue, table(), 256);
-                EXPECT_EQ(NearestEntryFor(image, colour, hint), expected)
-                    << "round " << round << " hint " << int{hint} << " red " << int{colour.red};
-                EXPECT_EQ(NearestEntryFor(image, colour, hint), expected) << "asked again";
-            }
+        for (const RgbBytes colour : colours) {
+            const int expected =
+                NearestPaletteIndex(colour.red, colour.green, colour.blue, table(), 256);
+            EXPECT_EQ(NearestEntryFor(image, colour), expected)
+                << "round " << round << " red " << int{colour.red};
+            EXPECT_EQ(NearestEntryFor(image, colour), expected) << "asked again";
         }
         // The colours asked for now sit nearer other entries.
         rig.SetPalette(variable, 200, 255, 255, 255);
