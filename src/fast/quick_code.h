@@ -127,16 +127,16 @@ enum Comparison : uint8_t { kEq, kNe, kLt, kLe, kGt, kGe };
 // image operand holds the same image: the weak reference to it keeps the
 // image's control block alive, so no later image can share its owner.
 // `bottomRow` is null for every image whose rows are not used directly
-// (depths other than 8 and 24 bits, no pixels, rows that would not all fit
-// the block); `pixelBytes` is 1 or 3.
+// (depths other than 1, 8 and 24 bits, no pixels, rows that would not all fit
+// the block).
 struct PixelView {
     std::weak_ptr<Image> owner;
     uint8_t* bottomRow = nullptr;
     uint32_t width = 0;
     uint32_t height = 0;
     uint32_t stride = 0;
-    uint32_t pixelBytes = 0;
-    // An 8-bit image's colour table and how many of its entries lie in the block.
+    uint32_t bitCount = 0;
+    // A 1- or 8-bit image's colour table and how many of its entries lie in the block.
     const uint8_t* palette = nullptr;
     uint32_t paletteEntries = 0;
 };

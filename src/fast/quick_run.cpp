@@ -24,8 +24,8 @@ namespace {
 
 enum Form { kF, kB };
 
-// Looks at the image `holder` holds: its 8- or 24-bit rows when they can be
-// used directly, every one of them inside the block.
+// Looks at the image `holder` holds: its 1-, 8- or 24-bit rows when they can
+// be used directly, every one of them inside the block.
 [[gnu::noinline]] void LookAt(PixelView& view, const std::shared_ptr<Image>& holder) {
     view = PixelView{};
     view.owner = holder;
@@ -34,19 +34,18 @@ enum Form { kF, kB };
     const uint16_t bits = image->BitCount();
     const int32_t width = image->Width();
     const int32_t height = image->Height();
-    if ((bits != 8 && bits != 24) || width <= 0 || height <= 0) return;
-    const uint32_t pixelBytes = bits / 8;
+    if ((bits != 1 && bits != 8 && bits != 24) || width <= 0 || height <= 0) return;
+    const uint64_t rowBytes = (uint64_t{static_cast<uint32_t>(width)} * bits + 7) / 8;
     const uint64_t rows = uint64_t{image->RowStride} * static_cast<uint64_t>(height);
-    if (pixelBytes * uint64_t{static_cast<uint32_t>(width)} > image->RowStride ||
-        image->pixelsOffset > image->block.size() ||
+    if (rowBytes > image->RowStride || image->pixelsOffset > image->block.size() ||
         rows > image->block.size() - image->pixelsOffset)
         return;
     view.bottomRow = image->block.data() + image->pixelsOffset;
     view.width = static_cast<uint32_t>(width);
     view.height = static_cast<uint32_t>(height);
     view.stride = image->RowStride;
-    view.pixelBytes = pixelBytes;
-    if (pixelBytes == 1 && image->block.size() > Image::kPaletteOffset) {
+    view.bitCount = bits;
+    if (bits != 24 && image->block.size() > Image::kPaletteOffset) {
         view.palette = image->block.data() + Image::kPaletteOffset;
         view.paletteEntries = static_cast<uint32_t>(
             std::min<size_t>(256, (image->block.size() - Image::kPaletteOffset) / 4));
@@ -122,58 +121,77 @@ int32_t Coordinate(Machine& m, const Operand& o, uint8_t load) {
     return view;
 }
 
-// Pixel (x, y) of the view when it has `pixelBytes` bytes, or null where
-// the pixel access functions decide (other depths, coordinates outside the
-// image).
-[[gnu::always_inline]] inline uint8_t* PixelIn(const PixelView& view, uint32_t pixelBytes,
-                                               int32_t x, int32_t y, uint32_t& storedRow) {
-    if (view.pixelBytes != pixelBytes || static_cast<uint32_t>(x) >= view.width ||
+// The byte of pixel (x, y) of the view when its depth is `bits`, or null
+// where the pixel access functions decide (other depths, coordinates outside
+// the image).
+[[gnu::always_inline]] inline uint8_t* PixelIn(const PixelView& view, uint32_t bits, int32_t x,
+                                               int32_t y, uint32_t& storedRow) {
+    if (view.bitCount != bits || static_cast<uint32_t>(x) >= view.width ||
         static_cast<uint32_t>(y) >= view.height)
         return nullptr;
     storedRow = view.height - 1 - static_cast<uint32_t>(y);
-    return view.bottomRow + storedRow * size_t{view.stride} + pixelBytes * static_cast<size_t>(x);
+    const size_t column = static_cast<uint32_t>(x);
+    const size_t inRow = bits == 24 ? 3 * column : bits == 8 ? column : column / 8;
+    return view.bottomRow + storedRow * size_t{view.stride} + inRow;
 }
 
-// What GetPixel leaves in its temporary: a 24-bit pixel's colour, or the
-// colour-table entry an 8-bit pixel names (black past the block).
+// Whether bit 0 of a 1-bit image is black (colour-table entry 0 all zero).
+[[gnu::always_inline]] inline bool ZeroBitIsBlackIn(const PixelView& view) {
+    if (view.paletteEntries == 0) return true;
+    return (view.palette[0] | view.palette[1] | view.palette[2] | view.palette[3]) == 0;
+}
+
+// What GetPixel leaves in its temporary: a 24-bit pixel's colour, the
+// colour-table entry an 8-bit pixel names (black past the block), a 1-bit
+// pixel's black or white.
 [[gnu::always_inline]] inline void GetPixel(Item* out, PixelView& view, const Item* image,
                                             int32_t x, int32_t y) {
     uint32_t storedRow = 0;
     const PixelView& rows = ViewOf(view, image->image);
-    if (const uint8_t* p = PixelIn(rows, 3, x, y, storedRow))
+    if (const uint8_t* p = PixelIn(rows, 24, x, y, storedRow))
         return StoreRgbResult(*out, ReadBgr(p));
-    if (const uint8_t* p = PixelIn(rows, 1, x, y, storedRow)) {
+    if (const uint8_t* p = PixelIn(rows, 8, x, y, storedRow)) {
         const uint32_t entry = *p;
         return StoreRgbResult(
             *out, entry < rows.paletteEntries ? ReadBgr(rows.palette + 4 * entry) : RgbBytes{});
     }
+    if (const uint8_t* p = PixelIn(rows, 1, x, y, storedRow))
+        return StoreRgbResult(
+            *out, ColourOfBit(ReadBit(p, static_cast<uint32_t>(x)), ZeroBitIsBlackIn(rows)));
     StoreRgbResult(*out, PixelColourAt(image->image.get(), x, y));
 }
 
-// SetPixel: a 24-bit pixel takes the colour, an 8-bit one its nearest entry.
+// SetPixel: a 24-bit pixel takes the colour, an 8-bit one its nearest entry,
+// a 1-bit one black or white by the red byte.
 [[gnu::always_inline]] inline void SetPixel(PixelView& view, const Item* image, int32_t x,
                                             int32_t y, RgbBytes colour) {
     uint32_t storedRow = 0;
     const PixelView& rows = ViewOf(view, image->image);
-    if (uint8_t* p = PixelIn(rows, 3, x, y, storedRow)) {
+    if (uint8_t* p = PixelIn(rows, 24, x, y, storedRow)) {
         image->image->MarkRowChanged(storedRow);
         WriteBgr(p, colour);
-    } else if (uint8_t* p = PixelIn(rows, 1, x, y, storedRow)) {
+    } else if (uint8_t* p = PixelIn(rows, 8, x, y, storedRow)) {
         const auto entry = static_cast<uint8_t>(NearestEntryFor(*image->image, colour));
         image->image->MarkRowChanged(storedRow);
         *p = entry;
+    } else if (uint8_t* p = PixelIn(rows, 1, x, y, storedRow)) {
+        image->image->MarkRowChanged(storedRow);
+        WriteBit(p, static_cast<uint32_t>(x), BitOfColour(colour, ZeroBitIsBlackIn(rows)));
     } else {
         PutPixelColourAt(image->image.get(), x, y, colour);
     }
 }
 
-// GetPixelVal: an 8-bit pixel's byte, a 24-bit pixel's packed colour.
+// GetPixelVal: a 1-bit pixel's bit, an 8-bit pixel's byte, a 24-bit pixel's
+// packed colour.
 [[gnu::always_inline]] inline uint32_t GetPixelValue(PixelView& view, const Item* image, int32_t x,
                                                      int32_t y) {
     uint32_t storedRow = 0;
     const PixelView& rows = ViewOf(view, image->image);
-    if (const uint8_t* p = PixelIn(rows, 1, x, y, storedRow)) return *p;
-    if (const uint8_t* p = PixelIn(rows, 3, x, y, storedRow)) return PackedColour(ReadBgr(p));
+    if (const uint8_t* p = PixelIn(rows, 8, x, y, storedRow)) return *p;
+    if (const uint8_t* p = PixelIn(rows, 24, x, y, storedRow)) return PackedColour(ReadBgr(p));
+    if (const uint8_t* p = PixelIn(rows, 1, x, y, storedRow))
+        return ReadBit(p, static_cast<uint32_t>(x));
     return PixelValueAt(image->image.get(), x, y);
 }
 
@@ -181,12 +199,15 @@ int32_t Coordinate(Machine& m, const Operand& o, uint8_t load) {
                                                  int32_t y, uint32_t value) {
     uint32_t storedRow = 0;
     const PixelView& rows = ViewOf(view, image->image);
-    if (uint8_t* p = PixelIn(rows, 1, x, y, storedRow)) {
+    if (uint8_t* p = PixelIn(rows, 8, x, y, storedRow)) {
         image->image->MarkRowChanged(storedRow);
         *p = static_cast<uint8_t>(value);
-    } else if (uint8_t* p = PixelIn(rows, 3, x, y, storedRow)) {
+    } else if (uint8_t* p = PixelIn(rows, 24, x, y, storedRow)) {
         image->image->MarkRowChanged(storedRow);
         WriteBgr(p, ColourOfPacked(value));
+    } else if (uint8_t* p = PixelIn(rows, 1, x, y, storedRow)) {
+        image->image->MarkRowChanged(storedRow);
+        WriteBit(p, static_cast<uint32_t>(x), value);
     } else {
         PutPixelValueAt(image->image.get(), x, y, value);
     }

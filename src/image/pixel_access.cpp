@@ -79,8 +79,9 @@ Rgb ReadSlot(const Image& image, int64_t index) {
     return ReadBgr(&image.block[*slot]);
 }
 
-// 1-bit images are black and white: bit 0 is black when colour-table entry 0
-// (all four bytes) is zero, white otherwise.
+}  // namespace
+
+// Entry 0, all four bytes; a table outside the block counts as zero.
 bool ZeroBitIsBlack(const Image& image) {
     const auto slot = PaletteSlot(image, 0);
     if (!slot) return true;
@@ -88,12 +89,14 @@ bool ZeroBitIsBlack(const Image& image) {
     return (entry[0] | entry[1] | entry[2] | entry[3]) == 0;
 }
 
+namespace {
+
 // The stored value: the bit, the nibble, the byte, or red + 256 green + 65536 blue.
 uint32_t ReadRaw(const Image& image, PixelSpot spot) {
     const uint8_t* p = &image.block[spot.offset];
     switch (image.BitCount()) {
         case 1:
-            return (*p >> (7 - spot.column % 8)) & 1;
+            return ReadBit(p, spot.column);
         case 4:
             return spot.column % 2 == 0 ? *p >> 4 : *p & 0x0F;
         case 8:
@@ -107,11 +110,9 @@ void WriteRaw(Image& image, PixelSpot spot, uint32_t value) {
     image.MarkRowChanged(spot.storedRow);
     uint8_t* p = &image.block[spot.offset];
     switch (image.BitCount()) {
-        case 1: {
-            const auto mask = static_cast<uint8_t>(0x80 >> (spot.column % 8));
-            *p = value != 0 ? (*p | mask) : (*p & ~mask);
+        case 1:
+            WriteBit(p, spot.column, value);
             break;
-        }
         case 4:
             *p = spot.column % 2 == 0 ? static_cast<uint8_t>((*p & 0x0F) | ((value & 0x0F) << 4))
                                       : static_cast<uint8_t>((*p & 0xF0) | (value & 0x0F));
@@ -242,7 +243,7 @@ Rgb PixelColour(const Image* source, int32_t x, int32_t y) {
         const uint32_t raw = ReadRaw(image, *spot);
         switch (image.BitCount()) {
             case 1:
-                if ((raw == 1) == ZeroBitIsBlack(image)) colour = {255, 255, 255};
+                colour = ColourOfBit(raw, ZeroBitIsBlack(image));
                 break;
             case 4:
             case 8:
@@ -266,7 +267,7 @@ void PutPixelColour(Image* target, int32_t x, int32_t y, Rgb colour) {
     if (!spot) return;
     switch (image.BitCount()) {
         case 1:
-            WriteRaw(image, *spot, (colour.red != 0) == ZeroBitIsBlack(image) ? 1 : 0);
+            WriteRaw(image, *spot, BitOfColour(colour, ZeroBitIsBlack(image)));
             break;
         case 4:
         case 8:

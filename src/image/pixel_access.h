@@ -42,6 +42,29 @@ inline RgbBytes ColourOfPacked(uint32_t value) {
             static_cast<uint8_t>(value >> 16)};
 }
 
+// 1-bit images: the pixel `column` of a row is bit 7 - column % 8 of byte
+// column / 8 (`p` points at that byte). Bit 0 is black when colour-table entry
+// 0 is all zero (ZeroBitIsBlack), white otherwise; SETPIXEL looks at the red
+// byte alone.
+inline uint32_t ReadBit(const uint8_t* p, uint32_t column) {
+    return (*p >> (7 - column % 8)) & 1;
+}
+
+inline void WriteBit(uint8_t* p, uint32_t column, uint32_t value) {
+    const auto mask = static_cast<uint8_t>(0x80 >> (column % 8));
+    *p = value != 0 ? static_cast<uint8_t>(*p | mask) : static_cast<uint8_t>(*p & ~mask);
+}
+
+inline RgbBytes ColourOfBit(uint32_t bit, bool zeroBitIsBlack) {
+    return (bit == 1) == zeroBitIsBlack ? RgbBytes{255, 255, 255} : RgbBytes{};
+}
+
+inline uint32_t BitOfColour(RgbBytes colour, bool zeroBitIsBlack) {
+    return (colour.red != 0) == zeroBitIsBlack ? 1 : 0;
+}
+
+bool ZeroBitIsBlack(const Image& image);
+
 // The colour SETPIXEL and SETPALETTE take from their colour operand: its first
 // three value bytes, whatever its type (missing bytes read 0).
 RgbBytes ColourOperandBytes(const Item* item);
