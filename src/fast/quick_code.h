@@ -176,6 +176,9 @@ struct Op {
     Operand c{};
     Operand d{};
     Item* out = nullptr;  // the result temporary
+    // Its block: a float result is stored here alone (the Item is a float
+    // and stays one).
+    std::byte* result = nullptr;
     union {
         PixelView* view = nullptr;  // pixel operations
         FunctionMemory* memory;     // remembering function operations
@@ -189,12 +192,24 @@ struct Op {
 // the operations are all made) is kNoOp (null) where the instruction at
 // startPc is left to the plain handlers.
 inline constexpr uint32_t kNoOp = UINT32_MAX;
+// Where a statement of a unit starts (the picture is empty there): its
+// instruction and the operation that does the first of its instructions.
+struct Segment {
+    uint32_t pc = 0;
+    uint32_t op = 0;
+};
+
 struct Unit {
     uint32_t firstOp = kNoOp;
     uint32_t startPc = 0;
     uint32_t endPc = 0;
     uint32_t count = 0;  // endPc - startPc: the instructions a run of it does
     const Op* first = nullptr;
+    // Its statements after the first, in QuickCode::segments: a unit that
+    // does not fit what is left before a dispatch runs up to the last of
+    // them that does.
+    uint32_t segmentsBegin = 0;
+    uint32_t segmentsEnd = 0;
 };
 
 // Where a run can end before an instruction: the instruction, the end of its
@@ -218,6 +233,7 @@ struct QuickCode final : FastCode {
     std::vector<Unit> units;
     std::vector<ExitPoint> exits;
     std::vector<PictureEntry> pictures;
+    std::vector<Segment> segments;
     // Where a run can start: 1 + the operation that does the instruction at
     // each index (after the pushes in front of it), 0 where none can.
     std::array<uint32_t, Machine::kCodeTableSize> entries{};

@@ -210,6 +210,7 @@ private:
     void Open(uint32_t pc) {
         open_ = true;
         producedAt_ = UINT32_MAX;
+        unitSegments_ = static_cast<uint32_t>(q_.segments.size());
         unitStart_ = pc;
         unitFirstOp_ = static_cast<uint32_t>(q_.ops.size());
         picture_.clear();
@@ -237,8 +238,12 @@ private:
         const auto index = static_cast<uint32_t>(q_.ops.size());
         // Runs may start at the instructions where the picture was empty.
         // (An entry straight into an exit would run nothing worth a run.)
-        if (code != kExit)
-            for (const uint32_t entry : pendingEntries_) q_.entries[entry] = index + 1;
+        if (code != kExit) {
+            for (const uint32_t entry : pendingEntries_) {
+                q_.entries[entry] = index + 1;
+                if (entry != unitStart_) q_.segments.push_back({entry, index});
+            }
+        }
         pendingEntries_.clear();
         q_.ops.push_back(op);
         return q_.ops.back();
@@ -246,7 +251,14 @@ private:
 
     void Close(uint32_t endPc) {
         for (const uint32_t exit : unitExits_) q_.exits[exit].unitEnd = endPc;
-        q_.units.push_back({unitFirstOp_, unitStart_, endPc, endPc - unitStart_, nullptr});
+        Unit unit{unitFirstOp_,
+                  unitStart_,
+                  endPc,
+                  endPc - unitStart_,
+                  nullptr,
+                  unitSegments_,
+                  static_cast<uint32_t>(q_.segments.size())};
+        q_.units.push_back(unit);
         unitAt_[unitStart_] = static_cast<uint32_t>(q_.units.size() - 1);
         open_ = false;
     }
@@ -255,6 +267,7 @@ private:
         if (pc == unitStart_) {
             // Nothing of the unit is quick: it is no unit.
             q_.ops.resize(unitFirstOp_);
+            q_.segments.resize(unitSegments_);
             open_ = false;
             return;
         }
@@ -287,14 +300,17 @@ private:
             if (op.code != kJump) op.onward = &q_.units[op.next];
         }
         const void* const* labels = QuickCodeLabels();
-        for (Op& op : q_.ops) op.label = labels[op.code];
+        for (Op& op : q_.ops) {
+            op.label = labels[op.code];
+            if (op.out != nullptr) op.result = op.out->value;
+        }
     }
 
     // The unit starting at `pc`; one without operations where none starts there.
     uint32_t UnitAt(uint32_t pc) {
         const auto at = unitAt_.find(pc);
         if (at != unitAt_.end()) return at->second;
-        q_.units.push_back({kNoOp, pc, pc, 0, nullptr});
+        q_.units.push_back({kNoOp, pc, pc, 0, nullptr, 0, 0});
         unitAt_[pc] = static_cast<uint32_t>(q_.units.size() - 1);
         return unitAt_[pc];
     }
@@ -338,10 +354,14 @@ private:
                                      (loadB == kLoadByte ? 1 : 0));
     }
 
-    // The result temporary of the instruction at `pc`, or null.
-    Item* ResultOf(uint32_t pc) const {
+    // The result temporary of the instruction at `pc`, or null. A float
+    // result goes only where the Item is a float and stays one (temporaries
+    // are made as floats): the operation then writes the value alone.
+    Item* ResultOf(uint32_t pc, TypeCode type = kTypeFloat) const {
         Item* out = m_.CodeTable[pc].item;
-        return HasWordBlock(out) ? out : nullptr;
+        if (!HasWordBlock(out)) return nullptr;
+        if (type == kTypeFloat && (out->typeCode != kTypeFloat || !Keeps(out))) return nullptr;
+        return out;
     }
 
     // The operation just emitted for the instruction at `pc` left its result
@@ -628,7 +648,7 @@ private:
         Op op;
         if (!Number(picture_[at + 1], op.a, op.loadA) || !Number(picture_[at + 2], op.b, op.loadB))
             return 0;
-        Item* out = get ? ResultOf(pc) : nullptr;
+        Item* out = get ? ResultOf(pc, h == FuncGetPixel ? kTypeRgb : kTypeFloat) : nullptr;
         if (get && out == nullptr) return 0;
         const bool floats = op.loadA == kLoadFloat && op.loadB == kLoadFloat;
         uint16_t code = 0;
@@ -674,7 +694,7 @@ private:
         if (image.redirected != 0 || !HoldsImage(image.type)) return 0;
         Op op;
         if (!Number(picture_[at + 1], op.a, op.loadA)) return 0;
-        Item* out = get ? ResultOf(pc) : nullptr;
+        Item* out = get ? ResultOf(pc, kTypeRgb) : nullptr;
         if (get && out == nullptr) return 0;
         if (!get) op.d.slot = SlotOf(picture_[at + 2]);
         op.c.item = image.item;
@@ -701,6 +721,7 @@ private:
     uint32_t producedOp_ = UINT32_MAX;
     uint32_t unitStart_ = 0;
     uint32_t unitFirstOp_ = 0;
+    uint32_t unitSegments_ = 0;
     std::vector<Entry> picture_;
     std::vector<uint32_t> unitExits_;
     std::vector<uint32_t> pendingEntries_;

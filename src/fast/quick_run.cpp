@@ -87,9 +87,9 @@ template <Form form>
     }
 }
 
-[[gnu::always_inline]] inline void StoreFloat(Item* out, double value) {
-    out->typeCode = kTypeFloat;
-    StoreFloatBytes(out->value, static_cast<float>(value));
+// A float result into its Item, already a float.
+[[gnu::always_inline]] inline void StoreFloat(std::byte* result, double value) {
+    StoreFloatBytes(result, static_cast<float>(value));
 }
 
 // The right operand is rounded to single precision, as the operators pop it.
@@ -243,6 +243,17 @@ RgbBytes ColourBytes(const std::byte* bytes) {
             static_cast<uint8_t>(bytes[2])};
 }
 
+// The last statement start of `unit` after its first one that no more than
+// `left` instructions reach; null where none does.
+const Segment* LastFitting(const QuickCode& q, const Unit& unit, uint32_t left) {
+    const Segment* fits = nullptr;
+    for (uint32_t k = unit.segmentsBegin; k < unit.segmentsEnd; ++k) {
+        if (q.segments[k].pc - unit.startPc > left) break;
+        fits = &q.segments[k];
+    }
+    return fits;
+}
+
 // The operand stack as the plain path has it at `exit`.
 void LeaveStack(Machine& m, const QuickCode& q, uint32_t base, const ExitPoint& exit) {
     for (uint32_t k = 0; k < exit.depth; ++k) {
@@ -295,38 +306,59 @@ uint32_t Run(Machine* machine, uint32_t budget, const void* const** labelsOut) {
         DISPATCH(); \
     } while (0)
 
-    // Goes on with unit `u`, or ends the run before it.
-#define ENTER(u)                                            \
-    do {                                                    \
-        const Unit* unit = (u);                             \
-        if (unit->first == nullptr || unit->count > left) { \
-            resume = unit->startPc;                         \
-            m.StackTop = base;                              \
-            goto Leave;                                     \
-        }                                                   \
-        left -= unit->count;                                \
-        op = unit->first;                                   \
-        DISPATCH();                                         \
+    // Where a unit that did not fit stops: the operation whose label was
+    // turned to DoStop, its own label, and the statement it starts.
+    Op* stopOp = nullptr;
+    const void* stopLabel = nullptr;
+    uint32_t stopPc = 0;
+    uint32_t stopUnitEnd = 0;
+
+    // Goes on with unit `u`, or, when it does not fit, with as many of its
+    // statements as do, or ends the run before it.
+#define ENTER(u)                                               \
+    do {                                                       \
+        const Unit* unit = (u);                                \
+        if (unit->first == nullptr) {                          \
+            resume = unit->startPc;                            \
+            m.StackTop = base;                                 \
+            goto Leave;                                        \
+        }                                                      \
+        if (unit->count > left) {                              \
+            const Segment* fits = LastFitting(q, *unit, left); \
+            if (fits == nullptr) {                             \
+                resume = unit->startPc;                        \
+                m.StackTop = base;                             \
+                goto Leave;                                    \
+            }                                                  \
+            stopOp = &q.ops[fits->op];                         \
+            stopLabel = stopOp->label;                         \
+            stopOp->label = &&DoStop;                          \
+            stopPc = fits->pc;                                 \
+            stopUnitEnd = unit->endPc;                         \
+        }                                                      \
+        left -= unit->count;                                   \
+        op = unit->first;                                      \
+        DISPATCH();                                            \
     } while (0)
 
     DISPATCH();
 
-#define TARVIL_ARITHMETIC(name, arithmetic)                                                       \
-    Do##name##FF : StoreFloat(op->out, ArithmeticValue(arithmetic, Read<kF>(op->a),               \
-                                                       static_cast<float>(Read<kF>(op->b))));     \
-    NEXT();                                                                                       \
-    Do##name##FB : StoreFloat(op->out, ArithmeticValue(arithmetic, Read<kF>(op->a),               \
-                                                       static_cast<float>(Read<kB>(op->b))));     \
-    NEXT();                                                                                       \
-    Do##name##BF : StoreFloat(op->out, ArithmeticValue(arithmetic, Read<kB>(op->a),               \
-                                                       static_cast<float>(Read<kF>(op->b))));     \
-    NEXT();                                                                                       \
-    Do##name##BB : StoreFloat(op->out, ArithmeticValue(arithmetic, Read<kB>(op->a),               \
-                                                       static_cast<float>(Read<kB>(op->b))));     \
-    NEXT();                                                                                       \
-    Do##name##Any                                                                                 \
-        : StoreFloat(op->out, ArithmeticValue(arithmetic, ReadAny(m, op->a, op->loadA),           \
-                                              static_cast<float>(ReadAny(m, op->b, op->loadB)))); \
+#define TARVIL_ARITHMETIC(name, arithmetic)                                                        \
+    Do##name##FF : StoreFloat(op->result, ArithmeticValue(arithmetic, Read<kF>(op->a),             \
+                                                          static_cast<float>(Read<kF>(op->b))));   \
+    NEXT();                                                                                        \
+    Do##name##FB : StoreFloat(op->result, ArithmeticValue(arithmetic, Read<kF>(op->a),             \
+                                                          static_cast<float>(Read<kB>(op->b))));   \
+    NEXT();                                                                                        \
+    Do##name##BF : StoreFloat(op->result, ArithmeticValue(arithmetic, Read<kB>(op->a),             \
+                                                          static_cast<float>(Read<kF>(op->b))));   \
+    NEXT();                                                                                        \
+    Do##name##BB : StoreFloat(op->result, ArithmeticValue(arithmetic, Read<kB>(op->a),             \
+                                                          static_cast<float>(Read<kB>(op->b))));   \
+    NEXT();                                                                                        \
+    Do##name##Any : StoreFloat(op->result,                                                         \
+                               ArithmeticValue(arithmetic, ReadAny(m, op->a, op->loadA),           \
+                                               static_cast<float>(ReadAny(m, op->b, op->loadB)))); \
     NEXT();
 
     TARVIL_ARITHMETIC(Add, Arithmetic::kAdd)
@@ -335,31 +367,32 @@ uint32_t Run(Machine* machine, uint32_t budget, const void* const** labelsOut) {
     TARVIL_ARITHMETIC(Div, Arithmetic::kDiv)
 #undef TARVIL_ARITHMETIC
 
-#define TARVIL_COMPARISON(name, comparison)                                                       \
-    Do##name##FF : StoreFloat(op->out, Compare(comparison, Read<kF>(op->a),                       \
-                                               static_cast<float>(Read<kF>(op->b)))               \
-                                           ? 1.0                                                  \
-                                           : 0.0);                                                \
-    NEXT();                                                                                       \
-    Do##name##FB : StoreFloat(op->out, Compare(comparison, Read<kF>(op->a),                       \
-                                               static_cast<float>(Read<kB>(op->b)))               \
-                                           ? 1.0                                                  \
-                                           : 0.0);                                                \
-    NEXT();                                                                                       \
-    Do##name##BF : StoreFloat(op->out, Compare(comparison, Read<kB>(op->a),                       \
-                                               static_cast<float>(Read<kF>(op->b)))               \
-                                           ? 1.0                                                  \
-                                           : 0.0);                                                \
-    NEXT();                                                                                       \
-    Do##name##BB : StoreFloat(op->out, Compare(comparison, Read<kB>(op->a),                       \
-                                               static_cast<float>(Read<kB>(op->b)))               \
-                                           ? 1.0                                                  \
-                                           : 0.0);                                                \
-    NEXT();                                                                                       \
-    Do##name##Any : StoreFloat(op->out, Compare(comparison, ReadAny(m, op->a, op->loadA),         \
-                                                static_cast<float>(ReadAny(m, op->b, op->loadB))) \
-                                            ? 1.0                                                 \
-                                            : 0.0);                                               \
+#define TARVIL_COMPARISON(name, comparison)                                                \
+    Do##name##FF : StoreFloat(op->result, Compare(comparison, Read<kF>(op->a),             \
+                                                  static_cast<float>(Read<kF>(op->b)))     \
+                                              ? 1.0                                        \
+                                              : 0.0);                                      \
+    NEXT();                                                                                \
+    Do##name##FB : StoreFloat(op->result, Compare(comparison, Read<kF>(op->a),             \
+                                                  static_cast<float>(Read<kB>(op->b)))     \
+                                              ? 1.0                                        \
+                                              : 0.0);                                      \
+    NEXT();                                                                                \
+    Do##name##BF : StoreFloat(op->result, Compare(comparison, Read<kB>(op->a),             \
+                                                  static_cast<float>(Read<kF>(op->b)))     \
+                                              ? 1.0                                        \
+                                              : 0.0);                                      \
+    NEXT();                                                                                \
+    Do##name##BB : StoreFloat(op->result, Compare(comparison, Read<kB>(op->a),             \
+                                                  static_cast<float>(Read<kB>(op->b)))     \
+                                              ? 1.0                                        \
+                                              : 0.0);                                      \
+    NEXT();                                                                                \
+    Do##name##Any                                                                          \
+        : StoreFloat(op->result, Compare(comparison, ReadAny(m, op->a, op->loadA),         \
+                                         static_cast<float>(ReadAny(m, op->b, op->loadB))) \
+                                     ? 1.0                                                 \
+                                     : 0.0);                                               \
     NEXT();
 
     TARVIL_COMPARISON(Eq, kEq)
@@ -374,36 +407,36 @@ DoModAny : {
     const uint32_t right = ToUint32(ReadAny(m, op->b, op->loadB));
     // A zero divisor stops the run: the plain handler says so.
     if (right == 0) goto Deoptimise;
-    StoreFloat(op->out, ToUint32(ReadAny(m, op->a, op->loadA)) % right);
+    StoreFloat(op->result, ToUint32(ReadAny(m, op->a, op->loadA)) % right);
     NEXT();
 }
 DoAndAny:
-    StoreFloat(op->out,
+    StoreFloat(op->result,
                ToUint32(ReadAny(m, op->a, op->loadA)) & ToUint32(ReadAny(m, op->b, op->loadB)));
     NEXT();
 DoOrAny:
-    StoreFloat(op->out,
+    StoreFloat(op->result,
                ToUint32(ReadAny(m, op->a, op->loadA)) | ToUint32(ReadAny(m, op->b, op->loadB)));
     NEXT();
 DoXorAny:
-    StoreFloat(op->out,
+    StoreFloat(op->result,
                ToUint32(ReadAny(m, op->a, op->loadA)) ^ ToUint32(ReadAny(m, op->b, op->loadB)));
     NEXT();
 DoNotAny:
-    StoreFloat(op->out, ReadAny(m, op->a, op->loadA) == 0.0 ? 1.0 : 0.0);
+    StoreFloat(op->result, ReadAny(m, op->a, op->loadA) == 0.0 ? 1.0 : 0.0);
     NEXT();
 DoUnaryAny:
-    StoreFloat(op->out, UnaryFunctionValue(static_cast<UnaryFunction>(op->kind),
-                                           ReadAny(m, op->a, op->loadA)));
+    StoreFloat(op->result, UnaryFunctionValue(static_cast<UnaryFunction>(op->kind),
+                                              ReadAny(m, op->a, op->loadA)));
     NEXT();
 DoBinaryFnAny:
-    StoreFloat(op->out,
+    StoreFloat(op->result,
                BinaryFunctionValue(static_cast<BinaryFunction>(op->kind),
                                    ReadAny(m, op->a, op->loadA), ReadAny(m, op->b, op->loadB)));
     NEXT();
 DoUnaryRemembered : {
     const double x = ReadAny(m, op->a, op->loadA);
-    StoreFloat(op->out, Remember(*op->memory, x, 0.0, [op, x] {
+    StoreFloat(op->result, Remember(*op->memory, x, 0.0, [op, x] {
                    return UnaryFunctionValue(static_cast<UnaryFunction>(op->kind), x);
                }));
     NEXT();
@@ -411,14 +444,14 @@ DoUnaryRemembered : {
 DoBinaryFnRemembered : {
     const double a = ReadAny(m, op->a, op->loadA);
     const double b = ReadAny(m, op->b, op->loadB);
-    StoreFloat(op->out, Remember(*op->memory, a, b, [op, a, b] {
+    StoreFloat(op->result, Remember(*op->memory, a, b, [op, a, b] {
                    return BinaryFunctionValue(static_cast<BinaryFunction>(op->kind), a, b);
                }));
     NEXT();
 }
 DoRandAny : {
     const double x = ReadAny(m, op->a, op->loadA);
-    StoreFloat(op->out, RandValue(x, NextRandSample(m.RandState)));
+    StoreFloat(op->result, RandValue(x, NextRandSample(m.RandState)));
     NEXT();
 }
 
@@ -497,12 +530,12 @@ DoSetPixelAny:
              Coordinate(m, op->b, op->loadB), ColourOperandBytes(*op->d.slot));
     NEXT();
 DoGetPixelValFF:
-    StoreFloat(op->out, GetPixelValue(*op->view, op->c.item, ToInt32(ReadFloat(op->a)),
-                                      ToInt32(ReadFloat(op->b))));
+    StoreFloat(op->result, GetPixelValue(*op->view, op->c.item, ToInt32(ReadFloat(op->a)),
+                                         ToInt32(ReadFloat(op->b))));
     NEXT();
 DoGetPixelValAny:
-    StoreFloat(op->out, GetPixelValue(*op->view, op->c.item, Coordinate(m, op->a, op->loadA),
-                                      Coordinate(m, op->b, op->loadB)));
+    StoreFloat(op->result, GetPixelValue(*op->view, op->c.item, Coordinate(m, op->a, op->loadA),
+                                         Coordinate(m, op->b, op->loadB)));
     NEXT();
 DoSetPixelValFF:
     SetPixelValue(*op->view, op->c.item, ToInt32(ReadFloat(op->a)), ToInt32(ReadFloat(op->b)),
@@ -558,6 +591,12 @@ DoForNext : {
     ENTER(op->onward);
 }
 
+DoStop:
+    // The statements of the unit from here on were counted but are not done.
+    left += stopUnitEnd - stopPc;
+    resume = stopPc;
+    m.StackTop = base;
+    goto Leave;
 Deoptimise : {
     // The instructions of the unit from this one on were counted but not done.
     const ExitPoint& exit = q.exits[op->exit];
@@ -572,6 +611,7 @@ DoExit : {
     LeaveStack(m, q, base, exit);
 }
 Leave:
+    if (stopOp != nullptr) stopOp->label = stopLabel;
 #undef ENTER
 #undef NEXT
 #undef DISPATCH
