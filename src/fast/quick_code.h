@@ -71,10 +71,11 @@ enum Load : uint8_t {
     TARVIL_QUICK_BINARY(X, Eq) TARVIL_QUICK_BINARY(X, Ne) TARVIL_QUICK_BINARY(X, Lt)  \
     TARVIL_QUICK_BINARY(X, Le) TARVIL_QUICK_BINARY(X, Gt) TARVIL_QUICK_BINARY(X, Ge)  \
     /* % & | ^ on the operands as unsigned 32-bit integers */                        \
-    X(ModAny) X(AndAny) X(OrAny) X(XorAny)                                            \
+    X(ModAny) X(AndAny) X(OrAny) X(XorAny) X(ModFF)                                   \
     X(NotAny)          /* 1 when a is 0 */                                            \
     X(UnaryAny)        /* SIN ... INT of a: `kind` is the UnaryFunction */            \
     X(BinaryFnAny)     /* POW, MIN, MAX of a and b: `kind` is the BinaryFunction */   \
+    X(MinFF) X(MaxFF)  /* MIN, MAX of two floats */                                   \
     /* the same for the functions that take their time, their last results */       \
     /* remembered in `memory` */                                                     \
     X(UnaryRemembered) X(BinaryFnRemembered)                                          \

@@ -541,6 +541,14 @@ private:
         const size_t at = picture_.size() - count;
         if (!Number(picture_[at], op.a, op.loadA)) return 0;
         if (count == 2 && !Number(picture_[at + 1], op.b, op.loadB)) return 0;
+        // Two floats: the forms that read them straight.
+        if (count == 2 && op.loadA == kLoadFloat && op.loadB == kLoadFloat) {
+            if (code == kModAny) code = kModFF;
+            if (code == kBinaryFnAny && kind == static_cast<uint8_t>(BinaryFunction::kMin))
+                code = kMinFF;
+            if (code == kBinaryFnAny && kind == static_cast<uint8_t>(BinaryFunction::kMax))
+                code = kMaxFF;
+        }
         Op& emitted = Emit(code, pc);
         picture_.resize(at);
         CopyOperands(op, emitted);

@@ -410,6 +410,12 @@ DoModAny : {
     StoreFloat(op->result, ToUint32(ReadAny(m, op->a, op->loadA)) % right);
     NEXT();
 }
+DoModFF : {
+    const uint32_t right = ToUint32(Read<kF>(op->b));
+    if (right == 0) goto Deoptimise;
+    StoreFloat(op->result, ToUint32(Read<kF>(op->a)) % right);
+    NEXT();
+}
 DoAndAny:
     StoreFloat(op->result,
                ToUint32(ReadAny(m, op->a, op->loadA)) & ToUint32(ReadAny(m, op->b, op->loadB)));
@@ -433,6 +439,14 @@ DoBinaryFnAny:
     StoreFloat(op->result,
                BinaryFunctionValue(static_cast<BinaryFunction>(op->kind),
                                    ReadAny(m, op->a, op->loadA), ReadAny(m, op->b, op->loadB)));
+    NEXT();
+DoMinFF:
+    StoreFloat(op->result,
+               BinaryFunctionValue(BinaryFunction::kMin, Read<kF>(op->a), Read<kF>(op->b)));
+    NEXT();
+DoMaxFF:
+    StoreFloat(op->result,
+               BinaryFunctionValue(BinaryFunction::kMax, Read<kF>(op->a), Read<kF>(op->b)));
     NEXT();
 DoUnaryRemembered : {
     const double x = ReadAny(m, op->a, op->loadA);

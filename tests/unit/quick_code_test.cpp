@@ -217,7 +217,7 @@ TEST(QuickCodeTest, UnitsAndOperationsAsListed) {
          Lines({"float h[4]", "float i,v", "For i=0 to 3", "v=i%4", "if(v>1)", "h[v]=h[v]+1",
                 "endif", "Next i"}),
          "[0,6) AssignFloatF AssignFloatF AssignFloatF Jump\n"
-         "[6,14) ModAny CompareJumpFF\n"
+         "[6,14) ModFF CompareJumpFF\n"
          "[14,22) IndexF AddAny IndexF AssignToElement Jump\n"  // on to ENDIF, a jump target
          "[22,28) ForNext\n"},
         {"a NEXT over a colour member writes a float into it: reads of it stay plain",
