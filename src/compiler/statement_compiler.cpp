@@ -124,21 +124,22 @@ void CompileDeclaration(Machine& machine, TypeCode typeCode, std::string_view na
             return;
         }
         const uint32_t size = GetDefVarSize(machine, typeCode);
+        if (count == 1) {
+            if (!CreateCompilerItem(machine, machine.VariableTable, typeCode, nullptr, size, name))
+                return;
+            continue;
+        }
         std::vector<Item*> elements;
-        if (count > 1) elements.reserve(static_cast<size_t>(count));
-        for (long i = 0; i < count; ++i) {
-            Item* element =
-                CreateCompilerItem(machine, machine.VariableTable, typeCode, nullptr, size, name);
-            if (element == nullptr) return;
-            if (count > 1) elements.push_back(element);
+        if (!CreateItems(machine.VariableTable, typeCode, size, name, static_cast<size_t>(count),
+                         elements)) {
+            PushStop(machine, "Memoria insufficiente");
+            return;
         }
-        if (count > 1) {
-            // The newest element is element 0: a walk from it meets the older ones.
-            std::reverse(elements.begin(), elements.end());
-            machine.Arrays.byFirstElement[elements.front()] =
-                static_cast<uint32_t>(machine.Arrays.elements.size());
-            machine.Arrays.elements.push_back(std::move(elements));
-        }
+        // The newest element is element 0: a walk from it meets the older ones.
+        std::reverse(elements.begin(), elements.end());
+        machine.Arrays.byFirstElement[elements.front()] =
+            static_cast<uint32_t>(machine.Arrays.elements.size());
+        machine.Arrays.elements.push_back(std::move(elements));
     }
 }
 

@@ -15,16 +15,22 @@ Item::~Item() {
     while (next) next = std::move(next->next);
 }
 
-Item* CreateItem(ItemList& list, TypeCode typeCode, const void* source, uint32_t size,
-                 std::optional<std::string_view> name) {
+namespace {
+
+// A new Item, not yet in any list; null when memory runs out.
+std::unique_ptr<Item> MakeItem(TypeCode typeCode, const void* source, uint32_t size,
+                               std::optional<std::string_view> name) {
     std::unique_ptr<Item> item;
     try {
-        if (list.count >= list.limit) throw std::bad_alloc();
         item = std::make_unique<Item>();
         if (size != 0) {
-            item->ownedValue = std::make_unique<std::byte[]>(size);  // zero-filled
-            if (source != nullptr) std::memcpy(item->ownedValue.get(), source, size);
-            item->value = item->ownedValue.get();
+            if (size <= sizeof item->smallValue) {
+                item->value = item->smallValue;
+            } else {
+                item->ownedValue = std::make_unique<std::byte[]>(size);  // zero-filled
+                item->value = item->ownedValue.get();
+            }
+            if (source != nullptr) std::memcpy(item->value, source, size);
             item->size = size;
         }
         if (name) item->name.emplace(*name);
@@ -32,6 +38,23 @@ Item* CreateItem(ItemList& list, TypeCode typeCode, const void* source, uint32_t
         return nullptr;
     }
     item->typeCode = typeCode;
+    return item;
+}
+
+Item* Link(ItemList& list, std::unique_ptr<Item> item) {
+    item->next = std::move(list.head);
+    list.head = std::move(item);
+    ++list.count;
+    return list.head.get();
+}
+
+}  // namespace
+
+Item* CreateItem(ItemList& list, TypeCode typeCode, const void* source, uint32_t size,
+                 std::optional<std::string_view> name) {
+    if (list.count >= list.limit) return nullptr;
+    std::unique_ptr<Item> item = MakeItem(typeCode, source, size, name);
+    if (item == nullptr) return nullptr;
     if (item->name) {
         try {
             list.byName[*item->name].push_back(item.get());
@@ -39,10 +62,26 @@ Item* CreateItem(ItemList& list, TypeCode typeCode, const void* source, uint32_t
             return nullptr;
         }
     }
-    item->next = std::move(list.head);
-    list.head = std::move(item);
-    ++list.count;
-    return list.head.get();
+    return Link(list, std::move(item));
+}
+
+bool CreateItems(ItemList& list, TypeCode typeCode, uint32_t size, std::string_view name,
+                 size_t count, std::vector<Item*>& made) {
+    try {
+        made.reserve(made.size() + count);
+        std::vector<Item*>& named = list.byName[std::string(name)];
+        named.reserve(named.size() + count);
+        for (size_t k = 0; k < count; ++k) {
+            if (list.count >= list.limit) return false;
+            std::unique_ptr<Item> item = MakeItem(typeCode, nullptr, size, name);
+            if (item == nullptr) return false;
+            named.push_back(item.get());
+            made.push_back(Link(list, std::move(item)));
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
 }
 
 namespace {

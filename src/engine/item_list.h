@@ -28,10 +28,13 @@ struct Item {
     Item& operator=(const Item&) = delete;
     ~Item();  // unlinks the rest of the chain iteratively: long lists never recurse
 
-    // Value block: `size` bytes at `value`, zero-filled when created.
+    // Value block: `size` bytes at `value`, zero-filled when created. A block
+    // of up to 8 bytes (a float, a colour) lies in the Item itself; an Item
+    // never moves, so `value` stays put.
     std::byte* value = nullptr;
     uint32_t size = 0;
-    std::unique_ptr<std::byte[]> ownedValue;  // null for members and for blocks of size 0
+    std::unique_ptr<std::byte[]> ownedValue;  // larger blocks; null for members
+    alignas(8) std::byte smallValue[8]{};
 
     // Image held by a DEVCON variable (TypeCode 4) or a temporary (TypeCode 13).
     // Shared by every variable it was assigned to; released with its last holder.
@@ -79,6 +82,13 @@ struct ItemList {
 // once, as the message that ended it.
 Item* CreateItem(ItemList& list, TypeCode typeCode, const void* source, uint32_t size,
                  std::optional<std::string_view> name);
+
+// `count` zero-filled Items of one name, TypeCode and size at the front of
+// `list`, as as many CreateItem calls would make them (the last one made in
+// front), each appended to `made`; the name is looked up in the index once.
+// False when memory runs out; the Items made until then stay in the list.
+bool CreateItems(ItemList& list, TypeCode typeCode, uint32_t size, std::string_view name,
+                 size_t count, std::vector<Item*>& made);
 
 // First Item (from the front) whose name equals `name` exactly and, unless
 // typeCode is 0, whose TypeCode equals typeCode.

@@ -47,6 +47,7 @@ union Operand {
     std::byte* bytes;
     Item* const* slot;
     Item* item;
+    const std::vector<Item*>* elements;  // IndexArray's array
 };
 
 // How a numeric operand is read in the operations of any kind ("any" forms).
@@ -59,9 +60,11 @@ enum Load : uint8_t {
 };
 
 // The operations. Binary ones come in forms by their operands' loads: both
-// floats (FF), float and byte (FB), byte and float (BF), two bytes (BB), or
-// any loads (Any: `loadA` and `loadB` say which).
-#define TARVIL_QUICK_BINARY(X, name) X(name##FF) X(name##FB) X(name##BF) X(name##BB) X(name##Any)
+// floats (FF), float and byte (FB), byte and float (BF), two bytes (BB), a
+// float array element and a float (EF), a float and an element (FE), or any
+// loads (Any: `loadA` and `loadB` say which).
+#define TARVIL_QUICK_BINARY(X, name) \
+    X(name##FF) X(name##FB) X(name##BF) X(name##BB) X(name##EF) X(name##FE) X(name##Any)
 
 // clang-format off
 #define TARVIL_QUICK_OPS(X)                                                            \
@@ -93,14 +96,14 @@ enum Load : uint8_t {
     X(AssignFromElement) /* a float from a float array element (slot a) */            \
     X(AssignAny)       /* any pair that has a rule: a and b are slots */              \
     /* IndexArray of array `out`: `target` is the instruction it redirects, */       \
-    /* `next` the array's entry in the ArrayTable */                                 \
+    /* c its elements */                                                             \
     X(IndexF) X(IndexAny)                                                             \
     /* pixels: c is the image Item, a and b the coordinates (FF: floats), */         \
     /* `view` what is known of its rows */                                           \
     X(GetPixelFF) X(GetPixelAny)       /* colour into `out` */                        \
     X(SetPixelFF) X(SetPixelAny)       /* colour from d (a slot) */                   \
     X(GetPixelValFF) X(GetPixelValAny) /* stored value into `out` */                  \
-    X(SetPixelValFF) X(SetPixelValAny) /* stored value from d (a slot) */             \
+    X(SetPixelValFF) X(SetPixelValAny) /* stored value from d, read as `kind` says */ \
     X(GetPaletteAny)   /* entry a of image c into `out` */                            \
     X(SetPaletteAny)   /* entry a of image c from d (a slot) */                       \
     /* jumps: to the unit `taken` or on to `onward`; conditional ones jump */        \

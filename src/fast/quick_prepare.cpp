@@ -346,10 +346,12 @@ private:
         return true;
     }
 
-    // The form among FF, FB, BF, BB and Any for two loads.
+    // The form among FF, FB, BF, BB, EF, FE and Any for two loads.
     static uint16_t FormFor(uint16_t ff, uint8_t loadA, uint8_t loadB) {
         const auto simple = [](uint8_t load) { return load == kLoadFloat || load == kLoadByte; };
-        if (!simple(loadA) || !simple(loadB)) return ff + 4;
+        if (loadA == kLoadElement && loadB == kLoadFloat) return ff + (kAddEF - kAddFF);
+        if (loadA == kLoadFloat && loadB == kLoadElement) return ff + (kAddFE - kAddFF);
+        if (!simple(loadA) || !simple(loadB)) return ff + (kAddAny - kAddFF);
         return static_cast<uint16_t>(ff + (loadA == kLoadByte ? 2 : 0) +
                                      (loadB == kLoadByte ? 1 : 0));
     }
@@ -449,6 +451,7 @@ private:
         op.out = in.item;
         op.target = pc + 1;
         op.next = in.number;
+        op.c.elements = &m_.Arrays.elements[in.number - 1];
         return 1;
     }
 
@@ -666,18 +669,19 @@ private:
             code = floats ? kGetPixelValFF : kGetPixelValAny;
         } else {
             const Entry& value = picture_[at + 3];
-            if (h == StmtSetPixelVal && !IsNumber(value.type)) return 0;
-            const bool plain = value.redirected == 0 && HasWordBlock(value.item);
-            const bool fast = floats && plain && (h == StmtSetPixel || value.type == kTypeFloat);
             if (h == StmtSetPixel) {
-                code = fast ? kSetPixelFF : kSetPixelAny;
+                // The colour: its bytes straight, or any Item through its slot.
+                const bool plain = value.redirected == 0 && HasWordBlock(value.item);
+                code = floats && plain ? kSetPixelFF : kSetPixelAny;
+                if (code == kSetPixelFF) {
+                    op.d.bytes = value.item->value;
+                } else {
+                    op.d.slot = SlotOf(value);
+                }
             } else {
-                code = fast ? kSetPixelValFF : kSetPixelValAny;
-            }
-            if (fast) {
-                op.d.bytes = value.item->value;
-            } else {
-                op.d.slot = SlotOf(value);
+                // The stored value: a number read the way its load (`kind`) says.
+                if (!Number(value, op.d, op.kind)) return 0;
+                code = floats ? kSetPixelValFF : kSetPixelValAny;
             }
         }
         op.c.item = image.item;
@@ -686,6 +690,7 @@ private:
         CopyOperands(op, emitted);
         emitted.c = op.c;
         emitted.d = op.d;
+        emitted.kind = op.kind;
         emitted.out = out;
         emitted.view = &q_.views.emplace_back();
         if (get) Produce(pc, out, h == FuncGetPixel ? kTypeRgb : kTypeFloat);

@@ -22,7 +22,7 @@ namespace tarvil::quick {
 
 namespace {
 
-enum Form { kF, kB };
+enum Form { kF, kB, kE };
 
 // Looks at the image `holder` holds: its 1-, 8- or 24-bit rows when they can
 // be used directly, every one of them inside the block.
@@ -61,6 +61,8 @@ template <Form form>
 [[gnu::always_inline]] inline double Read(const Operand& o) {
     if constexpr (form == kF) {
         return LoadFloatBytes(o.bytes);
+    } else if constexpr (form == kE) {
+        return LoadFloatBytes((*o.slot)->value);
     } else {
         return static_cast<uint8_t>(*o.bytes);
     }
@@ -356,6 +358,12 @@ uint32_t Run(Machine* machine, uint32_t budget, const void* const** labelsOut) {
     Do##name##BB : StoreFloat(op->result, ArithmeticValue(arithmetic, Read<kB>(op->a),             \
                                                           static_cast<float>(Read<kB>(op->b))));   \
     NEXT();                                                                                        \
+    Do##name##EF : StoreFloat(op->result, ArithmeticValue(arithmetic, Read<kE>(op->a),             \
+                                                          static_cast<float>(Read<kF>(op->b))));   \
+    NEXT();                                                                                        \
+    Do##name##FE : StoreFloat(op->result, ArithmeticValue(arithmetic, Read<kF>(op->a),             \
+                                                          static_cast<float>(Read<kE>(op->b))));   \
+    NEXT();                                                                                        \
     Do##name##Any : StoreFloat(op->result,                                                         \
                                ArithmeticValue(arithmetic, ReadAny(m, op->a, op->loadA),           \
                                                static_cast<float>(ReadAny(m, op->b, op->loadB)))); \
@@ -385,6 +393,16 @@ uint32_t Run(Machine* machine, uint32_t budget, const void* const** labelsOut) {
     NEXT();                                                                                \
     Do##name##BB : StoreFloat(op->result, Compare(comparison, Read<kB>(op->a),             \
                                                   static_cast<float>(Read<kB>(op->b)))     \
+                                              ? 1.0                                        \
+                                              : 0.0);                                      \
+    NEXT();                                                                                \
+    Do##name##EF : StoreFloat(op->result, Compare(comparison, Read<kE>(op->a),             \
+                                                  static_cast<float>(Read<kF>(op->b)))     \
+                                              ? 1.0                                        \
+                                              : 0.0);                                      \
+    NEXT();                                                                                \
+    Do##name##FE : StoreFloat(op->result, Compare(comparison, Read<kF>(op->a),             \
+                                                  static_cast<float>(Read<kE>(op->b)))     \
                                               ? 1.0                                        \
                                               : 0.0);                                      \
     NEXT();                                                                                \
@@ -522,7 +540,7 @@ DoIndexAny : {
     // last element, which the plain handler does.
     const auto steps = static_cast<uint32_t>(
         ToInt32(op->code == kIndexF ? Read<kF>(op->a) : ReadAny(m, op->a, op->loadA)));
-    const std::vector<Item*>& elements = m.Arrays.elements[op->next - 1];
+    const std::vector<Item*>& elements = *op->c.elements;
     if (steps >= elements.size()) goto Deoptimise;
     m.CodeTable[op->target].item = elements[steps];
     NEXT();
@@ -553,10 +571,10 @@ DoGetPixelValAny:
     NEXT();
 DoSetPixelValFF:
     SetPixelValue(*op->view, op->c.item, ToInt32(ReadFloat(op->a)), ToInt32(ReadFloat(op->b)),
-                  static_cast<uint32_t>(ToInt32(ReadFloat(op->d))));
+                  static_cast<uint32_t>(ToInt32(ReadAny(m, op->d, op->kind))));
     NEXT();
 DoSetPixelValAny : {
-    const auto value = static_cast<uint32_t>(ToInt32(ItemNumber(m, **op->d.slot)));
+    const auto value = static_cast<uint32_t>(ToInt32(ReadAny(m, op->d, op->kind)));
     SetPixelValue(*op->view, op->c.item, Coordinate(m, op->a, op->loadA),
                   Coordinate(m, op->b, op->loadB), value);
     NEXT();

@@ -218,7 +218,7 @@ TEST(QuickCodeTest, UnitsAndOperationsAsListed) {
                 "endif", "Next i"}),
          "[0,6) AssignFloatF AssignFloatF AssignFloatF Jump\n"
          "[6,14) ModFF CompareJumpFF\n"
-         "[14,22) IndexF AddAny IndexF AssignToElement Jump\n"  // on to ENDIF, a jump target
+         "[14,22) IndexF AddEF IndexF AssignToElement Jump\n"  // on to ENDIF, a jump target
          "[22,28) ForNext\n"},
         {"a NEXT over a colour member writes a float into it: reads of it stay plain",
          Lines({"RGB c", "float s", "For c.Red=1 to 3", "s=s+c.Red", "Next c.Red"}),
