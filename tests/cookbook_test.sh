@@ -55,6 +55,23 @@ done
 tail -n 4 "$cases_dir/convert_to_png.expected" | diff -u - photos/check.out ||
     fail "convert_to_png: the folder's PNGs differ from their BMPs"
 
+# convert_folder_to_png on a folder: FILEFIND finds every BMP, each gets
+# NAME.bmp.png beside it, a PNG file with the BMP's pixels, and nothing else
+# is written.
+mkdir folder && cp bw1.bmp pal4.bmp pal8.bmp grad24.bmp folder/
+"$tarvil" --batch "$examples/convert_folder_to_png.bas" 'folder/*.bmp' > folder.out ||
+    fail "convert_folder_to_png: the run failed"
+[ "$(cat folder.out)" = "Converted 4 images" ] || fail "convert_folder_to_png printed: $(cat folder.out)"
+[ "$(find folder -type f | wc -l)" -eq 8 ] || fail "convert_folder_to_png: not one PNG for every BMP"
+for png in folder/*.bmp.png; do
+    [ "$(head -c 8 "$png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
+        fail "convert_folder_to_png: $png is not a PNG file"
+done
+"$tarvil" --batch "$cases_dir/convert_folder_to_png.check.bas" > folder_check.out ||
+    fail "convert_folder_to_png: the check failed"
+sed 's|^\([a-z0-9]*\)\.png|folder/\1.bmp.png|' <(tail -n 4 "$cases_dir/convert_to_png.expected") |
+    diff -u - folder_check.out || fail "convert_folder_to_png: the PNGs differ from their BMPs"
+
 # The sample maker and the template copy have a test of their own.
 for script in "$examples"/*.bas; do
     example=$(basename "$script" .bas)

@@ -356,8 +356,11 @@ bool CompileSubExpression(Machine& machine, std::string& text, size_t& cursor) {
                 literal.copy(reinterpret_cast<char*>(constant->value),
                              std::min<size_t>(literal.size(), constant->size - 1));
                 if (!EmitInstruction(machine, PushOperand, constant)) return false;
-                // A string does not complete an operand: a pending operator waits on.
                 cursor = close;
+                // Right after an operator a string is its right operand
+                // (name+".png", name<>""); elsewhere it does not complete an
+                // operand, so a DSPMES list may set one between two values.
+                if (pendingOperator != 0 && !operandCompleted) completed = true;
                 break;
             }
             case '%':

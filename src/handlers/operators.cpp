@@ -1,11 +1,17 @@
 // The expression operators and array element access. Every operator pops R,
-// then L, writes a float into its result temporary and pushes it.
+// then L, writes a float into its result temporary and pushes it; + on two
+// texts writes their join, = and <> compare two texts.
 //
 // Arithmetic rounds R to single precision and combines it with L in double
 // precision; division follows IEEE 754 (x / 0 is an infinity or a NaN, no
 // error). Comparisons round R only and compare exactly, giving 1 or 0. The
 // integer operators work on ToUint32 of each operand.
+#include <algorithm>
+#include <cstring>
+#include <string>
 #include <string_view>
+
+#include "engine/text_encoding.h"
 
 #include "handlers/handlers.h"
 
@@ -25,6 +31,15 @@ Operands PopOperands(Machine& m) {
     return {left, right};
 }
 
+// The same for operands already popped: R is read first.
+Operands NumberOperands(Machine& m, const Item& left, const Item& right) {
+    const auto r = static_cast<float>(ItemNumber(m, right));
+    const double l = ItemNumber(m, left);
+    return {l, r};
+}
+
+constexpr size_t kMaxTextBytes = 254;
+
 struct IntegerOperands {
     uint32_t left;
     uint32_t right;
@@ -42,8 +57,37 @@ void PushTruth(Machine& m, bool truth) {
 
 }  // namespace
 
+namespace {
+
+// Two texts: L followed by R, cut to what a string holds (at most 254
+// bytes, never inside a UTF-8 character); a cut text is marked so that no
+// file operation takes it for a name.
+void PushJoinedText(Machine& m, const Item& left, const Item& right) {
+    Item* result = m.Current().item;
+    if (result == nullptr || result->value == nullptr || result->size == 0) return;
+    std::string joined(ItemText(left));
+    joined += ItemText(right);
+    const size_t limit = std::min<size_t>(kMaxTextBytes, result->size - 1);
+    const size_t count = Utf8CutLength(joined, limit);
+    result->typeCode = kTypeString;
+    result->textCut = left.textCut || right.textCut || count < joined.size();
+    std::memcpy(result->value, joined.data(), count);
+    std::memset(result->value + count, 0, result->size - count);
+    PushItem(m, result);
+}
+
+bool BothTexts(const Item& left, const Item& right) {
+    return left.typeCode == kTypeString && right.typeCode == kTypeString;
+}
+
+}  // namespace
+
+// + joins two texts; any other pair is numbers.
 void OpAdd(Machine& m) {
-    const Operands o = PopOperands(m);
+    const Item* right = PopItem(m);
+    const Item* left = PopItem(m);
+    if (BothTexts(*left, *right)) return PushJoinedText(m, *left, *right);
+    const Operands o = NumberOperands(m, *left, *right);
     PushFloatResult(m, ArithmeticValue(Arithmetic::kAdd, o.left, o.right));
 }
 
@@ -88,13 +132,20 @@ void OpXor(Machine& m) {
     PushFloatResult(m, o.left ^ o.right);
 }
 
+// = and <> compare two texts byte for byte; any other pair as numbers.
 void OpEq(Machine& m) {
-    const Operands o = PopOperands(m);
+    const Item* right = PopItem(m);
+    const Item* left = PopItem(m);
+    if (BothTexts(*left, *right)) return PushTruth(m, ItemText(*left) == ItemText(*right));
+    const Operands o = NumberOperands(m, *left, *right);
     PushTruth(m, o.left == o.right);
 }
 
 void OpNe(Machine& m) {
-    const Operands o = PopOperands(m);
+    const Item* right = PopItem(m);
+    const Item* left = PopItem(m);
+    if (BothTexts(*left, *right)) return PushTruth(m, ItemText(*left) != ItemText(*right));
+    const Operands o = NumberOperands(m, *left, *right);
     PushTruth(m, o.left != o.right);
 }
 

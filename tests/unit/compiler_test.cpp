@@ -288,6 +288,28 @@ TEST(BuiltinStatementTest, DspMesPushesItsCount) {
     EXPECT_FLOAT_EQ(ReadFloat(*c.Operand(1)), 1.0f);
 }
 
+// A string right after an operator is its right operand; elsewhere (a DSPMES
+// list) it stands between values without taking an operator.
+TEST(ExpressionTest, AStringRightAfterAnOperatorIsItsOperand) {
+    const struct {
+        const char* script;
+        std::vector<Handler> handlers;
+    } cases[] = {
+        {"string a,b\r\nb=a+\".png\"", {PushOperand, PushOperand, OpAdd, Assign, StmtReturn}},
+        {"string a\r\nfloat t\r\nt=(a<>\"\")",
+         {PushOperand, PushOperand, OpNe, Assign, StmtReturn}},
+        {"string b\r\nb=\"one\"+\"two\"+\"three\"",
+         {PushOperand, PushOperand, OpAdd, PushOperand, OpAdd, Assign, StmtReturn}},
+        {"float x,y\r\nDspMes(x \"=\" y)",
+         {PushOperand, PushOperand, PushOperand, PushOperand, StmtDspMes, StmtReturn}},
+    };
+    for (const auto& c : cases) {
+        Compiled compiled(c.script);
+        ASSERT_TRUE(compiled.ok) << c.script << ": " << compiled.Message();
+        EXPECT_EQ(compiled.Handlers(), c.handlers) << c.script;
+    }
+}
+
 TEST(VariableTest, DeclarationsArraysAndMembers) {
     testing::FakeHost host;
     Machine m(&host);

@@ -138,6 +138,39 @@ TEST(Operators, NonNumericOperandCountsAsZero) {
     EXPECT_EQ(LastStop(m), "Error: Argument not numeric");
 }
 
+// + joins two texts and = and <> compare them; a join longer than a string
+// holds is cut and marked, so that no file operation takes it for a name; a
+// text with a number, or a text's comparison by order, stays not numeric.
+TEST(Operators, TextsJoinAndCompare) {
+    Machine m;
+    Item* photo = MakeString(m, "a", "photo.bmp");
+    Item* png = MakeString(m, "b", ".png");
+    Item* joined = Call(m, OpAdd, {photo, png});
+    EXPECT_EQ(joined->typeCode, kTypeString);
+    EXPECT_EQ(ItemText(*joined), "photo.bmp.png");
+    EXPECT_FALSE(joined->textCut);
+    m.StackTop = 0;
+    Item* same = MakeString(m, "c", "photo.bmp");
+    EXPECT_EQ(Binary(m, OpEq, photo, same), 1.0f);
+    m.StackTop = 0;
+    EXPECT_EQ(Binary(m, OpNe, photo, same), 0.0f);
+    m.StackTop = 0;
+    EXPECT_EQ(Binary(m, OpEq, photo, png), 0.0f);
+    m.StackTop = 0;
+    const std::string half(200, 'x');
+    Item* longer = MakeString(m, "d", half);
+    Item* cut = Call(m, OpAdd, {longer, longer});
+    EXPECT_EQ(ItemText(*cut).size(), 254u);
+    EXPECT_TRUE(cut->textCut);
+    EXPECT_TRUE(m.StopList.empty());
+    m.StackTop = 0;
+    Call(m, OpAdd, {photo, MakeFloat(m, "n", 1)});
+    EXPECT_EQ(LastStop(m), "Error: Argument not numeric");
+    Machine order;
+    Call(order, OpLt, {MakeString(order, "a", "a"), MakeString(order, "b", "b")});
+    EXPECT_EQ(LastStop(order), "Error: Argument not numeric");
+}
+
 TEST(Operators, MissingOperandDoesNotReadBelowTheStack) {
     Machine m;
     Item* result = Call(m, OpMul, {MakeFloat(m, "r", 2)});
