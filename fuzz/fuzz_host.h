@@ -28,7 +28,7 @@ public:
         : m_eventBudget(eventBudget), m_dispatchBudget(dispatchBudget) {}
     void Attach(Machine& machine) { m_machine = &machine; }
 
-    void ShowMessage(std::string_view, MessageKind) override {}
+    void ShowMessage(std::string_view text, MessageKind) override { messages.emplace_back(text); }
     int UpdateProgress(const char* text, uint16_t percent) override;
     void DispatchPendingMessages() override;
     int ShowDebugDialog(unsigned, std::span<const std::string>) override;
@@ -50,6 +50,9 @@ public:
     void EmptyClipboard() override { m_clipboard.reset(); }
     bool PutClipboardImage(std::span<const uint8_t> packedDib) override;
     void WaitForEvents() override;
+
+    // Every message the run showed (DSPMES, the stop message), in order.
+    std::vector<std::string> messages;
 
 private:
     void CountEvent();

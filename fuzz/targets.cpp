@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/image_record.h"
@@ -308,23 +312,64 @@ void FuzzClipboardBitmap(const uint8_t* data, size_t size) {
     CheckSavesAndReloads(image);
 }
 
-void FuzzScript(const uint8_t* data, size_t size) {
+// What one run of a fuzzed script gave: how it ended, what it showed, the
+// instructions it did, the generator it left and the files it saved.
+struct ScriptRun {
+    RunResult result;
+    std::vector<std::string> messages;
+    uint64_t executed = 0;
+    uint32_t randState = 0;
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
+};
+
+std::vector<std::pair<std::string, std::vector<uint8_t>>> SavedFiles() {
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
+    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        files.emplace_back(entry.path().filename().string(),
+                           std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}));
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+ScriptRun RunFuzzedScript(std::string_view text, bool fast) {
     // What an earlier input saved would make this one's run depend on it.
     EmptyScratchDirectory();
     FuzzHost host;
     Machine machine(&host);
+    machine.FuseInstructions = fast;
     machine.FileSystem = std::make_unique<ScratchFileSystem>();
     machine.VariableTable.limit = kScriptVariableLimit;
     machine.ImageBlockLimit = kScriptImageBlockLimit;
     host.Attach(machine);
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
-    RunScript(machine, text);
+    ScriptRun run;
+    run.result = RunScript(machine, text);
+    run.messages = host.messages;
+    run.executed = machine.ExecutedCount;
+    run.randState = machine.RandState;
+    run.files = SavedFiles();
     Require(!machine.RunInProgress && machine.VariableTable.empty() && machine.StopList.empty() &&
                 machine.LoopList.empty() && machine.BranchList.empty() && machine.StackTop == 0,
             "a run leaves nothing behind");
     // The next run on the same machine starts from scratch.
     const RunResult next = RunScript(machine, "float a\r\na=1+2\r\n");
     Require(next.outcome == RunOutcome::Normal, "a later run starts from scratch");
+    return run;
+}
+
+// Whatever the script: no crash, nothing left behind, and the run with the
+// faster forms of instructions is the run without them.
+void FuzzScript(const uint8_t* data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const ScriptRun fast = RunFuzzedScript(text, true);
+    const ScriptRun plain = RunFuzzedScript(text, false);
+    Require(fast.result.outcome == plain.result.outcome && fast.result.line == plain.result.line,
+            "quick code ends a run as the plain handlers do");
+    Require(fast.messages == plain.messages, "quick code shows what the plain handlers show");
+    Require(fast.executed == plain.executed && fast.randState == plain.randState,
+            "quick code does the instructions the plain handlers do");
+    Require(fast.files == plain.files, "quick code saves what the plain handlers save");
 }
 
 FuzzTarget FindFuzzTarget(std::string_view name) {
