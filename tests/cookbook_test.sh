@@ -67,7 +67,7 @@ for png in folder/*.bmp.png; do
     [ "$(head -c 8 "$png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
         fail "convert_folder_to_png: $png is not a PNG file"
 done
-"$tarvil" --batch "$cases_dir/convert_folder_to_png.check.bas" > folder_check.out ||
+"$tarvil" --batch "$cases_dir/convert_to_png.check.bas" folder/ .bmp.png > folder_check.out ||
     fail "convert_folder_to_png: the check failed"
 sed 's|^\([a-z0-9]*\)\.png|folder/\1.bmp.png|' <(tail -n 4 "$cases_dir/convert_to_png.expected") |
     diff -u - folder_check.out || fail "convert_folder_to_png: the PNGs differ from their BMPs"

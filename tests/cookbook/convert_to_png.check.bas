@@ -1,20 +1,24 @@
 ' Every output loads again with its input's size, depth, colour table and
-' pixel values.
-string   inName[4],outName[4]
+' pixel values. The inputs are DIR + NAME + ".bmp", the outputs DIR + NAME +
+' END; DIR and END are the arguments, "" and ".png" without them.
+string   base[4],dir,outEnd,inName,outName
 DevCon   a,b
 RGB      p,q
 float    k,i,x,y,diff,va,vb
-inName[0]="bw1.bmp"
-inName[1]="pal4.bmp"
-inName[2]="pal8.bmp"
-inName[3]="grad24.bmp"
-outName[0]="bw1.png"
-outName[1]="pal4.png"
-outName[2]="pal8.png"
-outName[3]="grad24.png"
+base[0]="bw1"
+base[1]="pal4"
+base[2]="pal8"
+base[3]="grad24"
+outEnd=".png"
+if(ClNum>2)
+   dir=ClArg[1]
+   outEnd=ClArg[2]
+endif
 For k=0 to 3
-   a=LoadImage(inName[k])
-   b=LoadImage(outName[k])
+   inName=dir+base[k]+".bmp"
+   outName=dir+base[k]+outEnd
+   a=LoadImage(inName)
+   b=LoadImage(outName)
    diff=(a.Width<>b.Width)+(a.Height<>b.Height)+(a.BitCount<>b.BitCount)
    if(a.BitCount<24)
       For i=0 to POW(2,a.BitCount)-1
@@ -30,5 +34,5 @@ For k=0 to 3
          diff=diff+(va<>vb)
       Next x
    Next y
-   DspMes(outName[k],": ",b.Width," x ",b.Height,", ",b.BitCount," bit, ",diff," differences")
+   DspMes(outName,": ",b.Width," x ",b.Height,", ",b.BitCount," bit, ",diff," differences")
 Next k
