@@ -440,7 +440,17 @@ bool CompileSubExpression(Machine& machine, std::string& text, size_t& cursor) {
         if (c != ' ') afterOperand = completed;
         if (Failed(machine)) return false;
         ++cursor;
-        if (cursor >= level.end) return true;
+        if (cursor >= level.end) {
+            // y=a+ would leave a alone, the operator dropped without a word.
+            if (pendingOperator != 0) {
+                std::string shown(1, pendingOperator);
+                if (secondCharacter != 0) shown += secondCharacter;
+                PushStop(machine, Format("[%.4u] Error: Missing operand after '%s'",
+                                         machine.LineNumber, shown.c_str()));
+                return false;
+            }
+            return true;
+        }
     }
 }
 

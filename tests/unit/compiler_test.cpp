@@ -368,6 +368,9 @@ TEST(CompileErrorTest, Messages) {
         {"float x\r\nz=q", "[0002] Error: Var not found 'z'", 2},  // target error shown last
         // An operand directly after an operand, blanks or not.
         {"float x,y\r\ny=x 3", "[0002] Error: Missing operator before '3'", 2},
+        {"float x,y\r\ny=x+", "[0002] Error: Missing operand after '+'", 2},
+        {"float x,y\r\ny=(x*)-1", "[0002] Error: Missing operand after '*'", 2},
+        {"float x,y\r\nif(x<=)", "[0002] Error: Missing operand after '<='", 2},
         {"float y\r\ny=2(3)", "[0002] Error: Missing operator before '(3)'", 2},
         {"float x,y\r\ny=x(1)", "[0002] Error: Missing operator before '(1)'", 2},
         {"float a,b,y\r\ny=(a)(b)", "[0002] Error: Missing operator before '(b)'", 2},
