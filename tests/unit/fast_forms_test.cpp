@@ -56,7 +56,7 @@ TEST(FastFormsTest, StopRequestedWhileEventsAreDispatchedLeavesTheSameLoopState)
 TEST(FastFormsTest, ErrorInTheMiddleOfAPassLeavesTheSameLoopState) {
     ExpectSameRun(Lines({"float i,s,t", "For i=1 to 100", "s=s+i", "if(i=37)", "t=i%0", "endif",
                          "s=s*1.5", "Next i"}));
-    // A non-numeric operand in a fused pattern: the instructions run one by one.
+    // A non-numeric operand: the plain handlers run the instruction and stop the run.
     ExpectSameRun(Lines({"float i,s", "string a", "For i=1 to 10", "s=s+i", "if(i=4)", "s=s+a",
                          "endif", "Next i"}));
     // A run of plain assignments with one that has no rule: nothing of the run
@@ -120,8 +120,8 @@ TEST(FastFormsTest, PixelCallsWithoutAnImageOrWithNonNumbersRunAsBefore) {
                          "For x=0 to 3", "SetPixel(a,x,s,pix)", "Next x"}));
 }
 
-// A pixel loop whose body is all fused runs its passes in its NEXT; stops at
-// the dispatches land in the middle of passes.
+// A pixel loop that runs whole passes inside one call of the faster forms;
+// stops at the dispatches land in the middle of passes.
 std::string PixelLoop(const char* bits, const char* lastLine) {
     return Lines({"DevCon a,b", "RGB pix", "float x,y,k", "string s"}) + "a=CreateImage(64,40," +
            bits + ")\r\nb=CreateImage(64,40," + bits + ")\r\n" +
@@ -140,7 +140,7 @@ TEST(FastFormsTest, PixelLoopsRunInTheirNextAndStopInTheSamePlace) {
             EXPECT_EQ(fused.dispatchedAfter[k], 1025 + 4097 * k);
         ExpectSameRun(script);
         for (int stopAt = 1; stopAt <= 4; ++stopAt) ExpectSameRun(script, stopAt);
-        // A body instruction that the fused handlers leave to the plain ones.
+        // A body instruction that the faster forms leave to the plain handlers.
         ExpectSameRun(PixelLoop(bits, "k=s"));
     }
 }
@@ -157,7 +157,7 @@ std::string TwoPatternedImages(const char* bits) {
 }
 
 // Loops over more pixels than the images hold, so that coordinates fall on
-// both sides of them, with bodies the whole passes take: plain component
+// both sides of them, with bodies of every kind of pixel work: plain component
 // copies, an HBS target, arithmetic, an image read where it is written, an
 // image operand without an image, a float as the colour.
 TEST(FastFormsTest, WholePixelPassesMatchTheInstructionsAtEveryDepth) {
@@ -433,8 +433,8 @@ TEST(FastFormsTest, NearestEntryFollowsTheColourTableAfterSetPalette) {
     EXPECT_EQ(host.scriptMessages, std::vector<std::string>{"012"});
 }
 
-// Loops whose bodies are only target = a op b assignments run whole passes in
-// their NEXT; the count left before a dispatch goes pass by pass as before.
+// Loops whose bodies are only target = a op b assignments; the count left
+// before a dispatch goes pass by pass as before.
 const std::string kArithmeticLoop = Lines({"float i,s,t", "For i=1 to 3000", "s=s+i", "t=s*i",
                                            "t=t/3", "Next i", "DspMes(i,\" \",s,\" \",t)"});
 
@@ -494,9 +494,10 @@ TEST(FastFormsTest, ChainedColourComponentsAreCopiedPairAfterPair) {
                          "SetPixel(img,3,0,t)"}));
 }
 
-// A stop names the line of the instruction it came in, fused or not: errors
-// in instructions next to fused ones and in the bodies of pixel loops, errors
-// right after whole pixel passes, and stops at dispatches inside them.
+// A stop names the line of the instruction it came in, with the faster forms
+// or without: errors in instructions next to faster ones and in the bodies of
+// pixel loops, errors right after whole pixel passes, and stops at dispatches
+// inside them.
 TEST(FastFormsTest, StopsNameTheLineThePlainInstructionsWouldName) {
     const std::string images =
         Lines({"DevCon a,b", "RGB pix", "float x,y,d,k", "string s", "a=CreateImage(64,40,24)",
@@ -509,7 +510,7 @@ TEST(FastFormsTest, StopsNameTheLineThePlainInstructionsWouldName) {
         unsigned firstLine;  // the line named, or the range it lies in
         unsigned lastLine;
     } cases[] = {
-        // A division by zero in the 37th pass, between fused assignments.
+        // A division by zero in the 37th pass, between faster assignments.
         {Lines({"float i,s,t", "For i=1 to 100", "s=s+i", "if(i=37)", "t=i%0", "endif", "s=s*1.5",
                 "Next i"}),
          0, "Error: Division by zero in '%'", 5, 5},
@@ -523,7 +524,7 @@ TEST(FastFormsTest, StopsNameTheLineThePlainInstructionsWouldName) {
              Lines({"pix=GetPixel(a,x,y)", "pix.Red=pix.Green", "SetPixel(b,x,y,pix)", "Next x",
                     "d=d-1", "k=y%d", "Next y"}),
          0, "Error: Division by zero in '%'", 15, 15},
-        // A pixel write the fused instruction leaves to the plain one.
+        // A pixel write the faster forms leave to the plain handler.
         {images + rows + Lines({"pix=GetPixel(a,x,y)", "SetPixel(b,x,s,pix)", "Next x", "Next y"}),
          0, "Error: Argument not numeric", 11, 11},
         // Stops at the first and second dispatch, inside whole pixel passes.
