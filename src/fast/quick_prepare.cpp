@@ -450,7 +450,6 @@ private:
         op.loadA = load;
         op.out = in.item;
         op.target = pc + 1;
-        op.next = in.number;
         op.c.elements = &m_.Arrays.elements[in.number - 1];
         return 1;
     }
@@ -647,6 +646,9 @@ private:
         return 1;
     }
 
+    // The image operand of a pixel or colour-table call: an image variable.
+    static bool IsImageOperand(const Entry& e) { return e.redirected == 0 && HoldsImage(e.type); }
+
     // GetPixel(image, x, y), SetPixel(image, x, y, colour), and the same for
     // stored values, on an image variable or result.
     uint32_t TranslatePixel(uint32_t pc, Handler h) {
@@ -655,7 +657,7 @@ private:
         if (picture_.size() < count) return 0;
         const size_t at = picture_.size() - count;
         const Entry& image = picture_[at];
-        if (image.redirected != 0 || !HoldsImage(image.type)) return 0;
+        if (!IsImageOperand(image)) return 0;
         Op op;
         if (!Number(picture_[at + 1], op.a, op.loadA) || !Number(picture_[at + 2], op.b, op.loadB))
             return 0;
@@ -704,7 +706,7 @@ private:
         if (picture_.size() < count) return 0;
         const size_t at = picture_.size() - count;
         const Entry& image = picture_[at];
-        if (image.redirected != 0 || !HoldsImage(image.type)) return 0;
+        if (!IsImageOperand(image)) return 0;
         Op op;
         if (!Number(picture_[at + 1], op.a, op.loadA)) return 0;
         Item* out = get ? ResultOf(pc, kTypeRgb) : nullptr;

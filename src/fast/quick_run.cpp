@@ -314,6 +314,7 @@ uint32_t Run(Machine* machine, uint32_t budget, const void* const** labelsOut) {
     const void* stopLabel = nullptr;
     uint32_t stopPc = 0;
     uint32_t stopUnitEnd = 0;
+    int32_t index = 0;  // IndexArray's, read by the form of its operand
 
     // Goes on with unit `u`, or, when it does not fit, with as many of its
     // statements as do, or ends the run before it.
@@ -535,11 +536,14 @@ DoAssignAny:
     NEXT();
 
 DoIndexF:
-DoIndexAny : {
+    index = ToInt32(ReadFloat(op->a));
+    goto Index;
+DoIndexAny:
+    index = ToInt32(ReadAny(m, op->a, op->loadA));
+Index : {
     // Elements in the array's table; an index past it walks on from the
     // last element, which the plain handler does.
-    const auto steps = static_cast<uint32_t>(
-        ToInt32(op->code == kIndexF ? Read<kF>(op->a) : ReadAny(m, op->a, op->loadA)));
+    const auto steps = static_cast<uint32_t>(index);
     const std::vector<Item*>& elements = *op->c.elements;
     if (steps >= elements.size()) goto Deoptimise;
     m.CodeTable[op->target].item = elements[steps];
