@@ -111,8 +111,9 @@ for signal in INT TERM HUP; do
     ls -A | grep -q '^\.big' && fail "SIG$signal" "a temporary file was left: $(ls -A)"
 done
 rm -f big.bmp
-# During a long compilation (eight arrays of a million elements): nothing runs.
-for _ in 1 2 3 4 5 6 7 8; do echo 'float a[1048576]'; done > arrays.bas
+# During a long compilation (eight arrays of a million strings, each element an
+# Item with a block of its own): nothing runs.
+for _ in 1 2 3 4 5 6 7 8; do echo 'string a[1048576]'; done > arrays.bas
 echo 'DspMes("ran")' >> arrays.bas
 signal_run arrays.bas 0.2 INT
 check "SIGINT while compiling" 1 "Warning: Program stopped"

@@ -129,17 +129,11 @@ void CompileDeclaration(Machine& machine, TypeCode typeCode, std::string_view na
                 return;
             continue;
         }
-        std::vector<Item*> elements;
-        if (!CreateItems(machine.VariableTable, typeCode, size, name, static_cast<size_t>(count),
-                         elements)) {
+        if (!DeclareArray(machine.VariableTable, machine.Arrays, typeCode, size, name,
+                          static_cast<uint32_t>(count))) {
             PushStop(machine, "Memoria insufficiente");
             return;
         }
-        // The newest element is element 0: a walk from it meets the older ones.
-        std::reverse(elements.begin(), elements.end());
-        machine.Arrays.byFirstElement[elements.front()] =
-            static_cast<uint32_t>(machine.Arrays.elements.size());
-        machine.Arrays.elements.push_back(std::move(elements));
     }
 }
 

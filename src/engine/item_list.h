@@ -66,7 +66,8 @@ struct ItemList {
     // without walking the chain: arrays make lists of a million Items.
     std::unordered_map<std::string, std::vector<Item*>> byName;
 
-    // How many Items the chain holds, and how many it may hold: CreateItem
+    // How many Items the chain holds (with the elements a packed array
+    // stands for, which count as Items), and how many it may hold: CreateItem
     // fails past the limit as it does when memory runs out. Unlimited but
     // where a harness gives a run less memory than the machine has.
     size_t count = 0;

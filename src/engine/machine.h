@@ -21,6 +21,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "engine/array_table.h"
 #include "engine/item_list.h"
 #include "engine/value_bytes.h"
 
@@ -50,22 +51,6 @@ static_assert(sizeof(Instruction) == 2 * sizeof(void*) + 2 * sizeof(uint32_t),
 class FastCode {
 public:
     virtual ~FastCode() = default;
-};
-
-// The elements of each declared array, element 0 first, in the order a walk
-// along the VariableTable from element 0 meets them: an element is found by
-// its index without the walk. The declaration makes them together, each with
-// the array's name, TypeCode and block size. Elements are created together and never move
-// while their variables live, so the pointers stay valid until the
-// VariableTable is cleared, and these tables with it.
-struct ArrayTable {
-    std::vector<std::vector<Item*>> elements;
-    // Which entry of `elements` an array's element 0 starts.
-    std::unordered_map<const Item*, uint32_t> byFirstElement;
-    void clear() {
-        elements.clear();
-        byFirstElement.clear();
-    }
 };
 
 // State of FILEFIND's directory search, kept between calls and between runs.

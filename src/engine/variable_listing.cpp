@@ -83,6 +83,13 @@ std::vector<std::string> VariableListing(const Machine& machine) {
         if (!item->name || IsHidden(*item->name)) continue;
         std::string line = VariableLine(*item, item->name->c_str());
         if (!line.empty()) lines.push_back(std::move(line));
+        // A packed array's other elements are listed as their Items would be.
+        const DeclaredArray* array = machine.Arrays.StartingAt(item);
+        if (array == nullptr || !array->Packed()) continue;
+        VisitPackedElements(*array, [&lines](const Item& element) {
+            std::string elementLine = VariableLine(element, element.name->c_str());
+            if (!elementLine.empty()) lines.push_back(std::move(elementLine));
+        });
     }
     // Case decides nothing. The folded lines are made once and compared whole
     // (unsigned bytes), not folded again for every comparison: a long array

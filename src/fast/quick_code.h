@@ -43,11 +43,13 @@ namespace tarvil::quick {
 // Item's block, or a colour member's byte in it), through a slot holding its
 // Item (an array element: the slot is the CodeTable operand IndexArray
 // sets), or as the Item itself.
+struct ElementWindow;
 union Operand {
     std::byte* bytes;
     Item* const* slot;
     Item* item;
-    const std::vector<Item*>* elements;  // IndexArray's array
+    const std::vector<Item*>* elements;  // IndexArray's array of Items
+    ElementWindow* window;               // IndexArray's packed array
 };
 
 // How a numeric operand is read in the operations of any kind ("any" forms).
@@ -96,8 +98,8 @@ enum Load : uint8_t {
     X(AssignFromElement) /* a float from a float array element (slot a) */            \
     X(AssignAny)       /* any pair that has a rule: a and b are slots */              \
     /* IndexArray of array `out`: `target` is the instruction it redirects, */       \
-    /* c its elements */                                                             \
-    X(IndexF) X(IndexAny)                                                             \
+    /* c its elements (Index) or the window onto its packed elements */              \
+    X(IndexF) X(IndexAny) X(IndexPackedF) X(IndexPackedAny)                           \
     /* pixels: c is the image Item, a and b the coordinates (FF: floats), */         \
     /* `view` what is known of its rows */                                           \
     X(GetPixelFF) X(GetPixelAny)       /* colour into `out` */                        \
@@ -218,18 +220,35 @@ struct Unit {
 
 // Where a run can end before an instruction: the instruction, the end of its
 // unit, and the picture of the stack there (`depth` entries from `picture`).
+// `window` is 1 + the window handed to the instruction at pc, if any.
 struct ExitPoint {
     uint32_t pc = 0;
     uint32_t unitEnd = 0;
     uint32_t picture = 0;
     uint32_t depth = 0;
+    uint32_t window = 0;
+};
+
+// An element of a packed array as quick code hands it on: IndexPacked points
+// the window's Item at the element's block and hands the Item to its user,
+// so no element needs an Item of its own. Where the run leaves quick code
+// with the window still handed on (on the operand stack, or as the operand
+// of the instruction the plain handlers go on with), the element's own Item
+// takes its place there: the window never outlives a run of quick code.
+struct ElementWindow {
+    Item item;
+    DeclaredArray* array = nullptr;
+    uint32_t index = 0;  // the element the window shows
+    uint32_t user = 0;   // the instruction whose operand it is
 };
 
 // One Item of a picture: `item`, or, when `redirected` is not 0, the Item
-// IndexArray set as the operand of instruction `redirected` - 1.
+// IndexArray set as the operand of instruction `redirected` - 1; that is
+// the window `window` - 1 where IndexArray's operation had one.
 struct PictureEntry {
     Item* item = nullptr;
     uint32_t redirected = 0;
+    uint32_t window = 0;
 };
 
 struct QuickCode final : FastCode {
@@ -247,6 +266,8 @@ struct QuickCode final : FastCode {
     std::deque<FunctionMemory> memories;
     // Slots holding static Items for the "any" forms; a deque never moves them.
     std::deque<Item*> itemSlots;
+    // One for each IndexPacked operation.
+    std::deque<ElementWindow> windows;
     // Where an assignment to an HBS member "clears" the fourth byte it keeps.
     std::byte scratch[kColourBytes]{};
     // The most Items a picture holds: a run starts only with room for them.

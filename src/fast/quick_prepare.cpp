@@ -165,6 +165,7 @@ private:
         Item* item = nullptr;
         uint32_t redirected = 0;  // 1 + the instruction whose operand IndexArray set
         TypeCode type = 0;
+        uint32_t window = 0;  // 1 + the window IndexArray's operation handed on
     };
 
     // --- Facts about the whole code ---
@@ -216,6 +217,7 @@ private:
         picture_.clear();
         unitExits_.clear();
         pendingEntries_.clear();
+        windowUser_ = UINT32_MAX;
     }
 
     // The ExitPoint before instruction `pc` with the current picture.
@@ -224,7 +226,8 @@ private:
         exit.pc = pc;
         exit.picture = static_cast<uint32_t>(q_.pictures.size());
         exit.depth = static_cast<uint32_t>(picture_.size());
-        for (const Entry& e : picture_) q_.pictures.push_back({e.item, e.redirected});
+        exit.window = WindowFor(pc);
+        for (const Entry& e : picture_) q_.pictures.push_back({e.item, e.redirected, e.window});
         q_.deepest = std::max(q_.deepest, exit.depth);
         unitExits_.push_back(static_cast<uint32_t>(q_.exits.size()));
         q_.exits.push_back(exit);
@@ -429,9 +432,14 @@ private:
     uint32_t TranslatePush(uint32_t pc) {
         Item* item = m_.CodeTable[pc].item;
         if (item == nullptr || picture_.size() >= kDeepestPicture || !Keeps(item)) return 0;
-        picture_.push_back({item, RedirectedByIndex(pc) ? pc + 1 : 0, item->typeCode});
+        const bool redirected = RedirectedByIndex(pc);
+        picture_.push_back(
+            {item, redirected ? pc + 1 : 0, item->typeCode, redirected ? WindowFor(pc) : 0});
         return 1;
     }
+
+    // 1 + the window the IndexArray just translated hands to instruction `pc`, or 0.
+    uint32_t WindowFor(uint32_t pc) const { return windowUser_ == pc ? windowNumber_ : 0; }
 
     // IndexArray with the element in the array's table; its user (a push or
     // an assignment, the next instruction) is in the same unit.
@@ -440,26 +448,34 @@ private:
         if (pc + 1 >= m_.EmitCount || targets_[pc + 1] || in.item == nullptr) return 0;
         const Handler user = m_.CodeTable[pc + 1].handler;
         if ((user != PushOperand && user != Assign) || !Keeps(in.item)) return 0;
-        if (!InTable(in.item, in.number)) return 0;
+        DeclaredArray* array = m_.Arrays.ByNumber(in.number);
+        if (array == nullptr || array->first != in.item || !in.item->name) return 0;
         Operand operand;
         uint8_t load = 0;
         if (picture_.empty() || !Number(picture_.back(), operand, load)) return 0;
-        Op& op = Emit(load == kLoadFloat ? kIndexF : kIndexAny, pc);
+        const bool floatIndex = load == kLoadFloat;
+        Op& op = array->Packed() ? Emit(floatIndex ? kIndexPackedF : kIndexPackedAny, pc)
+                                 : Emit(floatIndex ? kIndexF : kIndexAny, pc);
         picture_.pop_back();
         op.a = operand;
         op.loadA = load;
         op.out = in.item;
         op.target = pc + 1;
-        op.c.elements = &m_.Arrays.elements[in.number - 1];
+        if (!array->Packed()) {
+            op.c.elements = &array->items;
+            return 1;
+        }
+        ElementWindow& window = q_.windows.emplace_back();
+        window.item.typeCode = array->typeCode;
+        window.item.size = array->elementSize;
+        window.item.value = array->BytesOf(0);
+        window.item.name = in.item->name;
+        window.array = array;
+        window.user = pc + 1;
+        op.c.window = &window;
+        windowUser_ = pc + 1;
+        windowNumber_ = static_cast<uint32_t>(q_.windows.size());
         return 1;
-    }
-
-    // The array's table holds its elements (each made by the declaration with
-    // the array's name, TypeCode and block size, which IndexArray checks).
-    bool InTable(const Item* base, uint32_t number) const {
-        if (number == 0 || number > m_.Arrays.elements.size() || !base->name) return false;
-        const std::vector<Item*>& elements = m_.Arrays.elements[number - 1];
-        return !elements.empty() && elements.front() == base;
     }
 
     uint32_t TranslateBinary(uint32_t pc, uint16_t ff) {
@@ -737,6 +753,9 @@ private:
     uint32_t unitStart_ = 0;
     uint32_t unitFirstOp_ = 0;
     uint32_t unitSegments_ = 0;
+    // The user of the packed IndexArray translated last, and 1 + its window.
+    uint32_t windowUser_ = UINT32_MAX;
+    uint32_t windowNumber_ = 0;
     std::vector<Entry> picture_;
     std::vector<uint32_t> unitExits_;
     std::vector<uint32_t> pendingEntries_;

@@ -256,11 +256,27 @@ const Segment* LastFitting(const QuickCode& q, const Unit& unit, uint32_t left) 
     return fits;
 }
 
-// The operand stack as the plain path has it at `exit`.
+// The element a window shows, as its own Item, handed to the window's user
+// in the window's place.
+Item* Settle(Machine& m, const ElementWindow& window) {
+    Item* element = PackedElement(*window.array, window.index);
+    m.CodeTable[window.user].item = element;
+    return element;
+}
+
+// The operand stack as the plain path has it at `exit`, and the operand of
+// the instruction there.
 void LeaveStack(Machine& m, const QuickCode& q, uint32_t base, const ExitPoint& exit) {
+    if (exit.window != 0) Settle(m, q.windows[exit.window - 1]);
     for (uint32_t k = 0; k < exit.depth; ++k) {
         const PictureEntry& e = q.pictures[exit.picture + k];
-        m.OperandStack[base + k] = e.redirected != 0 ? m.CodeTable[e.redirected - 1].item : e.item;
+        Item* item = e.item;
+        if (e.window != 0) {
+            item = Settle(m, q.windows[e.window - 1]);
+        } else if (e.redirected != 0) {
+            item = m.CodeTable[e.redirected - 1].item;
+        }
+        m.OperandStack[base + k] = item;
     }
     m.StackTop = base + exit.depth;
 }
@@ -547,6 +563,21 @@ Index : {
     const std::vector<Item*>& elements = *op->c.elements;
     if (steps >= elements.size()) goto Deoptimise;
     m.CodeTable[op->target].item = elements[steps];
+    NEXT();
+}
+DoIndexPackedF:
+    index = ToInt32(ReadFloat(op->a));
+    goto IndexPacked;
+DoIndexPackedAny:
+    index = ToInt32(ReadAny(m, op->a, op->loadA));
+IndexPacked : {
+    // An index past the array walks on, which the plain handler does.
+    const auto steps = static_cast<uint32_t>(index);
+    ElementWindow& window = *op->c.window;
+    if (steps >= window.array->count) goto Deoptimise;
+    window.index = steps;
+    window.item.value = window.array->BytesOf(steps);
+    m.CodeTable[op->target].item = &window.item;
     NEXT();
 }
 

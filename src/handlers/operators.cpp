@@ -177,19 +177,13 @@ void OpNot(Machine& m) {
 namespace {
 
 // The element `steps` links after element 0 along the VariableTable: from
-// the array's table of elements where it has one, else by walking.
-Item* ElementAfter(const Machine& m, Item* base, uint32_t arrayNumber, uint32_t steps) {
-    Item* element = base;
-    if (arrayNumber != 0 && arrayNumber <= m.Arrays.elements.size()) {
-        const std::vector<Item*>& elements = m.Arrays.elements[arrayNumber - 1];
-        if (!elements.empty() && elements.front() == base) {
-            if (steps < elements.size()) return elements[steps];
-            element = elements.back();
-            steps -= static_cast<uint32_t>(elements.size() - 1);
-        }
+// the array's table where the operand names it, else by the walk.
+Item* ElementAfter(Machine& m, Item* base, uint32_t arrayNumber, uint32_t steps) {
+    DeclaredArray* array = m.Arrays.ByNumber(arrayNumber);
+    if (array != nullptr && array->first == base && steps < array->count) {
+        return array->Packed() ? PackedElement(*array, steps) : array->items[steps];
     }
-    for (uint32_t i = 0; i < steps && element != nullptr; ++i) element = element->next.get();
-    return element;
+    return ItemAfter(m.Arrays, base, steps);
 }
 
 }  // namespace

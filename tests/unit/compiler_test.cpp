@@ -314,9 +314,15 @@ TEST(VariableTest, DeclarationsArraysAndMembers) {
     testing::FakeHost host;
     Machine m(&host);
     CompileDeclaration(m, kTypeFloat, " b[3] , c[0], d[x], e ");
-    int count = 0;
-    for (Item* item = m.VariableTable.head.get(); item; item = item->next.get()) ++count;
-    EXPECT_EQ(count, 4);  // three b, one e
+    EXPECT_EQ(m.VariableTable.count, 4u);  // three b, one e
+    // b's elements lie packed in one block, element 0 an Item in the list.
+    Item* b = FindItem(m.VariableTable, 0, "b");
+    ASSERT_NE(b, nullptr);
+    const DeclaredArray* array = m.Arrays.StartingAt(b);
+    ASSERT_NE(array, nullptr);
+    EXPECT_EQ(array->count, 3u);
+    EXPECT_TRUE(array->Packed());
+    EXPECT_EQ(b->value, array->BytesOf(0));
     CompileDeclaration(m, kTypeRgb, "pix");
     Item* red = LookupVariable(m, "pix.Red");
     ASSERT_NE(red, nullptr);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "compiler/compiler.h"
 #include "handler_test_support.h"
 
 namespace tarvil::testing {
@@ -201,8 +202,11 @@ protected:
 
     // Gives the array its table of elements, as its declaration does.
     void Tabulate() {
+        DeclaredArray& array = m_.Arrays.arrays.emplace_back();
+        array.first = elements_[0];
+        array.count = 3;
+        array.items = {elements_[0], elements_[1], elements_[2]};
         m_.Arrays.byFirstElement[elements_[0]] = 0;
-        m_.Arrays.elements.push_back({elements_[0], elements_[1], elements_[2]});
         arrayNumber_ = 1;
     }
 
@@ -238,7 +242,7 @@ TEST_F(IndexArrayTest, TableOfElementsFindsWhatTheWalkFinds) {
         Item* walked = Index(index);
         const std::string walkStop = LastStop(m_);
         ClearList(m_.StopList);
-        if (m_.Arrays.elements.empty()) Tabulate();
+        if (m_.Arrays.arrays.empty()) Tabulate();
         arrayNumber_ = 1;
         EXPECT_EQ(Index(index), walked) << index;
         EXPECT_EQ(LastStop(m_), walkStop) << index;
@@ -247,6 +251,60 @@ TEST_F(IndexArrayTest, TableOfElementsFindsWhatTheWalkFinds) {
         arrayNumber_ = 2;
         EXPECT_EQ(Index(index), walked) << index;
         ClearList(m_.StopList);
+    }
+}
+
+// Arrays of floats and colours keep their elements in one block, Items of
+// strings and images; either way an index past an array walks on into the
+// Items declared before it, as if every element were an Item. Each row
+// declares two arrays named b, the older first, after a float "other", and
+// tags every element with its position along the walk.
+TEST(PackedArrays, IndexingWalksOnAsTheElementItemsWould) {
+    const struct {
+        TypeCode older;
+        TypeCode newer;
+    } rows[] = {{kTypeFloat, kTypeFloat},
+                {kTypeString, kTypeRgb},
+                {kTypeHbs, kTypeString},
+                {kTypeImage, kTypeFloat}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.older) * 100 + row.newer);
+        Machine m;
+        MakeFloat(m, "other", -1);
+        CompileDeclaration(m, row.older, "b[2]");
+        CompileDeclaration(m, row.newer, "b[3]");
+        ASSERT_TRUE(m.StopList.empty()) << LastStop(m);
+        EXPECT_EQ(m.VariableTable.count, 1u + 2 + 3);  // packed elements count too
+        Item* first = FindItem(m.VariableTable, 0, "b");
+        const uint32_t number = m.Arrays.byFirstElement.at(first) + 1;
+        // A step through the array's table and one by the walk alone (no number).
+        const auto index = [&](float at, uint32_t withNumber) {
+            PushItem(m, MakeFloat(m, "Const", at));
+            m.ProgramCounter = 0;
+            m.CodeTable[0] = Instruction{IndexArray, first, withNumber};
+            m.CodeTable[1].item = nullptr;
+            IndexArray(m);
+            return m.CodeTable[1].item;
+        };
+        std::vector<Item*> walk;
+        for (uint32_t k = 0; k < 5; ++k) walk.push_back(index(static_cast<float>(k), number));
+        ASSERT_TRUE(m.StopList.empty()) << LastStop(m);
+        for (uint32_t k = 0; k < 5; ++k) {
+            ASSERT_NE(walk[k], nullptr) << k;
+            EXPECT_EQ(*walk[k]->name, "b") << k;
+            EXPECT_EQ(walk[k]->typeCode, k < 3 ? row.newer : row.older) << k;
+            EXPECT_EQ(index(static_cast<float>(k), 0), walk[k]) << k;  // the same Item again
+            if (walk[k]->size >= 1) walk[k]->value[0] = static_cast<std::byte>(k + 1);
+        }
+        // Every element has a block of its own.
+        for (uint32_t k = 0; k < 5; ++k) {
+            if (walk[k]->size >= 1) {
+                EXPECT_EQ(walk[k]->value[0], static_cast<std::byte>(k + 1)) << k;
+            }
+        }
+        // Past the older array: "other", whose name is not the array's.
+        EXPECT_EQ(index(5, number), nullptr);
+        EXPECT_EQ(LastStop(m), "Error: Out of array space");
     }
 }
 

@@ -55,6 +55,11 @@ TEST(QuickCodeTest, EveryWayOutOfARunMatchesThePlainPath) {
          Lines({"float a[20],b[20],i", "For i=1 to 19", "a[i]=a[i-1]+i*2", "b[i]=a[i]-b[i-1]",
                 "b[19-i]=b[i]+a[i]", "Next i", "For i=1 to 2000", "a[i%20]=a[(i+1)%20]+i", "Next i",
                 "DspMes(a[3],\" \",b[7])"})},
+        {"packed elements handed on where a run leaves: on the stack, to the instruction",
+         Lines({"float a[30],i,s", "RGB c[4],p", "string t", "For i=1 to 2000",
+                "a[i%30]=a[(i+7)%30]+i", "c[i%4]=p", "p.Red=i", "p=c[(i+1)%4]", "if(i%400=0)",
+                "DspMes(a[i%30],\" \",c[i%4])", "endif", "if(i=1900)", "s=a[i%30]%(i%5)+s", "endif",
+                "if(i=1950)", "a[3]=t", "endif", "Next i"})},
         {"function calls and statements between runs",
          Lines({"float x,y,s", "For x=1 to 2500", "y=Sin(x/100)*50+Int(x/7)", "s=s+Abs(y-x)",
                 "if(x%1000=0)", "DspMes(s)", "endif", "Next x"})},
@@ -218,8 +223,13 @@ TEST(QuickCodeTest, UnitsAndOperationsAsListed) {
                 "endif", "Next i"}),
          "[0,6) AssignFloatF AssignFloatF AssignFloatF Jump\n"
          "[6,14) ModFF CompareJumpFF\n"
-         "[14,22) IndexF AddEF IndexF AssignToElement Jump\n"  // on to ENDIF, a jump target
+         "[14,22) IndexPackedF AddEF IndexPackedF AssignToElement Jump\n"  // on to ENDIF
          "[22,28) ForNext\n"},
+        {"an array of strings: its elements are Items of their own",
+         Lines({"string t[3],s", "float i", "For i=0 to 2", "s=t[i]", "Next i"}),
+         "[0,6) AssignFloatF AssignFloatF AssignFloatF Jump\n"
+         "[6,9) IndexF Exit\n"  // a string assignment is the plain handler's
+         "[10,16) ForNext\n"},
         {"a NEXT over a colour member writes a float into it: reads of it stay plain",
          Lines({"RGB c", "float s", "For c.Red=1 to 3", "s=s+c.Red", "Next c.Red"}),
          "[0,1) Exit\n"  // c.Red=1

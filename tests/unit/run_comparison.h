@@ -68,6 +68,16 @@ private:
             }
             if (item->image) state.image = item->image->block;
             finalItems.push_back(std::move(state));
+            // A packed array's other elements, as their Items would be.
+            const DeclaredArray* array = machine->Arrays.StartingAt(item);
+            if (array == nullptr || !array->Packed()) continue;
+            VisitPackedElements(*array, [this](const Item& element) {
+                const auto* bytes = reinterpret_cast<const uint8_t*>(element.value);
+                finalItems.push_back({*element.name,
+                                      element.typeCode,
+                                      std::vector<uint8_t>(bytes, bytes + element.size),
+                                      {}});
+            });
         }
     }
     int stopAtDispatch_;
