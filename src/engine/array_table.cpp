@@ -92,8 +92,7 @@ Item* ItemAfter(ArrayTable& table, Item* start, uint64_t steps) {
     while (item != nullptr) {
         if (DeclaredArray* array = table.StartingAt(item)) {
             if (steps < array->count) {
-                const auto index = static_cast<uint32_t>(steps);
-                return array->Packed() ? PackedElement(*array, index) : array->items[index];
+                return ElementOf(*array, static_cast<uint32_t>(steps));
             }
             // On after the array's last element.
             steps -= array->count;

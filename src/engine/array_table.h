@@ -81,6 +81,11 @@ bool DeclareArray(ItemList& list, ArrayTable& table, TypeCode typeCode, uint32_t
 // allocations do.
 Item* PackedElement(DeclaredArray& array, uint32_t index);
 
+// Element `index` (below the array's count) of either kind of array, as an Item.
+inline Item* ElementOf(DeclaredArray& array, uint32_t index) {
+    return array.Packed() ? PackedElement(array, index) : array.items[index];
+}
+
 // The Item `steps` links after `start` along the VariableTable as the
 // declarations laid it out (packed elements taking the places their Items
 // would have), made an Item where it is a packed element; null past the end.

@@ -181,7 +181,7 @@ namespace {
 Item* ElementAfter(Machine& m, Item* base, uint32_t arrayNumber, uint32_t steps) {
     DeclaredArray* array = m.Arrays.ByNumber(arrayNumber);
     if (array != nullptr && array->first == base && steps < array->count) {
-        return array->Packed() ? PackedElement(*array, steps) : array->items[steps];
+        return ElementOf(*array, steps);
     }
     return ItemAfter(m.Arrays, base, steps);
 }
