@@ -195,7 +195,8 @@ void FuzzBmpFile(const uint8_t* data, size_t size) {
     CheckSavesAndReloads(image);
 
     Image fromClipboard;
-    Require(AdoptPackedDib(*dib, fromClipboard), "the clipboard form of a good file is adopted");
+    Require(AdoptPackedDib(ImageBlock(dib->begin(), dib->end()), fromClipboard),
+            "the clipboard form of a good file is adopted");
     Require(std::ranges::equal(PixelRows(image), PixelRows(fromClipboard)),
             "file and clipboard form give the same pixels");
     const auto again = PackedDibFromBmpFile(BmpFileFromPackedDib(*dib));
@@ -205,7 +206,7 @@ void FuzzBmpFile(const uint8_t* data, size_t size) {
 void FuzzPackedDib(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> dib(data, data + size);
     Image image;
-    const bool adopted = AdoptPackedDib(dib, image);
+    const bool adopted = AdoptPackedDib(ImageBlock(dib.begin(), dib.end()), image);
     // The image/bmp form with its file header added and removed again.
     const std::vector<uint8_t> file = BmpFileFromPackedDib(dib);
     Require(file.size() == size + kFileHeaderBytes, "image/bmp adds only the file header");
@@ -219,7 +220,7 @@ void FuzzPackedDib(const uint8_t* data, size_t size) {
     // Images read in never keep a count of important colours; every other byte stays.
     std::vector<uint8_t> expected = dib;
     WriteLe32(expected, bih::kClrImportant, 0);
-    Require(image.block == expected, "an adopted bitmap keeps its bytes");
+    Require(std::ranges::equal(image.block, expected), "an adopted bitmap keeps its bytes");
     Require(image.hasPixels, "an adopted bitmap has pixels");
     CheckSavesAndReloads(image);
 }
@@ -256,7 +257,8 @@ void FuzzClipboardBitmap(const uint8_t* data, size_t size) {
     Require(bitmap.pixels.size() >= static_cast<size_t>(bitmap.width) * bitmap.height,
             "a converted picture had all its pixels");
     Image image;
-    Require(AdoptPackedDib(*dib, image), "a converted picture is a valid packed bitmap");
+    Require(AdoptPackedDib(ImageBlock(dib->begin(), dib->end()), image),
+            "a converted picture is a valid packed bitmap");
     Require(image.Width() == bitmap.width && image.Height() == bitmap.height,
             "a converted picture keeps its size");
     const int bits = image.BitCount();

@@ -13,6 +13,8 @@
 #include <memory>
 #include <vector>
 
+#include "engine/image_block.h"
+
 namespace tarvil {
 
 // A preview window of the host; destroying it closes the window.
@@ -46,7 +48,7 @@ struct Image {
     ~Image();  // the preview goes first, then the memory
 
     // The packed bitmap; empty when the image has no memory.
-    std::vector<uint8_t> block;
+    ImageBlock block;
     // Offset of the bottom pixel row in `block`; meaningful only when hasPixels.
     size_t pixelsOffset = 0;
     bool hasPixels = false;

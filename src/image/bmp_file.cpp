@@ -38,7 +38,7 @@ std::span<const uint8_t> StoredTable(std::span<const uint8_t> afterFileHeader,
 BmpLoadStatus CopyIntoNewBlock(std::span<const uint8_t> afterFileHeader,
                                const BmpFileLayout& layout, Image& image) {
     const DibGeometry& geometry = layout.geometry;
-    std::vector<uint8_t> block;
+    ImageBlock block;
     try {
         block.resize(geometry.pixelBytes + bih::kHeaderBytes + kLoadedSpareBytes);
     } catch (const std::bad_alloc&) {
@@ -93,8 +93,8 @@ BmpLoadStatus ParseBmpFile(std::span<const uint8_t> file, Image& image) {
     return CopyIntoNewBlock(file.subspan(kFileHeaderBytes), *layout, image);
 }
 
-BmpLoadStatus ParseBmpFileInPlace(std::span<const uint8_t> fileHeader,
-                                  std::vector<uint8_t>&& afterFileHeader, Image& image) {
+BmpLoadStatus ParseBmpFileInPlace(std::span<const uint8_t> fileHeader, ImageBlock&& afterFileHeader,
+                                  Image& image) {
     const auto layout = CheckBmpFile(fileHeader, afterFileHeader);
     if (!layout) return BmpLoadStatus::Malformed;
     const DibGeometry& geometry = layout->geometry;

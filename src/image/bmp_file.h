@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "engine/image_block.h"
 #include "image/dib_header.h"
 
 namespace tarvil {
@@ -46,8 +47,8 @@ std::optional<BmpFileLayout> CheckBmpFile(std::span<const uint8_t> fileHeader,
 // own bytes when the rows follow the colour table directly (as in every file we
 // write): it becomes the image's block as it is, with no copy. Give
 // `afterFileHeader` the capacity for kLoadedSpareBytes more to spare a reallocation.
-BmpLoadStatus ParseBmpFileInPlace(std::span<const uint8_t> fileHeader,
-                                  std::vector<uint8_t>&& afterFileHeader, Image& image);
+BmpLoadStatus ParseBmpFileInPlace(std::span<const uint8_t> fileHeader, ImageBlock&& afterFileHeader,
+                                  Image& image);
 
 // The BMP file of an image: file header, the 40 header bytes as they are, the
 // full colour table for the bit count (bytes past the block's end written as 0)

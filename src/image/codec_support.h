@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "engine/image_block.h"
 #include "image/dib_header.h"
 #include "image/image_codecs.h"
 
@@ -38,7 +39,7 @@ public:
     void InstallInto(Image& image);
 
 private:
-    std::vector<uint8_t> m_block;
+    ImageBlock m_block;
     DibGeometry m_geometry;
 };
 

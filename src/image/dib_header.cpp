@@ -44,7 +44,7 @@ std::optional<DibGeometry> CheckDibHeader(std::span<const uint8_t> header) {
     return geometry;
 }
 
-void InstallPackedBitmap(Image& image, std::vector<uint8_t> block, const DibGeometry& geometry) {
+void InstallPackedBitmap(Image& image, ImageBlock block, const DibGeometry& geometry) {
     image.block = std::move(block);
     image.PaletteCount = geometry.paletteCount;
     image.RowStride = geometry.rowStride;

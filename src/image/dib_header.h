@@ -13,6 +13,8 @@
 #include <span>
 #include <vector>
 
+#include "engine/image_block.h"
+
 namespace tarvil {
 
 struct Image;
@@ -62,6 +64,6 @@ std::optional<DibGeometry> CheckDibHeader(std::span<const uint8_t> header);
 // Makes `block` (a packed bitmap laid out as `geometry` says) the memory of
 // `image`, whose earlier memory is dropped. The caller has checked that the
 // pixel rows lie inside the block.
-void InstallPackedBitmap(Image& image, std::vector<uint8_t> block, const DibGeometry& geometry);
+void InstallPackedBitmap(Image& image, ImageBlock block, const DibGeometry& geometry);
 
 }  // namespace tarvil

@@ -1,7 +1,6 @@
 #include "image/file_access.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,18 +45,6 @@ bool ReadFully(int fd, std::span<uint8_t> buffer, size_t& got) {
         got += static_cast<size_t>(result);
     }
     return true;
-}
-
-// Asks for huge pages under a large buffer that is about to be filled: a
-// 12 MiB image then costs a few page faults instead of thousands. Only a hint;
-// where the kernel does not take it nothing changes.
-void AdviseHugePages(const void* buffer, size_t size) {
-    constexpr uintptr_t kHugePageBytes = uintptr_t{2} << 20;
-    if (size < 2 * kHugePageBytes) return;
-    const auto start = reinterpret_cast<uintptr_t>(buffer);
-    const uintptr_t first = (start + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
-    const uintptr_t end = (start + size) & ~(kHugePageBytes - 1);
-    if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
 }
 
 // The errno of a call that just failed, never 0.
@@ -245,7 +232,6 @@ FileRead ReadFileBytes(const std::string& path, size_t spareCapacity, std::span<
         result.status = FileRead::Status::NoMemory;
         return result;
     }
-    AdviseHugePages(result.bytes.data(), result.bytes.capacity());
     // Read in pieces and appended, so the block is written once rather than
     // zero-filled first and then read over.
     std::array<uint8_t, kReadPieceBytes> piece;
@@ -275,7 +261,7 @@ int ReplaceFile(const std::string& path, std::span<const uint8_t> bytes, FileSys
 }
 
 int ReplaceFile(const std::string& path, FilePieces pieces, FileSystemCalls& calls,
-                const StopCheck& stopRequested) {
+                const StopCheck& stopRequested, FlushBeforeRename flush) {
     if (path.empty()) return ENOENT;
     Target target;
     if (const int refused = OpenTarget(path, calls, target); refused != 0) return refused;
@@ -290,7 +276,8 @@ int ReplaceFile(const std::string& path, FilePieces pieces, FileSystemCalls& cal
     if (failure == 0 && target.exists) KeepOwner(calls, fd, target.opened);
     const mode_t mode = target.exists ? target.opened.st_mode & 07777 : 0666 & ~CurrentUmask();
     if (failure == 0 && calls.Fchmod(fd, mode) != 0) failure = LastError();
-    if (failure == 0 && calls.Fsync(fd) != 0) failure = LastError();
+    const bool flushes = flush == FlushBeforeRename::Always || target.exists;
+    if (failure == 0 && flushes && calls.Fsync(fd) != 0) failure = LastError();
     // The descriptor is gone after close, whatever it returns.
     if (calls.Close(fd) != 0 && failure == 0) failure = LastError();
     if (failure == 0 && stopRequested && stopRequested()) failure = ECANCELED;

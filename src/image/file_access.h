@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/image_block.h"
+
 namespace tarvil {
 
 // Asked between pieces of a long read or save; true stops it.
@@ -19,8 +21,8 @@ using StopCheck = std::function<bool()>;
 struct FileRead {
     enum class Status { Ok, Unreadable, NoMemory, Stopped };
     Status status = Status::Unreadable;
-    std::vector<uint8_t> bytes;  // the file's bytes behind the head
-    size_t headBytes = 0;        // how many of `head` the file filled
+    ImageBlock bytes;      // the file's bytes behind the head
+    size_t headBytes = 0;  // how many of `head` the file filled
 };
 
 // Reads a regular file opened read-only (read-only files load). Anything else
@@ -52,8 +54,8 @@ public:
 };
 
 // Replaces `path` by a file holding `bytes`: written to a temporary file beside
-// the target, flushed, and renamed over it. Any failure leaves the old file as
-// it was and no temporary behind. Returns 0, or the errno value of the failure.
+// the target, flushed (see FlushBeforeRename), and renamed over it. Any failure leaves the old file
+// as it was and no temporary behind. Returns 0, or the errno value of the failure.
 //
 // An existing target is first opened for writing as an in-place write would
 // open it, through a symbolic link when it is one: so the kernel's permission
@@ -71,11 +73,18 @@ public:
 int ReplaceFile(const std::string& path, std::span<const uint8_t> bytes, FileSystemCalls& calls,
                 const StopCheck& stopRequested = {});
 
+// When the temporary is flushed to the disk before the rename. The flush is
+// what keeps the old file's contents through a power cut; a new file has none
+// to keep, and its flush costs more than the write of a small image (10 to
+// 20 ms), so an image save skips it, as cp and every image tool do.
+enum class FlushBeforeRename { Always, OnlyOverAnOldFile };
+
 // The same with the file's bytes given in pieces, written one after the other,
 // so that a caller need not copy them into one buffer first.
 using FilePieces = std::span<const std::span<const uint8_t>>;
 int ReplaceFile(const std::string& path, FilePieces pieces, FileSystemCalls& calls,
-                const StopCheck& stopRequested = {});
+                const StopCheck& stopRequested = {},
+                FlushBeforeRename flush = FlushBeforeRename::Always);
 
 // ReplaceFile with the real system calls; true when the file was replaced.
 bool WriteFileReplacing(const std::string& path, std::span<const uint8_t> bytes);

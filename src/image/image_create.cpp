@@ -29,7 +29,7 @@ int DefaultTableStep(uint16_t paletteCount) {
 // Zero-fills the block (every pixel index 0) in pieces, so that a stop request
 // is seen while hundreds of megabytes are filled. False when the run is to
 // stop: the block is released again. Running out of memory throws.
-bool FillBlock(Machine& m, std::vector<uint8_t>& block, size_t size) {
+bool FillBlock(Machine& m, ImageBlock& block, size_t size) {
     constexpr size_t kPieceBytes = size_t{64} << 20;
     block.reserve(size);
     while (block.size() < size) {

@@ -66,9 +66,11 @@ ClipboardLoad LoadFromClipboard(Machine& m, Image& image) {
                 return decoded ? ClipboardLoad::Loaded : ClipboardLoad::Failed;
             }
             if (offer.packedDib || offer.bitmap) {
-                std::optional<std::vector<uint8_t>> dib;
+                std::optional<ImageBlock> dib;
                 if (offer.packedDib) {
-                    dib = host->TakeClipboardPackedDib();
+                    if (auto taken = host->TakeClipboardPackedDib()) {
+                        dib.emplace(taken->begin(), taken->end());
+                    }
                 } else if (auto bitmap = host->TakeClipboardBitmap()) {
                     dib = BitmapToPackedDib(*bitmap);
                 }
@@ -202,8 +204,9 @@ void StmtSaveImage(Machine& m) {
     }
     FileSystemCalls system;
     FileSystemCalls& calls = m.FileSystem ? *m.FileSystem : system;
-    const int result = ReplaceFile(name, FilePieces(pieces.data(), pieceCount), calls,
-                                   [&m] { return RunStopRequested(m); });
+    const int result = ReplaceFile(
+        name, FilePieces(pieces.data(), pieceCount), calls, [&m] { return RunStopRequested(m); },
+        FlushBeforeRename::OnlyOverAnOldFile);
     // A stopped save leaves the old file; the stop's own message says why.
     if (result == ECANCELED && !m.StopList.empty()) return;
     if (result != 0) PushStop(m, failure);

@@ -114,7 +114,7 @@ void InitDibHeader(std::span<uint8_t, 40> header, int32_t width, int32_t height,
     WriteLe32(header, bih::kSizeImage, static_cast<uint32_t>(sizeImage));
 }
 
-std::optional<std::vector<uint8_t>> BitmapToPackedDib(const ClipboardBitmap& bitmap) {
+std::optional<ImageBlock> BitmapToPackedDib(const ClipboardBitmap& bitmap) {
     if (bitmap.width <= 0 || bitmap.height <= 0 || bitmap.width > kMaxImageDimension ||
         bitmap.height > kMaxImageDimension) {
         return std::nullopt;
@@ -127,7 +127,7 @@ std::optional<std::vector<uint8_t>> BitmapToPackedDib(const ClipboardBitmap& bit
     const auto geometry = CheckDibHeader(header);
     if (!geometry) return std::nullopt;
 
-    std::vector<uint8_t> block;
+    ImageBlock block;
     try {
         block.resize(geometry->pixelBytes + kConvertedSpareBytes);
     } catch (const std::bad_alloc&) {
@@ -153,7 +153,7 @@ std::optional<std::vector<uint8_t>> BitmapToPackedDib(const ClipboardBitmap& bit
     return block;
 }
 
-bool AdoptPackedDib(std::vector<uint8_t> packedDib, Image& image) {
+bool AdoptPackedDib(ImageBlock packedDib, Image& image) {
     const auto geometry = CheckDibHeader(packedDib);
     if (!geometry) return false;
     // The colour table lies in front of the rows, so this covers both.

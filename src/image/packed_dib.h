@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/host.h"
+#include "engine/image_block.h"
 
 namespace tarvil {
 
@@ -24,11 +25,11 @@ void InitDibHeader(std::span<uint8_t, 40> header, int32_t width, int32_t height,
 // when it is not in the table); without a palette a 1-bit picture is black and
 // white and deeper ones list their colours in order of appearance. nullopt for
 // an empty, oversized or inconsistent picture, or when memory runs out.
-std::optional<std::vector<uint8_t>> BitmapToPackedDib(const ClipboardBitmap& bitmap);
+std::optional<ImageBlock> BitmapToPackedDib(const ClipboardBitmap& bitmap);
 
 // Makes `packedDib` the memory of `image` when its header lies inside the model
 // and the block holds the colour table and every pixel row; false otherwise
 // (the image is then unchanged). The image keeps exactly the given bytes.
-bool AdoptPackedDib(std::vector<uint8_t> packedDib, Image& image);
+bool AdoptPackedDib(ImageBlock packedDib, Image& image);
 
 }  // namespace tarvil

@@ -95,7 +95,7 @@ constexpr long kMostAllocations = 1000;
 
 // The parts of an image that a failed load must leave alone.
 struct ImageState {
-    std::vector<uint8_t> block;
+    ImageBlock block;
     size_t pixelsOffset = 0;
     bool hasPixels = false;
     uint16_t paletteCount = 0;
@@ -146,7 +146,7 @@ void CheckLoadingUnderFailingAllocations(const std::vector<uint8_t>& file, bool 
         Image image;
         FillWithOldPicture(image);
         const ImageState before = StateOf(image);
-        std::vector<uint8_t> rest(file.begin() + 14, file.end());
+        ImageBlock rest(file.begin() + 14, file.end());
         BmpLoadStatus status = BmpLoadStatus::Malformed;
         const CallResult result = CallWithFailingAllocation(successes, [&] {
             status = inPlace ? ParseBmpFileInPlace(fileHeader, std::move(rest), image)
@@ -247,13 +247,13 @@ TEST_P(BmpAllocationFailure, ClipboardFormsFailWholeOrConvertExactly) {
         Image image;
         FillWithOldPicture(image);
         const ImageState before = StateOf(image);
-        std::vector<uint8_t> bytes = *expectedDib;
+        ImageBlock bytes(expectedDib->begin(), expectedDib->end());
         bool adopted = false;
         const CallResult result = CallWithFailingAllocation(
             successes, [&] { adopted = AdoptPackedDib(std::move(bytes), image); });
         if (!result.failed) {
             EXPECT_TRUE(adopted);
-            EXPECT_EQ(image.block, *expectedDib);
+            EXPECT_TRUE(std::ranges::equal(image.block, *expectedDib));
             break;
         }
         EXPECT_TRUE(result.threw);
@@ -279,7 +279,7 @@ TEST_P(PictureAllocationFailure, ConversionGivesNothingOrTheWholeBitmap) {
 
     long successes = 0;
     for (; successes < kMostAllocations; ++successes) {
-        std::optional<std::vector<uint8_t>> dib;
+        std::optional<ImageBlock> dib;
         const CallResult result =
             CallWithFailingAllocation(successes, [&] { dib = BitmapToPackedDib(bitmap); });
         EXPECT_FALSE(result.threw) << "allocation " << successes;

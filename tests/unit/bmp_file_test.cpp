@@ -603,7 +603,7 @@ TEST(BmpLoad, InPlaceLoadingMakesTheSameImageAsCopying) {
         // Split as LOADIMAGE reads a file: the file header apart from the rest.
         const size_t headSize = std::min(c.file.size(), kFileHeaderBytes);
         const std::span<const uint8_t> head(c.file.data(), headSize);
-        std::vector<uint8_t> rest(c.file.begin() + static_cast<ptrdiff_t>(headSize), c.file.end());
+        ImageBlock rest(c.file.begin() + static_cast<ptrdiff_t>(headSize), c.file.end());
         EXPECT_EQ(CheckBmpFile(head, rest).has_value(), CheckBmpFile(c.file).has_value())
             << c.label;
         EXPECT_EQ(ParseBmpFileInPlace(head, std::move(rest), inPlace), expected) << c.label;

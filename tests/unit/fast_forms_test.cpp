@@ -390,8 +390,8 @@ TEST(FastFormsTest, NearestEntriesAreTheSearchesOwnForManyColours) {
                                       "Next y",
                                       "Next pass"});
     const Outcome fused = RunWith(true, script);
-    const std::vector<uint8_t>* indexed = nullptr;
-    const std::vector<uint8_t>* colours = nullptr;
+    const ImageBlock* indexed = nullptr;
+    const ImageBlock* colours = nullptr;
     for (const ItemState& item : fused.items) {
         if (item.name == "a") indexed = &item.image;
         if (item.name == "c") colours = &item.image;

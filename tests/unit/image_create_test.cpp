@@ -101,7 +101,7 @@ TEST(CreateImage, UnsupportedBitCountWarnsAndGivesAnImageWithoutPixels) {
 TEST(CreateImage, SixteenBitImageIgnoresPixelCalls) {
     ImageRig rig;
     Item* image = rig.Create(8, 8, 16);
-    const std::vector<uint8_t> before = image->image->block;
+    const ImageBlock before = image->image->block;
     rig.SetPixel(image, 1, 1, 255, 255, 255);
     rig.SetPixelVal(image, 2, 2, 77);
     EXPECT_EQ(image->image->block, before);

@@ -176,7 +176,7 @@ TEST(AdoptPackedDib, KeepsExactlyTheClipboardBytes) {
     };
     for (const auto& c : cases) {
         Image image;
-        ASSERT_TRUE(AdoptPackedDib(c.dib, image)) << c.dib.size();
+        ASSERT_TRUE(AdoptPackedDib(ImageBlock(c.dib.begin(), c.dib.end()), image)) << c.dib.size();
         EXPECT_EQ(image.block.size(), c.dib.size());
         EXPECT_EQ(image.pixelsOffset, c.pixelsOffset);
         EXPECT_TRUE(image.hasPixels);
@@ -208,7 +208,7 @@ TEST(AdoptPackedDib, RefusesMalformedBitmaps) {
     for (const auto& c : cases) {
         ASSERT_EQ(c.dib.size(), c.length) << c.label;
         Image image;
-        EXPECT_FALSE(AdoptPackedDib(c.dib, image)) << c.label;
+        EXPECT_FALSE(AdoptPackedDib(ImageBlock(c.dib.begin(), c.dib.end()), image)) << c.label;
         EXPECT_FALSE(image.hasMemory()) << c.label;
     }
 }

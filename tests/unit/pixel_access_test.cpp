@@ -153,7 +153,7 @@ TEST(PixelAccess, PaletteSlotsBeyondTheTableOverlapThePixelRows) {
 TEST(PixelAccess, IndicesOutsideTheTableChangeNothingAndReadBlack) {
     ImageRig rig;
     Item* image = rig.Create(2, 2, 8);
-    const std::vector<uint8_t> before = image->image->block;
+    const ImageBlock before = image->image->block;
     for (double index : {256.0, -1.0, 1e10, 65536.0}) {
         rig.SetPalette(image, index, 1, 2, 3);
         EXPECT_EQ(rig.GetPalette(image, index), 0u) << index;
@@ -176,14 +176,14 @@ TEST(PixelAccess, ClipboardImageWithoutSpareBytesIsNeverOverrun) {
     dib[44] = dib[45] = dib[46] = 0xFF;  // entry 1 white
     dib[48] = 200;                       // the pixel's index lies past the block
     auto image = std::make_shared<Image>();
-    ASSERT_TRUE(AdoptPackedDib(dib, *image));
+    ASSERT_TRUE(AdoptPackedDib(ImageBlock(dib.begin(), dib.end()), *image));
     Item* variable = MakeImageVariable(rig.m, "clip", image);
 
     EXPECT_EQ(rig.GetPixel(variable, 0, 0), 0u);
     EXPECT_EQ(rig.GetPixelVal(variable, 0, 0), 200);
     EXPECT_EQ(rig.GetPalette(variable, 2), 200u << 16) << "slot 2 is the pixel row, blue first";
     EXPECT_EQ(rig.GetPalette(variable, 3), 0u) << "slot 3 lies past the block";
-    const std::vector<uint8_t> before = image->block;
+    const ImageBlock before = image->block;
     rig.SetPalette(variable, 3, 9, 9, 9);
     rig.SetPalette(variable, 255, 9, 9, 9);
     EXPECT_EQ(image->block, before);
@@ -203,7 +203,7 @@ TEST(PixelAccess, NearestEntryFollowsPixelsThatOverlapTheColourTable) {
     PutLe16(dib, 14, 8);
     PutLe32(dib, 32, 2);
     auto image = std::make_shared<Image>();
-    ASSERT_TRUE(AdoptPackedDib(dib, *image));
+    ASSERT_TRUE(AdoptPackedDib(ImageBlock(dib.begin(), dib.end()), *image));
     Item* variable = MakeImageVariable(rig.m, "clip", image);
 
     rig.SetPixel(variable, 3, 0, 30, 20, 10);

@@ -23,7 +23,7 @@ struct ItemState {
     std::string name;
     TypeCode typeCode;
     std::vector<uint8_t> value;
-    std::vector<uint8_t> image;
+    ImageBlock image;
     bool operator==(const ItemState&) const = default;
 };
 

@@ -146,7 +146,7 @@ TEST_F(SystemClipboardTest, ForeignBmpIsTakenWithoutItsFileHeader) {
     ASSERT_TRUE(dib.has_value());
     EXPECT_EQ(dib->size(), static_cast<size_t>(bmp.size()) - 14);
     Image image;
-    ASSERT_TRUE(AdoptPackedDib(std::move(*dib), image));
+    ASSERT_TRUE(AdoptPackedDib(ImageBlock(dib->begin(), dib->end()), image));
     EXPECT_EQ(image.Width(), 3);
     // Top-right pixel: the last pixel of the row stored last (rows are bottom-up).
     const size_t at = image.pixelsOffset + image.RowStride + 2 * (image.BitCount() / 8);
@@ -252,7 +252,7 @@ TEST_F(SystemClipboardTest, PaletteImagesKeepTheirTableAndDepth) {
     const auto dib = BitmapToPackedDib(*picture);
     ASSERT_TRUE(dib.has_value());
     Image image;
-    ASSERT_TRUE(AdoptPackedDib(*dib, image));
+    ASSERT_TRUE(AdoptPackedDib(ImageBlock(dib->begin(), dib->end()), image));
     EXPECT_EQ(image.BitCount(), 8);
     EXPECT_EQ(image.block[image.pixelsOffset + image.RowStride + 1], 1) << "top row, column 1";
     EXPECT_EQ(image.block[image.pixelsOffset], 2);
