@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -20,10 +19,8 @@ namespace {
 
 constexpr uint64_t kMaxReadBytes = UINT32_MAX;
 constexpr int kTemporaryNameAttempts = 32;
-// Small enough for the stack and a core's cache, large enough for few reads.
-constexpr size_t kReadPieceBytes = 64 * 1024;
-// A stop request is looked for once a mebibyte.
-constexpr unsigned kPiecesBetweenStopChecks = 16;
+// A stop request is looked for between reads of this much.
+constexpr size_t kReadPartBytes = size_t{1} << 20;
 // A save asks whether to stop between writes of at most this much.
 constexpr size_t kWritePartBytes = size_t{1} << 20;
 
@@ -226,30 +223,32 @@ FileRead ReadFileBytes(const std::string& path, size_t spareCapacity, std::span<
     const auto fileSize = static_cast<size_t>(info.st_size);
     const size_t headExpected = std::min(head.size(), fileSize);
     if (!ReadFully(file.fd, head.first(headExpected), result.headBytes)) return result;
+    const size_t rest = result.headBytes == headExpected ? fileSize - headExpected : 0;
     try {
-        result.bytes.reserve(fileSize - result.headBytes + spareCapacity);
+        result.bytes.reserve(rest + spareCapacity);
+        result.bytes.resize(rest);
     } catch (const std::bad_alloc&) {
         result.status = FileRead::Status::NoMemory;
         return result;
     }
-    // Read in pieces and appended, so the block is written once rather than
-    // zero-filled first and then read over.
-    std::array<uint8_t, kReadPieceBytes> piece;
-    size_t left = result.headBytes == headExpected ? fileSize - headExpected : 0;
-    for (unsigned pieceCount = 1; left > 0; ++pieceCount) {
-        if (pieceCount % kPiecesBetweenStopChecks == 0 && stopRequested && stopRequested()) {
+    // Read straight into the block, in parts, so that a stop is seen while a
+    // large file comes in.
+    size_t got = 0;
+    for (bool first = true; got < rest; first = false) {
+        if (!first && stopRequested && stopRequested()) {
             result.bytes = {};
             result.status = FileRead::Status::Stopped;
             return result;
         }
-        const auto wanted = std::span(piece).first(std::min(piece.size(), left));
-        size_t got = 0;
-        if (!ReadFully(file.fd, wanted, got)) return result;
-        result.bytes.insert(result.bytes.end(), piece.begin(),
-                            piece.begin() + static_cast<ptrdiff_t>(got));
+        const auto wanted =
+            std::span(result.bytes).subspan(got, std::min(kReadPartBytes, rest - got));
+        size_t partGot = 0;
+        if (!ReadFully(file.fd, wanted, partGot)) return result;
+        got += partGot;
         // The file shrank meanwhile: what is there is all there is.
-        left = got < wanted.size() ? 0 : left - got;
+        if (partGot < wanted.size()) break;
     }
+    result.bytes.resize(got);
     result.status = FileRead::Status::Ok;
     return result;
 }

@@ -11,8 +11,12 @@ namespace tarvil {
 namespace {
 
 TEST(ImageBlock, EverySizeStartsZeroedKeepsItsBytesAndGrowsAcrossTheMappingSize) {
-    const size_t sizes[] = {1, 4096, kHugeBlockBytes - 1, kHugeBlockBytes,
-                            (size_t{3} << 20) + 70000, (size_t{4} << 20)};
+    const size_t sizes[] = {1,
+                            4096,
+                            kHugeBlockBytes - 1,
+                            kHugeBlockBytes,
+                            (size_t{3} << 20) + 70000,
+                            (size_t{4} << 20)};
     for (const size_t size : sizes) {
         ImageBlock block(size);
         EXPECT_TRUE(std::all_of(block.begin(), block.end(), [](uint8_t b) { return b == 0; }))
