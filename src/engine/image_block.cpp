@@ -3,8 +3,6 @@
 
 #include <sys/mman.h>
 
-#include <cstdlib>
-
 namespace tarvil {
 
 namespace {

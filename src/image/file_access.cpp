@@ -231,8 +231,8 @@ FileRead ReadFileBytes(const std::string& path, size_t spareCapacity, std::span<
         result.status = FileRead::Status::NoMemory;
         return result;
     }
-    // Read straight into the block, in parts, so that a stop is seen while a
-    // large file comes in.
+    // Read straight into the block (its zero-fill is one cheap pass over huge
+    // pages), in parts, so that a stop is seen while a large file comes in.
     size_t got = 0;
     for (bool first = true; got < rest; first = false) {
         if (!first && stopRequested && stopRequested()) {

@@ -75,8 +75,9 @@ int ReplaceFile(const std::string& path, std::span<const uint8_t> bytes, FileSys
 
 // When the temporary is flushed to the disk before the rename. The flush is
 // what keeps the old file's contents through a power cut; a new file has none
-// to keep, and its flush costs more than the write of a small image (10 to
-// 20 ms), so an image save skips it, as cp and every image tool do.
+// to keep, and its flush costs more than the write of a small image (8 to
+// 18 ms against 1 ms for 3 MiB), so an image save skips it, as cp, Pillow and
+// ImageMagick do.
 enum class FlushBeforeRename { Always, OnlyOverAnOldFile };
 
 // The same with the file's bytes given in pieces, written one after the other,
