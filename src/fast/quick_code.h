@@ -150,7 +150,10 @@ struct PixelView {
 // The last results of a function that takes its time (the trigonometric and
 // hyperbolic functions, EXP, LOG, BLOG, POW), by the bits of its arguments:
 // the same arguments give the same result, so a pixel loop over 256 values
-// computes each once.
+// computes each once. The slots are in pairs, the pair chosen by a hash of
+// the arguments, the more recent result of the two first: with one slot
+// each, two of 256 values sharing a slot turn each other out, and a tenth of
+// the look-ups of a random image computed their function again.
 // An empty slot: a signalling NaN, which no argument read as a number is
 // (floats widen to quiet NaNs).
 inline constexpr uint64_t kNoArgument = 0x7FF4000000000001ull;
@@ -159,9 +162,9 @@ struct Remembered {
     uint64_t b = kNoArgument;
     double result = 0.0;
 };
-inline constexpr unsigned kRememberedBits = 9;
+inline constexpr unsigned kRememberedPairBits = 9;
 struct FunctionMemory {
-    std::array<Remembered, size_t{1} << kRememberedBits> slots{};
+    std::array<Remembered, size_t{2} << kRememberedPairBits> slots{};
 };
 
 struct Unit;

@@ -10,6 +10,7 @@
 // StoreColourMember, the pixel access functions.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "fast/quick_code.h"
 #include "handlers/colour_conversion.h"
@@ -225,13 +226,15 @@ template <typename Compute>
     std::memcpy(&keyA, &a, sizeof keyA);
     std::memcpy(&keyB, &b, sizeof keyB);
     const uint64_t mixed = (keyA ^ (keyB * 0x9E3779B97F4A7C15ull)) * 0xD6E8FEB86659FD93ull;
-    Remembered& slot = memory.slots[mixed >> (64 - kRememberedBits)];
-    if (slot.a != keyA || slot.b != keyB) {
-        slot.result = compute();
-        slot.a = keyA;
-        slot.b = keyB;
+    Remembered* pair = &memory.slots[2 * (mixed >> (64 - kRememberedPairBits))];
+    if (pair[0].a == keyA && pair[0].b == keyB) return pair[0].result;
+    if (pair[1].a == keyA && pair[1].b == keyB) {
+        std::swap(pair[0], pair[1]);
+    } else {
+        pair[1] = pair[0];
+        pair[0] = {keyA, keyB, compute()};
     }
-    return slot.result;
+    return pair[0].result;
 }
 
 // The image of an image variable or result (their TypeCodes were checked
