@@ -125,17 +125,8 @@ private:
     std::unique_ptr<QSocketNotifier> m_interruptNotifier;
 };
 
-}  // namespace
-
-}  // namespace tarvil
-
-extern "C" __attribute__((visibility("default"))) int tarvil_run_desktop(int argc, char** argv) {
-    return tarvil::RunDesktop(argc, argv);
-}
-
-extern "C" __attribute__((visibility("default"))) tarvil::BatchClipboard*
-tarvil_open_batch_clipboard(int interruptFd, std::string& reason) {
-    using namespace tarvil;
+// The batch clipboard, or null with `reason` saying why.
+BatchClipboard* OpenBatchClipboard(int interruptFd, std::string& reason) {
     if (!EnoughFileDescriptors()) {
         reason = "too few file descriptors left (ulimit -n)";
         return nullptr;
@@ -154,6 +145,32 @@ tarvil_open_batch_clipboard(int interruptFd, std::string& reason) {
         reason = "the '" + platform.toStdString() + "' platform has no system clipboard";
     }
     return nullptr;
+}
+
+}  // namespace
+
+}  // namespace tarvil
+
+// No exception leaves an entry point: the executable has a C++ runtime of its
+// own. (A std::bad_alloc from a clipboard method does reach it; its handlers
+// match an exception's type by name, so they still catch it.)
+extern "C" __attribute__((visibility("default"))) int tarvil_run_desktop(int argc, char** argv) {
+    try {
+        return tarvil::RunDesktop(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("tarvil: out of memory\n", stderr);
+        return 1;
+    }
+}
+
+extern "C" __attribute__((visibility("default"))) tarvil::BatchClipboard*
+tarvil_open_batch_clipboard(int interruptFd, std::string& reason) {
+    try {
+        return tarvil::OpenBatchClipboard(interruptFd, reason);
+    } catch (const std::bad_alloc&) {
+        reason = "out of memory";
+        return nullptr;
+    }
 }
 
 // The executable finds the entry points by name: these types must match.
