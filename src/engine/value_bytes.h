@@ -49,6 +49,26 @@ inline double ArithmeticValue(Arithmetic op, double left, double right) {
     return left / right;
 }
 
+// The same for two single-precision operands, rounded to single precision
+// as a result is stored. The exact result rounded once to single precision
+// is the number that rounding it to double and then to single gives (double
+// precision has more than twice the bits), so the processor's
+// single-precision operations give it directly.
+inline float SingleArithmeticValue(Arithmetic op, float left, float right) {
+    if (std::isnan(left)) return left;
+    switch (op) {
+        case Arithmetic::kAdd:
+            return left + right;
+        case Arithmetic::kSub:
+            return left - right;
+        case Arithmetic::kMul:
+            return left * right;
+        case Arithmetic::kDiv:
+            break;
+    }
+    return left / right;
+}
+
 // A condition is the 32-bit word at its value with the top bit cleared, so
 // +0.0 and -0.0 are false and every other float, NaN included, is true.
 inline bool IsTrueWord(const std::byte* bytes) {

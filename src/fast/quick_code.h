@@ -106,6 +106,9 @@ enum Load : uint8_t {
     X(SetPixelFF) X(SetPixelAny)       /* colour from d (a slot) */                   \
     X(GetPixelValFF) X(GetPixelValAny) /* stored value into `out` */                  \
     X(SetPixelValFF) X(SetPixelValAny) /* stored value from d, read as `kind` says */ \
+    /* the same with coordinates that are sums (`sums`); SetPixel's colour bytes */  \
+    /* at d */                                                                       \
+    X(GetPixelSum) X(SetPixelSum) X(GetPixelValSum) X(SetPixelValSum)                 \
     X(GetPaletteAny)   /* entry a of image c into `out` */                            \
     X(SetPaletteAny)   /* entry a of image c from d (a slot) */                       \
     /* jumps: to the unit `taken` or on to `onward`; conditional ones jump */        \
@@ -167,6 +170,22 @@ struct FunctionMemory {
     std::array<Remembered, size_t{2} << kRememberedPairBits> slots{};
 };
 
+// A pixel coordinate that is a sum or difference of two floats, worked out
+// by the pixel operation itself (x-1, x+i, h-y): the operation of the + or -
+// is left out, and its temporary is not written, since the pixel operation
+// is its only reader and never leaves quick code before its instruction. A
+// coordinate that is a float alone is the float plus zero, which gives every
+// coordinate the same whole number.
+struct CoordinateSum {
+    const std::byte* left = nullptr;
+    const std::byte* right = nullptr;
+    uint8_t subtracts = 0;
+};
+struct CoordinateSums {
+    CoordinateSum x;
+    CoordinateSum y;
+};
+
 struct Unit;
 
 struct Op {
@@ -192,8 +211,11 @@ struct Op {
         PixelView* view = nullptr;  // pixel operations
         FunctionMemory* memory;     // remembering function operations
     };
-    // Jumps: the unit jumped to and the one that follows.
-    const struct Unit* taken = nullptr;
+    union {
+        // Jumps: the unit jumped to (and `onward`, the one that follows).
+        const struct Unit* taken = nullptr;
+        const CoordinateSums* sums;  // the Sum forms of the pixel operations
+    };
     const struct Unit* onward = nullptr;
 };
 
@@ -269,6 +291,10 @@ struct QuickCode final : FastCode {
     std::deque<FunctionMemory> memories;
     // Slots holding static Items for the "any" forms; a deque never moves them.
     std::deque<Item*> itemSlots;
+    // One for each pixel operation of a Sum form.
+    std::deque<CoordinateSums> sums;
+    // The zero a coordinate that is a float alone is added to.
+    std::byte zero[sizeof(float)]{};
     // One for each IndexPacked operation.
     std::deque<ElementWindow> windows;
     // Where an assignment to an HBS member "clears" the fourth byte it keeps.

@@ -680,6 +680,16 @@ private:
         Item* out = get ? ResultOf(pc, h == FuncGetPixel ? kTypeRgb : kTypeFloat) : nullptr;
         if (get && out == nullptr) return 0;
         const bool floats = op.loadA == kLoadFloat && op.loadB == kLoadFloat;
+        Item* const imageItem = image.item;
+        if (const Folded folded = FoldSums(h, at); folded.code != 0) {
+            Op& emitted = Emit(folded.code, pc);
+            picture_.resize(at);
+            emitted.sums = folded.sums;
+            emitted.d = folded.value;
+            emitted.kind = folded.load;
+            FinishPixel(emitted, h, pc, imageItem, out);
+            return 1;
+        }
         uint16_t code = 0;
         if (h == FuncGetPixel) {
             code = floats ? kGetPixelFF : kGetPixelAny;
@@ -702,17 +712,81 @@ private:
                 code = floats ? kSetPixelValFF : kSetPixelValAny;
             }
         }
-        op.c.item = image.item;
         Op& emitted = Emit(code, pc);
         picture_.resize(at);
         CopyOperands(op, emitted);
-        emitted.c = op.c;
         emitted.d = op.d;
         emitted.kind = op.kind;
+        FinishPixel(emitted, h, pc, imageItem, out);
+        return 1;
+    }
+
+    void FinishPixel(Op& emitted, Handler h, uint32_t pc, Item* image, Item* out) {
+        emitted.c.item = image;
         emitted.out = out;
         emitted.view = &q_.views.emplace_back();
-        if (get) Produce(pc, out, h == FuncGetPixel ? kTypeRgb : kTypeFloat);
-        return 1;
+        if (out != nullptr) Produce(pc, out, h == FuncGetPixel ? kTypeRgb : kTypeFloat);
+    }
+
+    // The + or - among the last operations (`fromEnd` of them after it) whose
+    // temporary is `e`, taken as a coordinate sum.
+    bool SumAtEnd(const Entry& e, size_t fromEnd, CoordinateSum& sum) const {
+        if (e.redirected != 0 || q_.ops.size() < unitFirstOp_ + fromEnd + 1) return false;
+        const Op& producer = q_.ops[q_.ops.size() - 1 - fromEnd];
+        if ((producer.code != kAddFF && producer.code != kSubFF) || producer.out != e.item)
+            return false;
+        // Its own temporary, not a variable an assignment had it write.
+        if (m_.CodeTable[q_.exits[producer.exit].pc].item != producer.out) return false;
+        sum = {producer.a.bytes, producer.b.bytes,
+               producer.code == kSubFF ? uint8_t{1} : uint8_t{0}};
+        return true;
+    }
+
+    // A coordinate that is a float alone, as a sum.
+    bool FloatAsSum(const Entry& e, CoordinateSum& sum) const {
+        if (e.redirected != 0 || e.type != kTypeFloat || !HasWordBlock(e.item)) return false;
+        sum = {e.item->value, q_.zero, 0};
+        return true;
+    }
+
+    // The Sum form of a pixel call (its operands from picture_[at] on) and
+    // what it reads besides its coordinates.
+    struct Folded {
+        uint16_t code = 0;
+        const CoordinateSums* sums = nullptr;
+        Operand value{};   // SetPixel's colour bytes, SetPixelVal's value
+        uint8_t load = 0;  // how SetPixelVal's value is read
+    };
+
+    // The Sum form of the pixel call when the operations just before it add
+    // or subtract one or both of its coordinates; those operations are then
+    // left out. No code where the call has no Sum form.
+    Folded FoldSums(Handler h, size_t at) {
+        CoordinateSums sums;
+        const bool foldsY = SumAtEnd(picture_[at + 2], 0, sums.y);
+        const bool foldsX = SumAtEnd(picture_[at + 1], foldsY ? 1 : 0, sums.x);
+        if (!foldsX && !foldsY) return {};
+        if (!foldsX && !FloatAsSum(picture_[at + 1], sums.x)) return {};
+        if (!foldsY && !FloatAsSum(picture_[at + 2], sums.y)) return {};
+        Folded folded;
+        folded.code = kGetPixelSum;
+        if (h == FuncGetPixelVal) {
+            folded.code = kGetPixelValSum;
+        } else if (h == StmtSetPixel) {
+            const Entry& colour = picture_[at + 3];
+            if (colour.redirected != 0 || !HasWordBlock(colour.item)) return {};
+            folded.value.bytes = colour.item->value;
+            folded.code = kSetPixelSum;
+        } else if (h == StmtSetPixelVal) {
+            if (!Number(picture_[at + 3], folded.value, folded.load)) return {};
+            folded.code = kSetPixelValSum;
+        }
+        // The call takes the place of the first operation left out, and any
+        // run start that named it.
+        q_.ops.resize(q_.ops.size() - (foldsX ? 1 : 0) - (foldsY ? 1 : 0));
+        producedAt_ = UINT32_MAX;
+        folded.sums = &q_.sums.emplace_back(sums);
+        return folded;
     }
 
     // GetPalette(image, index) and SetPalette(image, index, colour).

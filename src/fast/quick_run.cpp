@@ -58,8 +58,9 @@ enum Form { kF, kB, kE };
     return LoadFloatBytes(o.bytes);
 }
 
+// A float, a colour component or a float element: every one a float exactly.
 template <Form form>
-[[gnu::always_inline]] inline double Read(const Operand& o) {
+[[gnu::always_inline]] inline float Read(const Operand& o) {
     if constexpr (form == kF) {
         return LoadFloatBytes(o.bytes);
     } else if constexpr (form == kE) {
@@ -96,7 +97,9 @@ template <Form form>
 }
 
 // The right operand is rounded to single precision, as the operators pop it.
-[[gnu::always_inline]] inline bool Compare(Comparison comparison, double left, float right) {
+// (A float left operand compares as it would in double precision.)
+template <typename Left>
+[[gnu::always_inline]] inline bool Compare(Comparison comparison, Left left, float right) {
     switch (comparison) {
         case kEq:
             return left == right;
@@ -214,6 +217,17 @@ int32_t Coordinate(Machine& m, const Operand& o, uint8_t load) {
     } else {
         PutPixelValueAt(image->image.get(), x, y, value);
     }
+}
+
+// A coordinate as the left-out + or - would have left it in its temporary.
+// That operation works in double precision and rounds to single; the sum or
+// difference of two floats rounded once to single precision is the same
+// number (double precision holds over twice the bits), and a coordinate
+// never shows which NaN or which zero it was.
+[[gnu::always_inline]] inline int32_t SumCoordinate(const CoordinateSum& sum) {
+    const float left = LoadFloatBytes(sum.left);
+    const float right = LoadFloatBytes(sum.right);
+    return ToInt32(sum.subtracts != 0 ? left - right : left + right);
 }
 
 // The function's result for the arguments a and b, from its memory when it
@@ -366,23 +380,29 @@ uint32_t Run(Machine* machine, uint32_t budget, const void* const** labelsOut) {
     DISPATCH();
 
 #define TARVIL_ARITHMETIC(name, arithmetic)                                                        \
-    Do##name##FF : StoreFloat(op->result, ArithmeticValue(arithmetic, Read<kF>(op->a),             \
-                                                          static_cast<float>(Read<kF>(op->b))));   \
+    Do##name##FF                                                                                   \
+        : StoreFloat(op->result, SingleArithmeticValue(arithmetic, Read<kF>(op->a),                \
+                                                       static_cast<float>(Read<kF>(op->b))));      \
     NEXT();                                                                                        \
-    Do##name##FB : StoreFloat(op->result, ArithmeticValue(arithmetic, Read<kF>(op->a),             \
-                                                          static_cast<float>(Read<kB>(op->b))));   \
+    Do##name##FB                                                                                   \
+        : StoreFloat(op->result, SingleArithmeticValue(arithmetic, Read<kF>(op->a),                \
+                                                       static_cast<float>(Read<kB>(op->b))));      \
     NEXT();                                                                                        \
-    Do##name##BF : StoreFloat(op->result, ArithmeticValue(arithmetic, Read<kB>(op->a),             \
-                                                          static_cast<float>(Read<kF>(op->b))));   \
+    Do##name##BF                                                                                   \
+        : StoreFloat(op->result, SingleArithmeticValue(arithmetic, Read<kB>(op->a),                \
+                                                       static_cast<float>(Read<kF>(op->b))));      \
     NEXT();                                                                                        \
-    Do##name##BB : StoreFloat(op->result, ArithmeticValue(arithmetic, Read<kB>(op->a),             \
-                                                          static_cast<float>(Read<kB>(op->b))));   \
+    Do##name##BB                                                                                   \
+        : StoreFloat(op->result, SingleArithmeticValue(arithmetic, Read<kB>(op->a),                \
+                                                       static_cast<float>(Read<kB>(op->b))));      \
     NEXT();                                                                                        \
-    Do##name##EF : StoreFloat(op->result, ArithmeticValue(arithmetic, Read<kE>(op->a),             \
-                                                          static_cast<float>(Read<kF>(op->b))));   \
+    Do##name##EF                                                                                   \
+        : StoreFloat(op->result, SingleArithmeticValue(arithmetic, Read<kE>(op->a),                \
+                                                       static_cast<float>(Read<kF>(op->b))));      \
     NEXT();                                                                                        \
-    Do##name##FE : StoreFloat(op->result, ArithmeticValue(arithmetic, Read<kF>(op->a),             \
-                                                          static_cast<float>(Read<kE>(op->b))));   \
+    Do##name##FE                                                                                   \
+        : StoreFloat(op->result, SingleArithmeticValue(arithmetic, Read<kF>(op->a),                \
+                                                       static_cast<float>(Read<kE>(op->b))));      \
     NEXT();                                                                                        \
     Do##name##Any : StoreFloat(op->result,                                                         \
                                ArithmeticValue(arithmetic, ReadAny(m, op->a, op->loadA),           \
@@ -617,6 +637,24 @@ DoSetPixelValAny : {
                   Coordinate(m, op->b, op->loadB), value);
     NEXT();
 }
+DoGetPixelSum:
+    GetPixel(op->out, *op->view, op->c.item, SumCoordinate(op->sums->x),
+             SumCoordinate(op->sums->y));
+    NEXT();
+DoSetPixelSum:
+    SetPixel(*op->view, op->c.item, SumCoordinate(op->sums->x), SumCoordinate(op->sums->y),
+             ColourBytes(op->d.bytes));
+    NEXT();
+DoGetPixelValSum:
+    StoreFloat(op->result, GetPixelValue(*op->view, op->c.item, SumCoordinate(op->sums->x),
+                                         SumCoordinate(op->sums->y)));
+    NEXT();
+DoSetPixelValSum : {
+    const auto value = static_cast<uint32_t>(ToInt32(ReadAny(m, op->d, op->kind)));
+    SetPixelValue(*op->view, op->c.item, SumCoordinate(op->sums->x), SumCoordinate(op->sums->y),
+                  value);
+    NEXT();
+}
 DoGetPaletteAny : {
     const Image* image = ImageOf(op->c.item);
     const int32_t index = Coordinate(m, op->a, op->loadA);
@@ -654,8 +692,7 @@ DoForNext : {
     // The variable is rounded to single precision first, as OpAdd pops it.
     const float variable = Read<kF>(op->b);
     StoreFloatBytes(op->b.bytes,
-                    static_cast<float>(ArithmeticValue(Arithmetic::kAdd, Read<kF>(op->a),
-                                                       static_cast<double>(variable))));
+                    SingleArithmeticValue(Arithmetic::kAdd, Read<kF>(op->a), variable));
     const bool again = Read<kF>(op->b) <= static_cast<float>(Read<kF>(op->c));
     if (again) ENTER(op->taken);
     ENTER(op->onward);

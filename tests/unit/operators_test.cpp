@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "compiler/compiler.h"
@@ -103,6 +104,35 @@ TEST(Operators, RightOperandIsRoundedToSinglePrecisionFirst) {
     Machine m;
     Item* colour = MakeColour(m, kTypeRgb, "c", {1, 0, 0, 1});
     EXPECT_EQ(Binary(m, OpSub, colour, colour), 1.0f);
+}
+
+// The faster forms work on two floats in single precision: the result must
+// have the bits of the double-precision rule rounded, for every operator, on
+// operands that round, overflow, underflow, cancel or are not numbers.
+TEST(Operators, SinglePrecisionArithmeticHasTheBitsOfTheDoubleRule) {
+    const float kMax = std::numeric_limits<float>::max();
+    const float kTiny = std::numeric_limits<float>::denorm_min();
+    const float kSmallest = std::numeric_limits<float>::min();
+    const float values[] = {0.0f,     -0.0f,       1.0f,        -1.0f,      3.0f,  0.1f,
+                            1.0f / 3, 16777216.0f, 16777217.0f, 1e-30f,     1e30f, kMax,
+                            -kMax,    kTiny,       kSmallest,   -kSmallest, kInf,  -kInf,
+                            kNaN,     -kNaN,       255.0f,      2.2f};
+    const auto bits = [](float f) {
+        uint32_t word;
+        std::memcpy(&word, &f, sizeof word);
+        return word;
+    };
+    for (const Arithmetic op :
+         {Arithmetic::kAdd, Arithmetic::kSub, Arithmetic::kMul, Arithmetic::kDiv}) {
+        for (const float left : values) {
+            for (const float right : values) {
+                const float single = SingleArithmeticValue(op, left, right);
+                const auto viaDouble = static_cast<float>(ArithmeticValue(op, left, right));
+                EXPECT_EQ(bits(single), bits(viaDouble))
+                    << static_cast<int>(op) << " " << left << " " << right;
+            }
+        }
+    }
 }
 
 TEST(Operators, ModuloByZeroStopsTheRun) {

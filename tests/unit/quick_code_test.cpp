@@ -218,6 +218,12 @@ TEST(QuickCodeTest, UnitsAndOperationsAsListed) {
          "[16,22) AssignFloatF AssignFloatF AssignFloatF Jump\n"
          "[22,42) GetPixelFF SubFB AssignComponentF SetPixelFF ForNext\n"
          "[42,48) ForNext\n"},
+        {"coordinates that are sums: the + or - goes into the pixel operation, unless it is a "
+         "statement of its own or not the last operation before it",
+         Lines({"DevCon i", "float x,y,t,v", "v=GetPixelVal(i,x-1,y+t)", "SetPixelVal(i,x,9-y,v)",
+                "t=x-1", "v=GetPixelVal(i,t,y)", "v=GetPixelVal(i,x+1,y*2)"}),
+         "[0,34) GetPixelValSum SetPixelValSum SubFF GetPixelValFF AddFF MulFF GetPixelValFF "
+         "Exit\n"},
         {"an IF and arrays: the comparison is the jump; elements through their slots",
          Lines({"float h[4]", "float i,v", "For i=0 to 3", "v=i%4", "if(v>1)", "h[v]=h[v]+1",
                 "endif", "Next i"}),
