@@ -6,6 +6,7 @@
 
 #include "engine/file_find.h"
 #include "engine/host.h"
+#include "engine/image_member.h"
 #include "engine/image_record.h"
 #include "image/file_access.h"
 
@@ -79,11 +80,6 @@ uint8_t ColourByte(const Item& item, int index) {
     return static_cast<uint8_t>(item.value[index]);
 }
 
-const Image* MemberImage(const Item& item) {
-    if (item.parent == nullptr) return nullptr;
-    return item.parent->image.get();
-}
-
 }  // namespace
 
 double ItemNumber(Machine& machine, const Item& item) {
@@ -94,22 +90,8 @@ double ItemNumber(Machine& machine, const Item& item) {
         case kMemberWidth:
         case kMemberRes:
         case kMemberBitCount:
-        case kMemberClrImp: {
-            const Image* image = MemberImage(item);
-            if (image == nullptr) return 0.0;  // a variable without an image reads 0
-            switch (item.typeCode) {
-                case kMemberHeight:
-                    return image->Height();
-                case kMemberWidth:
-                    return image->Width();
-                case kMemberRes:
-                    return image->ResolutionDpi();
-                case kMemberBitCount:
-                    return image->BitCount();
-                default:
-                    return image->HeaderInt32(bih::kClrImportant);
-            }
-        }
+        case kMemberClrImp:
+            return ImageMemberNumber(item);
         case kTypeRgb:
             return static_cast<double>(ColourByte(item, 0) | (ColourByte(item, 1) << 8) |
                                        (ColourByte(item, 2) << 16) |

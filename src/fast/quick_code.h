@@ -58,6 +58,7 @@ enum Load : uint8_t {
     kLoadByte,     // bytes: one colour component
     kLoadLum,      // bytes: a colour's first three bytes, their mean
     kLoadElement,  // slot: a float array element
+    kLoadMember,   // item: an image variable's Height, Width, Res, BitCount or ClrImp
     kLoadItem,     // slot: whatever the Item's TypeCode gives (ItemNumber)
 };
 

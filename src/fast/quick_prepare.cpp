@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/image_member.h"
 #include "fast/quick_code.h"
 #include "handlers/handlers.h"
 #include "handlers/math_functions.h"
@@ -342,6 +343,9 @@ private:
         } else if (e.type == kMemberLum && HasWordBlock(e.item)) {
             load = kLoadLum;
             operand.bytes = e.item->value;
+        } else if (IsNumberImageMember(e.type)) {
+            load = kLoadMember;
+            operand.item = e.item;
         } else {
             load = kLoadItem;
             operand.slot = SlotOf(e);

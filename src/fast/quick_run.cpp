@@ -12,6 +12,7 @@
 #include <cstring>
 #include <utility>
 
+#include "engine/image_member.h"
 #include "fast/quick_code.h"
 #include "handlers/colour_conversion.h"
 #include "handlers/handlers.h"
@@ -86,6 +87,8 @@ template <Form form>
         }
         case kLoadElement:
             return LoadFloatBytes((*o.slot)->value);
+        case kLoadMember:
+            return ImageMemberNumber(*o.item);
         default:
             return ItemNumber(m, **o.slot);
     }

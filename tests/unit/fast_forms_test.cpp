@@ -170,10 +170,11 @@ TEST(FastFormsTest, WholePixelPassesMatchTheInstructionsAtEveryDepth) {
         {"pix=GetPixel(none,x,y)", "SetPixel(none,x,y,pix)", "SetPixel(b,x,y,pix)"},
         {"k=x*1000", "t=k+y", "SetPixel(b,x,y,t)", "pix=GetPixel(b,x,y)", "pix.Blue=pix.Green"},
         // Coordinates that are sums: both, the first or the second, a product
-        // beside a difference, a colour and a value that are themselves sums.
-        {"t=1", "pix=GetPixel(a,x-1,y+t)", "SetPixel(b,36-x,y,pix)", "v=GetPixelVal(a,x*2,y-1)",
-         "SetPixelVal(b,x+t,y,v)", "SetPixelVal(a,x,y+1,v+1)", "h=GetPixel(b,x,y-t)",
-         "SetPixel(a,x+1,y-1,h)"},
+        // beside a difference, a colour and a value that are themselves sums;
+        // image members, of an image and of a variable without one.
+        {"t=1+none.Height", "k=a.Width-x+a.BitCount*a.Res-a.ClrImp", "pix=GetPixel(a,x-1,y+t)",
+         "SetPixel(b,36-x,y,pix)", "v=GetPixelVal(a,x*2,y-1)", "SetPixelVal(b,x+t,y,v)",
+         "SetPixelVal(a,x,y+1,v+1)", "h=GetPixel(b,x,y-t)", "SetPixel(a,x+1,y-1,h)"},
     };
     for (const char* bits : {"1", "4", "8", "24"}) {
         for (const auto& body : bodies) {
