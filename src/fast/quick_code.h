@@ -107,7 +107,7 @@ enum Load : uint8_t {
     X(SetPixelFF) X(SetPixelAny)       /* colour from d (a slot) */                   \
     X(GetPixelValFF) X(GetPixelValAny) /* stored value into `out` */                  \
     X(SetPixelValFF) X(SetPixelValAny) /* stored value from d, read as `kind` says */ \
-    /* the same with coordinates that are sums (`sums`); SetPixel's colour bytes */  \
+    /* the same with coordinates worked out (`sums`); SetPixel's colour bytes */    \
     /* at d */                                                                       \
     X(GetPixelSum) X(SetPixelSum) X(GetPixelValSum) X(SetPixelValSum)                 \
     X(GetPaletteAny)   /* entry a of image c into `out` */                            \
@@ -173,14 +173,14 @@ struct FunctionMemory {
 
 // A pixel coordinate that is a sum or difference of two floats, worked out
 // by the pixel operation itself (x-1, x+i, h-y): the operation of the + or -
-// is left out, and its temporary is not written, since the pixel operation
-// is its only reader and never leaves quick code before its instruction. A
-// coordinate that is a float alone is the float plus zero, which gives every
-// coordinate the same whole number.
+// is left out, and its temporary is not written,
+// since the pixel operation is its only reader and never leaves quick code
+// before its instruction. A coordinate that is a float alone is the float
+// plus zero, which gives every coordinate the same whole number.
 struct CoordinateSum {
     const std::byte* left = nullptr;
     const std::byte* right = nullptr;
-    uint8_t subtracts = 0;
+    Arithmetic arithmetic = Arithmetic::kAdd;  // kAdd or kSub
 };
 struct CoordinateSums {
     CoordinateSum x;

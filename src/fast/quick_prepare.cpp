@@ -732,8 +732,8 @@ private:
         if (out != nullptr) Produce(pc, out, h == FuncGetPixel ? kTypeRgb : kTypeFloat);
     }
 
-    // The + or - among the last operations (`fromEnd` of them after it) whose
-    // temporary is `e`, taken as a coordinate sum.
+    // The + or - of two floats among the last operations (`fromEnd` of them
+    // after it) whose temporary is `e`, taken as a coordinate.
     bool SumAtEnd(const Entry& e, size_t fromEnd, CoordinateSum& sum) const {
         if (e.redirected != 0 || q_.ops.size() < unitFirstOp_ + fromEnd + 1) return false;
         const Op& producer = q_.ops[q_.ops.size() - 1 - fromEnd];
@@ -742,14 +742,14 @@ private:
         // Its own temporary, not a variable an assignment had it write.
         if (m_.CodeTable[q_.exits[producer.exit].pc].item != producer.out) return false;
         sum = {producer.a.bytes, producer.b.bytes,
-               producer.code == kSubFF ? uint8_t{1} : uint8_t{0}};
+               producer.code == kSubFF ? tarvil::Arithmetic::kSub : tarvil::Arithmetic::kAdd};
         return true;
     }
 
     // A coordinate that is a float alone, as a sum.
     bool FloatAsSum(const Entry& e, CoordinateSum& sum) const {
         if (e.redirected != 0 || e.type != kTypeFloat || !HasWordBlock(e.item)) return false;
-        sum = {e.item->value, q_.zero, 0};
+        sum = {e.item->value, q_.zero, tarvil::Arithmetic::kAdd};
         return true;
     }
 
@@ -762,9 +762,9 @@ private:
         uint8_t load = 0;  // how SetPixelVal's value is read
     };
 
-    // The Sum form of the pixel call when the operations just before it add
-    // or subtract one or both of its coordinates; those operations are then
-    // left out. No code where the call has no Sum form.
+    // The Sum form of the pixel call when the operations just before it work
+    // out one or both of its coordinates; those operations are then left
+    // out. No code where the call has no Sum form.
     Folded FoldSums(Handler h, size_t at) {
         CoordinateSums sums;
         const bool foldsY = SumAtEnd(picture_[at + 2], 0, sums.y);

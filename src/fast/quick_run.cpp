@@ -222,15 +222,15 @@ int32_t Coordinate(Machine& m, const Operand& o, uint8_t load) {
     }
 }
 
-// A coordinate as the left-out + or - would have left it in its temporary.
-// That operation works in double precision and rounds to single; the sum or
-// difference of two floats rounded once to single precision is the same
-// number (double precision holds over twice the bits), and a coordinate
-// never shows which NaN or which zero it was.
+// A coordinate as the left-out operation would have left it in its
+// temporary. That operation works in double precision and rounds to single;
+// the exact sum or difference of two floats rounded once to single
+// precision is the same number (double precision has more than twice the
+// bits), and a coordinate never shows which NaN or which zero it was.
 [[gnu::always_inline]] inline int32_t SumCoordinate(const CoordinateSum& sum) {
     const float left = LoadFloatBytes(sum.left);
     const float right = LoadFloatBytes(sum.right);
-    return ToInt32(sum.subtracts != 0 ? left - right : left + right);
+    return ToInt32(sum.arithmetic == Arithmetic::kSub ? left - right : left + right);
 }
 
 // The function's result for the arguments a and b, from its memory when it
