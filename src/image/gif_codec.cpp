@@ -119,7 +119,8 @@ bool SkipExtension(const GifApi& api, GifFileType* gif) {
     return true;
 }
 
-CodecStatus DrawFirstFrame(const GifApi& api, GifFileType* gif, uint64_t maxBlockBytes, DecodedBitmap& bitmap) {
+CodecStatus DrawFirstFrame(const GifApi& api, GifFileType* gif, uint64_t maxBlockBytes,
+                           DecodedBitmap& bitmap) {
     const GifImageDesc& frame = gif->Image;
     const ColorMapObject* map = frame.ColorMap != nullptr ? frame.ColorMap : gif->SColorMap;
     if (map == nullptr || map->ColorCount <= 0 || frame.Width <= 0 || frame.Height <= 0 ||
@@ -156,7 +157,8 @@ CodecStatus DrawFirstFrame(const GifApi& api, GifFileType* gif, uint64_t maxBloc
         const int start = frame.Interlace ? kPassStart[pass] : 0;
         const int step = frame.Interlace ? kPassStep[pass] : 1;
         for (int y = start; y < frame.Height; y += step) {
-            if (api.DGifGetLine(gif, line.data(), frame.Width) != GIF_OK) return CodecStatus::Malformed;
+            if (api.DGifGetLine(gif, line.data(), frame.Width) != GIF_OK)
+                return CodecStatus::Malformed;
             uint8_t* row = bitmap.Row(static_cast<uint32_t>(frame.Top + y));
             for (int x = 0; x < frame.Width; ++x) {
                 PutIndex(row, bits, static_cast<uint32_t>(frame.Left + x), line[x]);
@@ -214,8 +216,9 @@ std::optional<std::vector<uint8_t>> EncodeGif(const EncodeSource& source) {
     writer.gif = api.EGifOpen(&out, WriteGif, &error);
     if (writer.gif == nullptr) return std::nullopt;
     if (api.EGifPutScreenDesc(writer.gif, source.width, source.height, writer.map->BitsPerPixel, 0,
-                          writer.map) != GIF_OK ||
-        api.EGifPutImageDesc(writer.gif, 0, 0, source.width, source.height, false, nullptr) != GIF_OK) {
+                              writer.map) != GIF_OK ||
+        api.EGifPutImageDesc(writer.gif, 0, 0, source.width, source.height, false, nullptr) !=
+            GIF_OK) {
         return std::nullopt;
     }
     std::vector<GifPixelType> line(static_cast<size_t>(source.width));

@@ -17,33 +17,33 @@ namespace tarvil::codec {
 namespace {
 
 // The libpng functions the glue calls, found in the library when it is opened.
-#define TARVIL_PNG_FUNCTIONS(X)        \
-    X(png_create_read_struct)          \
-    X(png_create_write_struct)         \
-    X(png_create_info_struct)          \
-    X(png_destroy_read_struct)         \
-    X(png_destroy_write_struct)        \
-    X(png_set_longjmp_fn)              \
-    X(png_init_io)                     \
-    X(png_set_user_limits)             \
-    X(png_read_info)                   \
-    X(png_get_IHDR)                    \
-    X(png_set_packing)                 \
-    X(png_set_expand_gray_1_2_4_to_8)  \
-    X(png_set_bgr)                     \
-    X(png_set_scale_16)                \
-    X(png_set_interlace_handling)      \
-    X(png_read_update_info)            \
-    X(png_get_rowbytes)                \
-    X(png_read_image)                  \
-    X(png_get_PLTE)                    \
-    X(png_get_pHYs)                    \
-    X(png_set_IHDR)                    \
-    X(png_set_PLTE)                    \
-    X(png_set_pHYs)                    \
-    X(png_set_compression_level)       \
-    X(png_write_info)                  \
-    X(png_write_row)                   \
+#define TARVIL_PNG_FUNCTIONS(X)       \
+    X(png_create_read_struct)         \
+    X(png_create_write_struct)        \
+    X(png_create_info_struct)         \
+    X(png_destroy_read_struct)        \
+    X(png_destroy_write_struct)       \
+    X(png_set_longjmp_fn)             \
+    X(png_init_io)                    \
+    X(png_set_user_limits)            \
+    X(png_read_info)                  \
+    X(png_get_IHDR)                   \
+    X(png_set_packing)                \
+    X(png_set_expand_gray_1_2_4_to_8) \
+    X(png_set_bgr)                    \
+    X(png_set_scale_16)               \
+    X(png_set_interlace_handling)     \
+    X(png_read_update_info)           \
+    X(png_get_rowbytes)               \
+    X(png_read_image)                 \
+    X(png_get_PLTE)                   \
+    X(png_get_pHYs)                   \
+    X(png_set_IHDR)                   \
+    X(png_set_PLTE)                   \
+    X(png_set_pHYs)                   \
+    X(png_set_compression_level)      \
+    X(png_write_info)                 \
+    X(png_write_row)                  \
     X(png_write_end)
 
 struct PngApi {
@@ -221,7 +221,8 @@ void DecodeWithLibpng(PngDecodeState& state) {
     png_uint_32 xPerUnit = 0;
     png_uint_32 yPerUnit = 0;
     int unit = 0;
-    if (api.png_get_pHYs(png, info, &xPerUnit, &yPerUnit, &unit) != 0 && unit == PNG_RESOLUTION_METER) {
+    if (api.png_get_pHYs(png, info, &xPerUnit, &yPerUnit, &unit) != 0 &&
+        unit == PNG_RESOLUTION_METER) {
         state.bitmap.SetResolution(xPerUnit, yPerUnit);
     }
     state.status = CodecStatus::Ok;
@@ -254,15 +255,15 @@ void EncodeWithLibpng(PngEncodeState& state) {
     api.png_init_io(png, state.out.file);
     const bool colour = source.bits == 24;
     api.png_set_IHDR(png, info, static_cast<png_uint_32>(source.width),
-                 static_cast<png_uint_32>(source.height), colour ? 8 : source.bits,
-                 colour ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+                     static_cast<png_uint_32>(source.height), colour ? 8 : source.bits,
+                     colour ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!colour) {
         api.png_set_PLTE(png, info, state.palette.data(), static_cast<int>(state.palette.size()));
     }
     if (source.xPerMetre > 0 && source.yPerMetre > 0) {
         api.png_set_pHYs(png, info, static_cast<png_uint_32>(source.xPerMetre),
-                     static_cast<png_uint_32>(source.yPerMetre), PNG_RESOLUTION_METER);
+                         static_cast<png_uint_32>(source.yPerMetre), PNG_RESOLUTION_METER);
     }
     api.png_set_compression_level(png, 6);
     api.png_write_info(png, info);

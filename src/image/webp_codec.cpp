@@ -23,12 +23,12 @@ constexpr int32_t kMaxWebPDimension = 16383;
 // The libwebp functions the glue calls, found in the library when it is
 // opened. WebPInitDecoderConfig and WebPGetFeatures are inline functions of
 // the header that call the two Internal ones with the header's version.
-#define TARVIL_WEBP_FUNCTIONS(X)       \
-    X(WebPInitDecoderConfigInternal)   \
-    X(WebPGetFeaturesInternal)         \
-    X(WebPDecode)                      \
-    X(WebPFreeDecBuffer)               \
-    X(WebPEncodeLosslessBGR)           \
+#define TARVIL_WEBP_FUNCTIONS(X)     \
+    X(WebPInitDecoderConfigInternal) \
+    X(WebPGetFeaturesInternal)       \
+    X(WebPDecode)                    \
+    X(WebPFreeDecBuffer)             \
+    X(WebPEncodeLosslessBGR)         \
     X(WebPFree)
 
 struct WebPApi {
@@ -149,7 +149,7 @@ std::optional<std::vector<uint8_t>> EncodeWebP(const EncodeSource& source) {
     WebPBytes encoded{api};
     const size_t size =
         api.WebPEncodeLosslessBGR(bgr.data(), static_cast<int>(width), static_cast<int>(height),
-                              static_cast<int>(width * 3), &encoded.data);
+                                  static_cast<int>(width * 3), &encoded.data);
     if (size == 0 || encoded.data == nullptr) return std::nullopt;
     return std::vector<uint8_t>(encoded.data, encoded.data + size);
 }
