@@ -3,11 +3,13 @@
 # signals, resource limits, script files that are not scripts, and output
 # that cannot be written. Each case checks the exit status and what stderr
 # says; none may hang (each run has a timeout) or abort.
-# Usage: batch_environment_test.sh TARVIL WORK_DIR SANITIZED(0|1)
+# Usage: batch_environment_test.sh TARVIL WORK_DIR SANITIZED(0|1) [CODEC_SONAME...]
 set -u
 tarvil=$1
 work=$2
 sanitized=${3:-0}
+shift $(($# < 3 ? $# : 3))
+codec_sonames=("$@")
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE
 export XDG_RUNTIME_DIR="$work/runtime" LC_ALL=C.UTF-8
@@ -205,6 +207,38 @@ status=0
 timeout 20 "$tarvil" --batch quiet.bas >&- 2> err || status=$?
 check "stdout closed while saving" 1
 [ "$(stat -c %s quiet.bmp)" = 102 ] || fail "stdout closed while saving" "the image holds other bytes"
+
+# ---- Codec libraries that cannot be opened: each format gives the messages a
+# broken file would, and BMP files still load and save. An empty file found
+# first under a library's soname makes the loader refuse it.
+if [ ${#codec_sonames[@]} -eq 0 ]; then
+    fail "codec libraries" "no sonames given"
+else
+    printf 'DevCon img\nimg=CreateImage(4,4,8)\nSaveImage(img,ClArg[1])\n' > save.bas
+    printf 'DevCon img\nimg=LoadImage(ClArg[1])\nDspMes(img.Width)\n' > load.bas
+    mkdir hidden && for soname in "${codec_sonames[@]}"; do : > "hidden/$soname"; done
+    for file in c.png c.jpg c.tif c.webp c.gif c.bmp; do
+        run -- save.bas "$file"
+        check "$file saved with its library" 0
+        run LD_LIBRARY_PATH=hidden -- load.bas "$file"
+        if [ "$file" = c.bmp ]; then
+            check "$file loaded, no codec library" 0
+            [ "$(cat out)" = 4 ] || fail "$file loaded, no codec library" "output '$(cat out)'"
+        else
+            check "$file loaded, no codec library" 1 "Error: Loading image '$file'" \
+                "tarvil: line 2 of load.bas"
+        fi
+        rm -f "$file"
+        run LD_LIBRARY_PATH=hidden -- save.bas "$file"
+        if [ "$file" = c.bmp ]; then
+            check "$file saved, no codec library" 0
+        else
+            check "$file saved, no codec library" 1 "Error: Writing image '$file'" \
+                "tarvil: line 3 of save.bas"
+            [ -e "$file" ] && fail "$file saved, no codec library" "a file was written"
+        fi
+    done
+fi
 
 # ---- Names shown on the terminal cannot drive it.
 printf 'DevCon img\nimg=LoadImage("a\033[31mred.bmp")\n' > escape.bas

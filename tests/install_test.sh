@@ -35,6 +35,9 @@ case "$module" in
     *) fail "the desktop module lies at ${module#"$prefix"/}" ;;
 esac
 ! ldd "$prefix/bin/tarvil" | grep -q 'libQt6' || fail "the program itself links Qt"
+# The codec libraries too are opened only when a file of their format is met.
+codecs="$(ldd "$prefix/bin/tarvil" | awk '$1 ~ /^lib(png|jpeg|tiff|webp|gif|z)[0-9]*\.so/ {print $1}')"
+[ -z "$codecs" ] || fail "the program itself links" $codecs
 
 work="$2/run"
 rm -rf "$work" && mkdir -p "$work"

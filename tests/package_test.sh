@@ -51,9 +51,14 @@ depends="$(field Depends)"
 # the package that holds it, as dpkg-shlibdeps found it.
 depends_on() { tr ',' '\n' <<< "$depends" | sed 's/^ *//; s/ .*//' | grep -qx "$1"; }
 depends_on qt6-qpa-plugins || fail "no dependency on Qt's platform plugins: $depends"
-# libtiff is opened by name when a TIFF file is met, so no link shows it.
-tiff_owner="$(dpkg -S "$(realpath "$(ldconfig -p | awk '$1 == "libtiff.so.6" {print $NF; exit}')")" | cut -d: -f1)"
-depends_on "$tiff_owner" || fail "no dependency on $tiff_owner, which TIFF files need: $depends"
+# The codec libraries are opened by name when a file of their format is met,
+# so no link shows them.
+for soname in libpng16.so.16 libjpeg.so.62 libtiff.so.6 libwebp.so.7 libgif.so.7; do
+    library="$(ldconfig -p | awk -v lib="$soname" '$1 == lib {print $NF; exit}')"
+    [ -n "$library" ] || fail "$soname is not installed here"
+    owner="$(dpkg -S "$(realpath "$library")" | cut -d: -f1)"
+    depends_on "$owner" || fail "no dependency on $owner, which holds $soname: $depends"
+done
 
 # The files, and nothing else.
 multiarch="$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)"

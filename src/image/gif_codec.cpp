@@ -2,6 +2,10 @@
 // filled with the background colour; the frame's colour table (or else the
 // global one) becomes the palette, transparency included as a plain colour.
 // Only palette images are saved as GIF.
+//
+// Like libtiff, giflib is opened only when a GIF file is met, and stays loaded:
+// linked, it and the other codec libraries cost every batch run's start-up.
+#include <dlfcn.h>
 #include <gif_lib.h>
 
 #include <algorithm>
@@ -13,6 +17,46 @@
 namespace tarvil::codec {
 
 namespace {
+
+// The giflib functions the glue calls, found in the library when it is opened.
+#define TARVIL_GIF_FUNCTIONS(X) \
+    X(DGifOpen)                 \
+    X(DGifCloseFile)            \
+    X(DGifGetRecordType)        \
+    X(DGifGetExtension)         \
+    X(DGifGetExtensionNext)     \
+    X(DGifGetImageDesc)         \
+    X(DGifGetLine)              \
+    X(EGifOpen)                 \
+    X(EGifCloseFile)            \
+    X(EGifPutScreenDesc)        \
+    X(EGifPutImageDesc)         \
+    X(EGifPutLine)              \
+    X(GifMakeMapObject)         \
+    X(GifFreeMapObject)
+
+struct GifApi {
+#define TARVIL_GIF_POINTER(name) decltype(&::name) name = nullptr;
+    TARVIL_GIF_FUNCTIONS(TARVIL_GIF_POINTER)
+#undef TARVIL_GIF_POINTER
+};
+
+// nullopt when the library or one of its functions is missing. The library is
+// never unloaded, so a second GIF file finds it at once.
+std::optional<GifApi> OpenGiflib() {
+    void* library = dlopen(TARVIL_LIBGIF_SONAME, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    if (library == nullptr) return std::nullopt;
+    GifApi api;
+    bool complete = true;
+#define TARVIL_GIF_LOOKUP(name)                                            \
+    api.name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name)); \
+    complete = complete && api.name != nullptr;
+    TARVIL_GIF_FUNCTIONS(TARVIL_GIF_LOOKUP)
+#undef TARVIL_GIF_LOOKUP
+    dlclose(library);  // RTLD_NODELETE keeps it loaded
+    if (!complete) return std::nullopt;
+    return api;
+}
 
 struct GifInput {
     std::span<const uint8_t> file;
@@ -41,39 +85,42 @@ int WriteGif(GifFileType* gif, const GifByteType* data, int length) {
 }
 
 struct GifReader {
+    const GifApi& api;
     GifFileType* gif = nullptr;
     ~GifReader() {
         int error = 0;
-        if (gif != nullptr) DGifCloseFile(gif, &error);
+        if (gif != nullptr) api.DGifCloseFile(gif, &error);
     }
 };
 
 struct GifWriter {
+    const GifApi& api;
     GifFileType* gif = nullptr;
     ColorMapObject* map = nullptr;
     bool Close() {
         int error = 0;
-        const bool closed = gif == nullptr || EGifCloseFile(gif, &error) == GIF_OK;
+        const bool closed = gif == nullptr || api.EGifCloseFile(gif, &error) == GIF_OK;
         gif = nullptr;
         return closed;
     }
     ~GifWriter() {
         Close();
-        GifFreeMapObject(map);
+        api.GifFreeMapObject(map);
     }
 };
 
-bool SkipExtension(GifFileType* gif) {
+bool SkipExtension(const GifApi& api, GifFileType* gif) {
     int code = 0;
     GifByteType* block = nullptr;
-    if (DGifGetExtension(gif, &code, &block) != GIF_OK) return false;
+    if (api.DGifGetExtension(gif, &code, &block) != GIF_OK) return false;
     while (block != nullptr) {
-        if (DGifGetExtensionNext(gif, &block) != GIF_OK) return false;
+        if (api.DGifGetExtensionNext(gif, &block) != GIF_OK) return false;
     }
     return true;
 }
 
-CodecStatus DrawFirstFrame(GifFileType* gif, uint64_t maxBlockBytes, DecodedBitmap& bitmap) {
+CodecStatus DrawFirstFrame(const GifApi& api, GifFileType* gif, uint64_t maxBlockBytes,
+                           DecodedBitmap& bitmap) {
     const GifImageDesc& frame = gif->Image;
     const ColorMapObject* map = frame.ColorMap != nullptr ? frame.ColorMap : gif->SColorMap;
     if (map == nullptr || map->ColorCount <= 0 || frame.Width <= 0 || frame.Height <= 0 ||
@@ -110,7 +157,8 @@ CodecStatus DrawFirstFrame(GifFileType* gif, uint64_t maxBlockBytes, DecodedBitm
         const int start = frame.Interlace ? kPassStart[pass] : 0;
         const int step = frame.Interlace ? kPassStep[pass] : 1;
         for (int y = start; y < frame.Height; y += step) {
-            if (DGifGetLine(gif, line.data(), frame.Width) != GIF_OK) return CodecStatus::Malformed;
+            if (api.DGifGetLine(gif, line.data(), frame.Width) != GIF_OK)
+                return CodecStatus::Malformed;
             uint8_t* row = bitmap.Row(static_cast<uint32_t>(frame.Top + y));
             for (int x = 0; x < frame.Width; ++x) {
                 PutIndex(row, bits, static_cast<uint32_t>(frame.Left + x), line[x]);
@@ -123,22 +171,25 @@ CodecStatus DrawFirstFrame(GifFileType* gif, uint64_t maxBlockBytes, DecodedBitm
 }  // namespace
 
 CodecStatus DecodeGif(std::span<const uint8_t> file, Image& image, uint64_t maxBlockBytes) {
+    const auto library = OpenGiflib();
+    if (!library) return CodecStatus::Malformed;
+    const GifApi& api = *library;
     GifInput input{file, 0};
-    GifReader reader;
+    GifReader reader{api};
     int error = 0;
-    reader.gif = DGifOpen(&input, ReadGif, &error);
+    reader.gif = api.DGifOpen(&input, ReadGif, &error);
     if (reader.gif == nullptr) {
         return error == D_GIF_ERR_NOT_ENOUGH_MEM ? CodecStatus::NoMemory : CodecStatus::Malformed;
     }
     for (;;) {
         GifRecordType record = UNDEFINED_RECORD_TYPE;
-        if (DGifGetRecordType(reader.gif, &record) != GIF_OK) return CodecStatus::Malformed;
+        if (api.DGifGetRecordType(reader.gif, &record) != GIF_OK) return CodecStatus::Malformed;
         if (record == EXTENSION_RECORD_TYPE) {
-            if (!SkipExtension(reader.gif)) return CodecStatus::Malformed;
+            if (!SkipExtension(api, reader.gif)) return CodecStatus::Malformed;
         } else if (record == IMAGE_DESC_RECORD_TYPE) {
-            if (DGifGetImageDesc(reader.gif) != GIF_OK) return CodecStatus::Malformed;
+            if (api.DGifGetImageDesc(reader.gif) != GIF_OK) return CodecStatus::Malformed;
             DecodedBitmap bitmap;
-            const CodecStatus status = DrawFirstFrame(reader.gif, maxBlockBytes, bitmap);
+            const CodecStatus status = DrawFirstFrame(api, reader.gif, maxBlockBytes, bitmap);
             if (status == CodecStatus::Ok) bitmap.InstallInto(image);
             return status;
         } else {
@@ -154,16 +205,20 @@ std::optional<std::vector<uint8_t>> EncodeGif(const EncodeSource& source) {
         colours.push_back({static_cast<GifByteType>(entry >> 16),
                            static_cast<GifByteType>(entry >> 8), static_cast<GifByteType>(entry)});
     }
+    const auto library = OpenGiflib();
+    if (!library) return std::nullopt;
+    const GifApi& api = *library;
     std::vector<uint8_t> out;
-    GifWriter writer;
-    writer.map = GifMakeMapObject(static_cast<int>(colours.size()), colours.data());
+    GifWriter writer{api};
+    writer.map = api.GifMakeMapObject(static_cast<int>(colours.size()), colours.data());
     if (writer.map == nullptr) return std::nullopt;
     int error = 0;
-    writer.gif = EGifOpen(&out, WriteGif, &error);
+    writer.gif = api.EGifOpen(&out, WriteGif, &error);
     if (writer.gif == nullptr) return std::nullopt;
-    if (EGifPutScreenDesc(writer.gif, source.width, source.height, writer.map->BitsPerPixel, 0,
-                          writer.map) != GIF_OK ||
-        EGifPutImageDesc(writer.gif, 0, 0, source.width, source.height, false, nullptr) != GIF_OK) {
+    if (api.EGifPutScreenDesc(writer.gif, source.width, source.height, writer.map->BitsPerPixel, 0,
+                              writer.map) != GIF_OK ||
+        api.EGifPutImageDesc(writer.gif, 0, 0, source.width, source.height, false, nullptr) !=
+            GIF_OK) {
         return std::nullopt;
     }
     std::vector<GifPixelType> line(static_cast<size_t>(source.width));
@@ -172,7 +227,7 @@ std::optional<std::vector<uint8_t>> EncodeGif(const EncodeSource& source) {
         for (uint32_t x = 0; x < static_cast<uint32_t>(source.width); ++x) {
             line[x] = IndexAt(row, source.bits, x);
         }
-        if (EGifPutLine(writer.gif, line.data(), source.width) != GIF_OK) return std::nullopt;
+        if (api.EGifPutLine(writer.gif, line.data(), source.width) != GIF_OK) return std::nullopt;
     }
     if (!writer.Close()) return std::nullopt;
     return out;

@@ -1,6 +1,11 @@
 // JPEG files through libjpeg-turbo. Greys become 8-bit grey, everything else
 // 24-bit; CMYK pictures are turned into RGB. Saved at quality 90 with the
 // library's default (4:2:0) subsampling.
+//
+// Like libtiff, libjpeg is opened only when a JPEG file is met, and stays loaded:
+// linked, it and the other codec libraries cost every batch run's start-up.
+#include <dlfcn.h>
+
 #include <cstdio>
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
@@ -24,6 +29,50 @@ constexpr int kQuality = 90;
 // thousands of tiny scans would otherwise take minutes.
 constexpr int kMaxScans = 1000;
 
+// The libjpeg functions the glue calls, found in the library when it is
+// opened. jpeg_create_decompress and jpeg_create_compress are macros for the
+// two Create functions.
+#define TARVIL_JPEG_FUNCTIONS(X) \
+    X(jpeg_std_error)            \
+    X(jpeg_CreateDecompress)     \
+    X(jpeg_destroy_decompress)   \
+    X(jpeg_mem_src)              \
+    X(jpeg_read_header)          \
+    X(jpeg_has_multiple_scans)   \
+    X(jpeg_start_decompress)     \
+    X(jpeg_read_scanlines)       \
+    X(jpeg_CreateCompress)       \
+    X(jpeg_destroy_compress)     \
+    X(jpeg_mem_dest)             \
+    X(jpeg_set_defaults)         \
+    X(jpeg_set_quality)          \
+    X(jpeg_start_compress)       \
+    X(jpeg_write_scanlines)      \
+    X(jpeg_finish_compress)
+
+struct JpegApi {
+#define TARVIL_JPEG_POINTER(name) decltype(&::name) name = nullptr;
+    TARVIL_JPEG_FUNCTIONS(TARVIL_JPEG_POINTER)
+#undef TARVIL_JPEG_POINTER
+};
+
+// nullopt when the library or one of its functions is missing. The library is
+// never unloaded, so a second JPEG file finds it at once.
+std::optional<JpegApi> OpenLibjpeg() {
+    void* library = dlopen(TARVIL_LIBJPEG_SONAME, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    if (library == nullptr) return std::nullopt;
+    JpegApi api;
+    bool complete = true;
+#define TARVIL_JPEG_LOOKUP(name)                                           \
+    api.name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name)); \
+    complete = complete && api.name != nullptr;
+    TARVIL_JPEG_FUNCTIONS(TARVIL_JPEG_LOOKUP)
+#undef TARVIL_JPEG_LOOKUP
+    dlclose(library);  // RTLD_NODELETE keeps it loaded
+    if (!complete) return std::nullopt;
+    return api;
+}
+
 struct JpegErrors {
     jpeg_error_mgr manager;
     std::jmp_buf jump;
@@ -40,8 +89,8 @@ void OnJpegWarning(j_common_ptr cinfo, int level) {
     if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) OnJpegError(cinfo);
 }
 
-void InstallErrors(JpegErrors& errors) {
-    jpeg_std_error(&errors.manager);
+void InstallErrors(const JpegApi& api, JpegErrors& errors) {
+    api.jpeg_std_error(&errors.manager);
     errors.manager.error_exit = OnJpegError;
     errors.manager.output_message = OnJpegMessage;
     errors.manager.emit_message = OnJpegWarning;
@@ -55,6 +104,8 @@ void LimitScans(j_common_ptr cinfo) {
 }
 
 struct JpegDecodeState {
+    explicit JpegDecodeState(const JpegApi& library) : api(library) {}
+    const JpegApi& api;
     jpeg_decompress_struct cinfo{};
     JpegErrors errors{};
     jpeg_progress_mgr progress{};
@@ -65,7 +116,7 @@ struct JpegDecodeState {
     uint64_t maxBlockBytes = 0;
     CodecStatus status = CodecStatus::Malformed;
     ~JpegDecodeState() {
-        if (created) jpeg_destroy_decompress(&cinfo);
+        if (created) api.jpeg_destroy_decompress(&cinfo);
     }
 };
 
@@ -89,16 +140,17 @@ void CmykToBgr(const uint8_t* cmyk, uint8_t* bgr, uint32_t width, bool inverted)
 }
 
 void DecodeWithLibjpeg(JpegDecodeState& state) {
+    const JpegApi& api = state.api;
     jpeg_decompress_struct& cinfo = state.cinfo;
     cinfo.err = &state.errors.manager;
-    InstallErrors(state.errors);
+    InstallErrors(api, state.errors);
     if (setjmp(state.errors.jump)) return;
-    jpeg_create_decompress(&cinfo);
+    api.jpeg_CreateDecompress(&cinfo, JPEG_LIB_VERSION, sizeof(jpeg_decompress_struct));
     state.created = true;
     state.progress.progress_monitor = LimitScans;
     cinfo.progress = &state.progress;
-    jpeg_mem_src(&cinfo, state.file.data(), static_cast<unsigned long>(state.file.size()));
-    if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) return;
+    api.jpeg_mem_src(&cinfo, state.file.data(), static_cast<unsigned long>(state.file.size()));
+    if (api.jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) return;
 
     const bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
@@ -106,7 +158,7 @@ void DecodeWithLibjpeg(JpegDecodeState& state) {
     const uint64_t width = cinfo.image_width;
     const uint64_t height = cinfo.image_height;
     // A progressive file is held whole as coefficients: two bytes a sample.
-    const uint64_t working = jpeg_has_multiple_scans(&cinfo)
+    const uint64_t working = api.jpeg_has_multiple_scans(&cinfo)
                                  ? width * height * 2 * static_cast<uint64_t>(cinfo.num_components)
                                  : width * 4 * 16;
     state.status =
@@ -127,14 +179,14 @@ void DecodeWithLibjpeg(JpegDecodeState& state) {
         }
     }
 
-    jpeg_start_decompress(&cinfo);
+    api.jpeg_start_decompress(&cinfo);
     if (cinfo.output_width != width || cinfo.output_height != height) return;
     if (cmyk) state.cmykRow.resize(4 * width);
     while (cinfo.output_scanline < cinfo.output_height) {
         const uint32_t y = cinfo.output_scanline;
         uint8_t* row = state.bitmap.Row(y);
         JSAMPROW target = cmyk ? state.cmykRow.data() : row;
-        if (jpeg_read_scanlines(&cinfo, &target, 1) != 1) return;
+        if (api.jpeg_read_scanlines(&cinfo, &target, 1) != 1) return;
         if (cmyk) {
             CmykToBgr(state.cmykRow.data(), row, static_cast<uint32_t>(width),
                       cinfo.saw_Adobe_marker);
@@ -144,6 +196,8 @@ void DecodeWithLibjpeg(JpegDecodeState& state) {
 }
 
 struct JpegEncodeState {
+    explicit JpegEncodeState(const JpegApi& library) : api(library) {}
+    const JpegApi& api;
     jpeg_compress_struct cinfo{};
     JpegErrors errors{};
     bool created = false;
@@ -153,7 +207,7 @@ struct JpegEncodeState {
     unsigned long size = 0;
     bool done = false;
     ~JpegEncodeState() {
-        if (created) jpeg_destroy_compress(&cinfo);
+        if (created) api.jpeg_destroy_compress(&cinfo);
         std::free(buffer);
     }
 };
@@ -163,28 +217,29 @@ uint16_t DotsPerInch(int32_t perMetre) {
 }
 
 void EncodeWithLibjpeg(JpegEncodeState& state) {
+    const JpegApi& api = state.api;
     jpeg_compress_struct& cinfo = state.cinfo;
     const EncodeSource& source = *state.source;
     cinfo.err = &state.errors.manager;
-    InstallErrors(state.errors);
+    InstallErrors(api, state.errors);
     if (setjmp(state.errors.jump)) return;
-    jpeg_create_compress(&cinfo);
+    api.jpeg_CreateCompress(&cinfo, JPEG_LIB_VERSION, sizeof(jpeg_compress_struct));
     state.created = true;
-    jpeg_mem_dest(&cinfo, &state.buffer, &state.size);
+    api.jpeg_mem_dest(&cinfo, &state.buffer, &state.size);
     // Palette pictures with a grey table are saved as grey, other palettes as colour.
     const bool grey = source.bits != 24 && source.GreyPalette();
     cinfo.image_width = static_cast<JDIMENSION>(source.width);
     cinfo.image_height = static_cast<JDIMENSION>(source.height);
     cinfo.input_components = grey ? 1 : 3;
     cinfo.in_color_space = grey ? JCS_GRAYSCALE : source.bits == 24 ? JCS_EXT_BGR : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, kQuality, TRUE);
+    api.jpeg_set_defaults(&cinfo);
+    api.jpeg_set_quality(&cinfo, kQuality, TRUE);
     if (source.xPerMetre > 0 && source.yPerMetre > 0) {
         cinfo.density_unit = 1;
         cinfo.X_density = DotsPerInch(source.xPerMetre);
         cinfo.Y_density = DotsPerInch(source.yPerMetre);
     }
-    jpeg_start_compress(&cinfo, TRUE);
+    api.jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         const uint32_t y = cinfo.next_scanline;
         JSAMPROW row = nullptr;
@@ -203,16 +258,18 @@ void EncodeWithLibjpeg(JpegEncodeState& state) {
             }
             row = state.scratch.data();
         }
-        jpeg_write_scanlines(&cinfo, &row, 1);
+        api.jpeg_write_scanlines(&cinfo, &row, 1);
     }
-    jpeg_finish_compress(&cinfo);
+    api.jpeg_finish_compress(&cinfo);
     state.done = true;
 }
 
 }  // namespace
 
 CodecStatus DecodeJpeg(std::span<const uint8_t> file, Image& image, uint64_t maxBlockBytes) {
-    JpegDecodeState state;
+    const auto library = OpenLibjpeg();
+    if (!library) return CodecStatus::Malformed;
+    JpegDecodeState state{*library};
     state.file = file;
     state.maxBlockBytes = maxBlockBytes;
     DecodeWithLibjpeg(state);
@@ -221,7 +278,9 @@ CodecStatus DecodeJpeg(std::span<const uint8_t> file, Image& image, uint64_t max
 }
 
 std::optional<std::vector<uint8_t>> EncodeJpeg(const EncodeSource& source) {
-    JpegEncodeState state;
+    const auto library = OpenLibjpeg();
+    if (!library) return std::nullopt;
+    JpegEncodeState state{*library};
     state.source = &source;
     if (source.bits != 24) state.scratch.resize(3 * static_cast<size_t>(source.width));
     EncodeWithLibjpeg(state);

@@ -1,10 +1,14 @@
 // PNG files through libpng: palette pictures keep their indices, greys become
 // 8-bit grey (1-bit greys stay bilevel), everything else 24-bit.
+//
+// Like libtiff, libpng is opened only when a PNG file is met, and stays loaded:
+// linked, it and the other codec libraries cost every batch run's start-up.
+#include <dlfcn.h>
 #include <png.h>
 
 #include <csetjmp>
-#include <cstring>
-#include <new>
+#include <cstdio>
+#include <cstdlib>
 
 #include "image/codec_support.h"
 
@@ -12,35 +16,106 @@ namespace tarvil::codec {
 
 namespace {
 
+// The libpng functions the glue calls, found in the library when it is opened.
+#define TARVIL_PNG_FUNCTIONS(X)       \
+    X(png_create_read_struct)         \
+    X(png_create_write_struct)        \
+    X(png_create_info_struct)         \
+    X(png_destroy_read_struct)        \
+    X(png_destroy_write_struct)       \
+    X(png_set_longjmp_fn)             \
+    X(png_init_io)                    \
+    X(png_set_user_limits)            \
+    X(png_read_info)                  \
+    X(png_get_IHDR)                   \
+    X(png_set_packing)                \
+    X(png_set_expand_gray_1_2_4_to_8) \
+    X(png_set_bgr)                    \
+    X(png_set_scale_16)               \
+    X(png_set_interlace_handling)     \
+    X(png_read_update_info)           \
+    X(png_get_rowbytes)               \
+    X(png_read_image)                 \
+    X(png_get_PLTE)                   \
+    X(png_get_pHYs)                   \
+    X(png_set_IHDR)                   \
+    X(png_set_PLTE)                   \
+    X(png_set_pHYs)                   \
+    X(png_set_compression_level)      \
+    X(png_write_info)                 \
+    X(png_write_row)                  \
+    X(png_write_end)
+
+struct PngApi {
+#define TARVIL_PNG_POINTER(name) decltype(&::name) name = nullptr;
+    TARVIL_PNG_FUNCTIONS(TARVIL_PNG_POINTER)
+#undef TARVIL_PNG_POINTER
+};
+
+// nullopt when the library or one of its functions is missing. The library is
+// never unloaded, so a second PNG file finds it at once.
+std::optional<PngApi> OpenLibpng() {
+    void* library = dlopen(TARVIL_LIBPNG_SONAME, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    if (library == nullptr) return std::nullopt;
+    PngApi api;
+    bool complete = true;
+#define TARVIL_PNG_LOOKUP(name)                                            \
+    api.name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name)); \
+    complete = complete && api.name != nullptr;
+    TARVIL_PNG_FUNCTIONS(TARVIL_PNG_LOOKUP)
+#undef TARVIL_PNG_LOOKUP
+    dlclose(library);  // RTLD_NODELETE keeps it loaded
+    if (!complete) return std::nullopt;
+    return api;
+}
+
 // libpng reports through these; an error leaves by longjmp to the setjmp of the
 // function that called libpng, whose C++ objects live one frame further out.
+// libpng hands its callbacks nothing but its opaque handle, so this one finds
+// png_longjmp in the library itself, which is loaded by then. Should that
+// fail, returning lets libpng's own handler jump instead.
 void OnPngError(png_structp png, png_const_charp /*message*/) {
-    png_longjmp(png, 1);
+    void* library = dlopen(TARVIL_LIBPNG_SONAME, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+    if (library == nullptr) return;
+    const auto jump = reinterpret_cast<decltype(&::png_longjmp)>(dlsym(library, "png_longjmp"));
+    dlclose(library);  // still loaded: RTLD_NODELETE
+    if (jump != nullptr) jump(png, 1);
 }
 void OnPngWarning(png_structp /*png*/, png_const_charp /*message*/) {}
 
-struct MemoryInput {
-    std::span<const uint8_t> file;
-    size_t at = 0;
-};
-
-void ReadFromMemory(png_structp png, png_bytep out, size_t length) {
-    auto* input = static_cast<MemoryInput*>(png_get_io_ptr(png));
-    if (length > input->file.size() - input->at) png_error(png, "truncated");
-    std::memcpy(out, input->file.data() + input->at, length);
-    input->at += length;
+// The jump buffer png_jmpbuf gives, without the macro's direct library call.
+std::jmp_buf& JumpBuffer(const PngApi& api, png_structp png) {
+    return *api.png_set_longjmp_fn(png, std::longjmp, sizeof(std::jmp_buf));
 }
 
+// Files are read and written through stdio streams over memory, with the
+// library's own stdio functions: read and write callbacks of ours would need
+// a library call (png_get_io_ptr) each time to find their data.
+struct MemoryFile {
+    std::FILE* file = nullptr;
+    // What a stream from open_memstream holds once flushed or closed.
+    char* written = nullptr;
+    size_t size = 0;
+    ~MemoryFile() {
+        if (file != nullptr) std::fclose(file);
+        std::free(written);
+    }
+};
+
 struct PngRead {
+    const PngApi& api;
     png_structp png = nullptr;
     png_infop info = nullptr;
-    ~PngRead() { png_destroy_read_struct(&png, &info, nullptr); }
+    ~PngRead() {
+        if (png != nullptr) api.png_destroy_read_struct(&png, &info, nullptr);
+    }
 };
 
 // Everything the decoder fills, kept outside the frame that calls setjmp.
 struct PngDecodeState {
+    explicit PngDecodeState(const PngApi& api) : read{api} {}
     PngRead read;
-    MemoryInput input;
+    MemoryFile input;
     DecodedBitmap bitmap;
     std::vector<png_bytep> rowPointers;
     // Rows the model cannot take as they come: 2-bit palette indices one a
@@ -53,38 +128,39 @@ struct PngDecodeState {
 enum class PngKind { Palette, Bilevel, Grey, Colour };
 
 void DecodeWithLibpng(PngDecodeState& state) {
+    const PngApi& api = state.read.api;
     png_structp png = state.read.png;
     png_infop info = state.read.info;
-    if (setjmp(png_jmpbuf(png))) return;  // state.status says why
-    png_set_user_limits(png, kMaxImageDimension, kMaxImageDimension);
-    png_set_read_fn(png, &state.input, ReadFromMemory);
-    png_read_info(png, info);
+    if (setjmp(JumpBuffer(api, png))) return;  // state.status says why
+    api.png_set_user_limits(png, kMaxImageDimension, kMaxImageDimension);
+    api.png_init_io(png, state.input.file);
+    api.png_read_info(png, info);
     png_uint_32 width = 0;
     png_uint_32 height = 0;
     int bitDepth = 0;
     int colourType = 0;
-    png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, nullptr, nullptr, nullptr);
+    api.png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, nullptr, nullptr, nullptr);
 
     PngKind kind = PngKind::Colour;
     int bits = 24;
     if (colourType == PNG_COLOR_TYPE_PALETTE) {
         kind = PngKind::Palette;
         bits = PaletteDepthFor(bitDepth);
-        if (bitDepth == 2) png_set_packing(png);
+        if (bitDepth == 2) api.png_set_packing(png);
     } else if (colourType == PNG_COLOR_TYPE_GRAY && bitDepth == 1) {
         kind = PngKind::Bilevel;
         bits = 1;
     } else if ((colourType & PNG_COLOR_MASK_COLOR) == 0) {
         kind = PngKind::Grey;
         bits = 8;
-        png_set_expand_gray_1_2_4_to_8(png);
+        api.png_set_expand_gray_1_2_4_to_8(png);
     } else {
-        png_set_bgr(png);
+        api.png_set_bgr(png);
     }
     // 16-bit samples are scaled to 8.
-    png_set_scale_16(png);
-    png_set_interlace_handling(png);
-    png_read_update_info(png, info);
+    api.png_set_scale_16(png);
+    api.png_set_interlace_handling(png);
+    api.png_read_update_info(png, info);
 
     const bool alpha = (colourType & PNG_COLOR_MASK_ALPHA) != 0;
     // Bytes a pixel takes in the scratch rows; 0 when rows go straight to the block.
@@ -96,7 +172,7 @@ void DecodeWithLibpng(PngDecodeState& state) {
     state.status = state.bitmap.Allocate(width, height, bits, state.maxBlockBytes, working);
     if (state.status != CodecStatus::Ok) return;
     state.status = CodecStatus::Malformed;
-    const size_t rowBytes = png_get_rowbytes(png, info);
+    const size_t rowBytes = api.png_get_rowbytes(png, info);
     const size_t targetRowBytes = scratchPixel != 0 ? width * scratchPixel : state.bitmap.stride();
     if (rowBytes > targetRowBytes) return;
 
@@ -109,7 +185,7 @@ void DecodeWithLibpng(PngDecodeState& state) {
     } else {
         for (png_uint_32 y = 0; y < height; ++y) state.rowPointers[y] = state.bitmap.Row(y);
     }
-    png_read_image(png, state.rowPointers.data());
+    api.png_read_image(png, state.rowPointers.data());
     if (scratchPixel != 0) {
         // Alpha is composited on black: each sample scaled by the opacity.
         const auto over = [](uint8_t sample, uint8_t opacity) {
@@ -134,7 +210,7 @@ void DecodeWithLibpng(PngDecodeState& state) {
     if (kind == PngKind::Palette) {
         png_colorp palette = nullptr;
         int count = 0;
-        if (png_get_PLTE(png, info, &palette, &count) != 0) {
+        if (api.png_get_PLTE(png, info, &palette, &count) != 0) {
             for (int k = 0; k < count; ++k) {
                 state.bitmap.SetEntry(k, palette[k].red, palette[k].green, palette[k].blue);
             }
@@ -145,74 +221,75 @@ void DecodeWithLibpng(PngDecodeState& state) {
     png_uint_32 xPerUnit = 0;
     png_uint_32 yPerUnit = 0;
     int unit = 0;
-    if (png_get_pHYs(png, info, &xPerUnit, &yPerUnit, &unit) != 0 && unit == PNG_RESOLUTION_METER) {
+    if (api.png_get_pHYs(png, info, &xPerUnit, &yPerUnit, &unit) != 0 &&
+        unit == PNG_RESOLUTION_METER) {
         state.bitmap.SetResolution(xPerUnit, yPerUnit);
     }
     state.status = CodecStatus::Ok;
 }
 
 struct PngWrite {
+    const PngApi& api;
     png_structp png = nullptr;
     png_infop info = nullptr;
-    ~PngWrite() { png_destroy_write_struct(&png, &info); }
+    ~PngWrite() {
+        if (png != nullptr) api.png_destroy_write_struct(&png, &info);
+    }
 };
 
-void WriteToMemory(png_structp png, png_bytep data, size_t length) {
-    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-    try {
-        out->insert(out->end(), data, data + length);
-    } catch (const std::bad_alloc&) {
-        png_error(png, "out of memory");
-    }
-}
-void FlushNothing(png_structp /*png*/) {}
-
 struct PngEncodeState {
+    explicit PngEncodeState(const PngApi& api) : write{api} {}
     PngWrite write;
     const EncodeSource* source = nullptr;
     std::vector<png_color> palette;
-    std::vector<uint8_t> out;
+    MemoryFile out;
     bool done = false;
 };
 
 void EncodeWithLibpng(PngEncodeState& state) {
+    const PngApi& api = state.write.api;
     png_structp png = state.write.png;
     png_infop info = state.write.info;
     const EncodeSource& source = *state.source;
-    if (setjmp(png_jmpbuf(png))) return;
-    png_set_write_fn(png, &state.out, WriteToMemory, FlushNothing);
+    if (setjmp(JumpBuffer(api, png))) return;
+    api.png_init_io(png, state.out.file);
     const bool colour = source.bits == 24;
-    png_set_IHDR(png, info, static_cast<png_uint_32>(source.width),
-                 static_cast<png_uint_32>(source.height), colour ? 8 : source.bits,
-                 colour ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    api.png_set_IHDR(png, info, static_cast<png_uint_32>(source.width),
+                     static_cast<png_uint_32>(source.height), colour ? 8 : source.bits,
+                     colour ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!colour) {
-        png_set_PLTE(png, info, state.palette.data(), static_cast<int>(state.palette.size()));
+        api.png_set_PLTE(png, info, state.palette.data(), static_cast<int>(state.palette.size()));
     }
     if (source.xPerMetre > 0 && source.yPerMetre > 0) {
-        png_set_pHYs(png, info, static_cast<png_uint_32>(source.xPerMetre),
-                     static_cast<png_uint_32>(source.yPerMetre), PNG_RESOLUTION_METER);
+        api.png_set_pHYs(png, info, static_cast<png_uint_32>(source.xPerMetre),
+                         static_cast<png_uint_32>(source.yPerMetre), PNG_RESOLUTION_METER);
     }
-    png_set_compression_level(png, 6);
-    png_write_info(png, info);
-    if (colour) png_set_bgr(png);
+    api.png_set_compression_level(png, 6);
+    api.png_write_info(png, info);
+    if (colour) api.png_set_bgr(png);
     for (int32_t y = 0; y < source.height; ++y) {
-        png_write_row(png, source.Row(static_cast<uint32_t>(y)));
+        api.png_write_row(png, source.Row(static_cast<uint32_t>(y)));
     }
-    png_write_end(png, info);
+    api.png_write_end(png, info);
     state.done = true;
 }
 
 }  // namespace
 
 CodecStatus DecodePng(std::span<const uint8_t> file, Image& image, uint64_t maxBlockBytes) {
-    PngDecodeState state;
-    state.input.file = file;
+    const auto library = OpenLibpng();
+    if (!library) return CodecStatus::Malformed;
+    PngDecodeState state{*library};
+    const PngApi& api = *library;
+    // Opened for reading only, the stream leaves the bytes as they are.
+    state.input.file = fmemopen(const_cast<uint8_t*>(file.data()), file.size(), "rb");
+    if (state.input.file == nullptr) return CodecStatus::NoMemory;
     state.maxBlockBytes = maxBlockBytes;
     state.read.png =
-        png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
+        api.png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
     if (state.read.png == nullptr) return CodecStatus::NoMemory;
-    state.read.info = png_create_info_struct(state.read.png);
+    state.read.info = api.png_create_info_struct(state.read.png);
     if (state.read.info == nullptr) return CodecStatus::NoMemory;
     DecodeWithLibpng(state);
     if (state.status == CodecStatus::Ok) state.bitmap.InstallInto(image);
@@ -220,21 +297,31 @@ CodecStatus DecodePng(std::span<const uint8_t> file, Image& image, uint64_t maxB
 }
 
 std::optional<std::vector<uint8_t>> EncodePng(const EncodeSource& source) {
-    PngEncodeState state;
+    const auto library = OpenLibpng();
+    if (!library) return std::nullopt;
+    PngEncodeState state{*library};
+    const PngApi& api = *library;
     state.source = &source;
+    state.out.file = open_memstream(&state.out.written, &state.out.size);
+    if (state.out.file == nullptr) return std::nullopt;
     for (const uint32_t colour : source.palette) {
         state.palette.push_back({static_cast<png_byte>(colour >> 16),
                                  static_cast<png_byte>(colour >> 8),
                                  static_cast<png_byte>(colour)});
     }
     state.write.png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
+        api.png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
     if (state.write.png == nullptr) return std::nullopt;
-    state.write.info = png_create_info_struct(state.write.png);
+    state.write.info = api.png_create_info_struct(state.write.png);
     if (state.write.info == nullptr) return std::nullopt;
     EncodeWithLibpng(state);
     if (!state.done) return std::nullopt;
-    return std::move(state.out);
+    // Closing writes out what the stream still buffers.
+    const int closed = std::fclose(state.out.file);
+    state.out.file = nullptr;
+    if (closed != 0) return std::nullopt;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(state.out.written);
+    return std::vector<uint8_t>(bytes, bytes + state.out.size);
 }
 
 }  // namespace tarvil::codec

@@ -1,5 +1,10 @@
 // WebP files through libwebp: every picture becomes 24-bit; an alpha channel
 // is composited on black (the library's premultiplied output). Saved lossless.
+//
+// Like libtiff, libwebp is opened only when a WebP file is met, and stays
+// loaded: linked, it and the other codec libraries cost every batch run's
+// start-up.
+#include <dlfcn.h>
 #include <webp/decode.h>
 #include <webp/encode.h>
 
@@ -15,18 +20,59 @@ namespace {
 // The format's own limit on either side.
 constexpr int32_t kMaxWebPDimension = 16383;
 
+// The libwebp functions the glue calls, found in the library when it is
+// opened. WebPInitDecoderConfig and WebPGetFeatures are inline functions of
+// the header that call the two Internal ones with the header's version.
+#define TARVIL_WEBP_FUNCTIONS(X)     \
+    X(WebPInitDecoderConfigInternal) \
+    X(WebPGetFeaturesInternal)       \
+    X(WebPDecode)                    \
+    X(WebPFreeDecBuffer)             \
+    X(WebPEncodeLosslessBGR)         \
+    X(WebPFree)
+
+struct WebPApi {
+#define TARVIL_WEBP_POINTER(name) decltype(&::name) name = nullptr;
+    TARVIL_WEBP_FUNCTIONS(TARVIL_WEBP_POINTER)
+#undef TARVIL_WEBP_POINTER
+};
+
+// nullopt when the library or one of its functions is missing. The library is
+// never unloaded, so a second WebP file finds it at once.
+std::optional<WebPApi> OpenLibwebp() {
+    void* library = dlopen(TARVIL_LIBWEBP_SONAME, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    if (library == nullptr) return std::nullopt;
+    WebPApi api;
+    bool complete = true;
+#define TARVIL_WEBP_LOOKUP(name)                                           \
+    api.name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name)); \
+    complete = complete && api.name != nullptr;
+    TARVIL_WEBP_FUNCTIONS(TARVIL_WEBP_LOOKUP)
+#undef TARVIL_WEBP_LOOKUP
+    dlclose(library);  // RTLD_NODELETE keeps it loaded
+    if (!complete) return std::nullopt;
+    return api;
+}
+
 // Frees what the library allocated for an encoded file.
 struct WebPBytes {
+    const WebPApi& api;
     uint8_t* data = nullptr;
-    ~WebPBytes() { WebPFree(data); }
+    ~WebPBytes() { api.WebPFree(data); }
 };
 
 }  // namespace
 
 CodecStatus DecodeWebP(std::span<const uint8_t> file, Image& image, uint64_t maxBlockBytes) {
+    const auto library = OpenLibwebp();
+    if (!library) return CodecStatus::Malformed;
+    const WebPApi& api = *library;
     WebPDecoderConfig config;
-    if (WebPInitDecoderConfig(&config) == 0) return CodecStatus::Malformed;
-    if (WebPGetFeatures(file.data(), file.size(), &config.input) != VP8_STATUS_OK) {
+    if (api.WebPInitDecoderConfigInternal(&config, WEBP_DECODER_ABI_VERSION) == 0) {
+        return CodecStatus::Malformed;
+    }
+    if (api.WebPGetFeaturesInternal(file.data(), file.size(), &config.input,
+                                    WEBP_DECODER_ABI_VERSION) != VP8_STATUS_OK) {
         return CodecStatus::Malformed;
     }
     // Animations are refused: the still-picture decoder cannot read them.
@@ -57,8 +103,8 @@ CodecStatus DecodeWebP(std::span<const uint8_t> file, Image& image, uint64_t max
         target.stride = static_cast<int>(bitmap.stride());
         target.size = static_cast<size_t>(bitmap.stride()) * static_cast<size_t>(height);
     }
-    const VP8StatusCode decoded = WebPDecode(file.data(), file.size(), &config);
-    WebPFreeDecBuffer(&config.output);
+    const VP8StatusCode decoded = api.WebPDecode(file.data(), file.size(), &config);
+    api.WebPFreeDecBuffer(&config.output);
     if (decoded == VP8_STATUS_OUT_OF_MEMORY) return CodecStatus::NoMemory;
     if (decoded != VP8_STATUS_OK) return CodecStatus::Malformed;
     if (alpha) {
@@ -80,6 +126,9 @@ std::optional<std::vector<uint8_t>> EncodeWebP(const EncodeSource& source) {
     if (source.width > kMaxWebPDimension || source.height > kMaxWebPDimension) {
         return std::nullopt;
     }
+    const auto library = OpenLibwebp();
+    if (!library) return std::nullopt;
+    const WebPApi& api = *library;
     const auto width = static_cast<uint32_t>(source.width);
     const auto height = static_cast<uint32_t>(source.height);
     // The encoder reads rows top row first, as blue, green, red.
@@ -97,10 +146,10 @@ std::optional<std::vector<uint8_t>> EncodeWebP(const EncodeSource& source) {
             out[3 * x + 2] = static_cast<uint8_t>(colour >> 16);
         }
     }
-    WebPBytes encoded;
+    WebPBytes encoded{api};
     const size_t size =
-        WebPEncodeLosslessBGR(bgr.data(), static_cast<int>(width), static_cast<int>(height),
-                              static_cast<int>(width * 3), &encoded.data);
+        api.WebPEncodeLosslessBGR(bgr.data(), static_cast<int>(width), static_cast<int>(height),
+                                  static_cast<int>(width * 3), &encoded.data);
     if (size == 0 || encoded.data == nullptr) return std::nullopt;
     return std::vector<uint8_t>(encoded.data, encoded.data + size);
 }
