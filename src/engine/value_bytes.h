@@ -30,11 +30,12 @@ inline void StoreFloatBytes(std::byte* bytes, float value) {
 // The four arithmetic operators.
 enum class Arithmetic : uint8_t { kAdd, kSub, kMul, kDiv };
 
-// L op R in double precision (R already rounded to single precision). With
-// two NaN operands the result is L's NaN: the processor would give whichever
-// operand the compiler happened to put first, which can differ from one form
-// of an instruction to another.
-inline double ArithmeticValue(Arithmetic op, double left, double right) {
+// L op R in the precision of its operands. With two NaN operands the result
+// is L's NaN: the processor would give whichever operand the compiler
+// happened to put first, which can differ from one form of an instruction to
+// another.
+template <typename Number>
+inline Number ArithmeticIn(Arithmetic op, Number left, Number right) {
     if (std::isnan(left)) return left;
     switch (op) {
         case Arithmetic::kAdd:
@@ -49,24 +50,18 @@ inline double ArithmeticValue(Arithmetic op, double left, double right) {
     return left / right;
 }
 
+// L op R in double precision (R already rounded to single precision).
+inline double ArithmeticValue(Arithmetic op, double left, double right) {
+    return ArithmeticIn(op, left, right);
+}
+
 // The same for two single-precision operands, rounded to single precision
 // as a result is stored. The exact result rounded once to single precision
 // is the number that rounding it to double and then to single gives (double
 // precision has more than twice the bits), so the processor's
 // single-precision operations give it directly.
 inline float SingleArithmeticValue(Arithmetic op, float left, float right) {
-    if (std::isnan(left)) return left;
-    switch (op) {
-        case Arithmetic::kAdd:
-            return left + right;
-        case Arithmetic::kSub:
-            return left - right;
-        case Arithmetic::kMul:
-            return left * right;
-        case Arithmetic::kDiv:
-            break;
-    }
-    return left / right;
+    return ArithmeticIn(op, left, right);
 }
 
 // A condition is the 32-bit word at its value with the top bit cleared, so

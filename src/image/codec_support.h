@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -90,6 +91,35 @@ inline uint8_t IndexAt(const uint8_t* row, int bits, uint32_t x) {
     if (bits == 4) return (x % 2 == 0) ? static_cast<uint8_t>(row[x / 2] >> 4) : row[x / 2] & 0x0F;
     return (row[x / 8] >> (7 - x % 8)) & 1;
 }
+
+// The codec libraries are opened by soname when a file of their format is
+// met, not linked: linked, they cost every batch run's start-up. Each codec
+// lists the functions it calls in an X-macro; its API struct declares them
+// with TARVIL_CODEC_POINTER, and its look-up finds them with
+// TARVIL_CODEC_LOOKUP (a CodecLibrary `library`, the struct `api`).
+#define TARVIL_CODEC_POINTER(name) decltype(&::name) name = nullptr;
+#define TARVIL_CODEC_LOOKUP(name) library.Find(api.name, #name);
+
+class CodecLibrary {
+public:
+    explicit CodecLibrary(void* handle) : m_handle(handle) {}
+    template <class Pointer>
+    void Find(Pointer& pointer, const char* name) {
+        pointer = reinterpret_cast<Pointer>(Symbol(name));
+        m_complete = m_complete && pointer != nullptr;
+    }
+    bool complete() const { return m_complete; }
+
+private:
+    void* Symbol(const char* name) const;
+    void* m_handle;
+    bool m_complete = true;
+};
+
+// Opens the library, which then stays loaded (a second file finds it at
+// once), and lets `lookUp` find its functions. False when the library or one
+// of the functions is missing.
+bool OpenCodecLibrary(const char* soname, const std::function<void(CodecLibrary&)>& lookUp);
 
 // Per format, in its own file.
 CodecStatus DecodePng(std::span<const uint8_t> file, Image& image, uint64_t maxBlockBytes);

@@ -5,7 +5,6 @@
 //
 // Like libtiff, giflib is opened only when a GIF file is met, and stays loaded:
 // linked, it and the other codec libraries cost every batch run's start-up.
-#include <dlfcn.h>
 #include <gif_lib.h>
 
 #include <algorithm>
@@ -36,25 +35,15 @@ namespace {
     X(GifFreeMapObject)
 
 struct GifApi {
-#define TARVIL_GIF_POINTER(name) decltype(&::name) name = nullptr;
-    TARVIL_GIF_FUNCTIONS(TARVIL_GIF_POINTER)
-#undef TARVIL_GIF_POINTER
+    TARVIL_GIF_FUNCTIONS(TARVIL_CODEC_POINTER)
 };
 
 // nullopt when the library or one of its functions is missing. The library is
 // never unloaded, so a second GIF file finds it at once.
 std::optional<GifApi> OpenGiflib() {
-    void* library = dlopen(TARVIL_LIBGIF_SONAME, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    if (library == nullptr) return std::nullopt;
     GifApi api;
-    bool complete = true;
-#define TARVIL_GIF_LOOKUP(name)                                            \
-    api.name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name)); \
-    complete = complete && api.name != nullptr;
-    TARVIL_GIF_FUNCTIONS(TARVIL_GIF_LOOKUP)
-#undef TARVIL_GIF_LOOKUP
-    dlclose(library);  // RTLD_NODELETE keeps it loaded
-    if (!complete) return std::nullopt;
+    const auto lookUp = [&api](CodecLibrary& library) { TARVIL_GIF_FUNCTIONS(TARVIL_CODEC_LOOKUP) };
+    if (!OpenCodecLibrary(TARVIL_LIBGIF_SONAME, lookUp)) return std::nullopt;
     return api;
 }
 

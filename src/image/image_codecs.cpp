@@ -1,5 +1,7 @@
 #include "image/image_codecs.h"
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -100,6 +102,19 @@ std::optional<std::vector<uint8_t>> EncodeImage(ImageFormat format, const Image&
 }
 
 namespace codec {
+
+void* CodecLibrary::Symbol(const char* name) const {
+    return dlsym(m_handle, name);
+}
+
+bool OpenCodecLibrary(const char* soname, const std::function<void(CodecLibrary&)>& lookUp) {
+    void* handle = dlopen(soname, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    if (handle == nullptr) return false;
+    CodecLibrary library(handle);
+    lookUp(library);
+    dlclose(handle);  // RTLD_NODELETE keeps it loaded
+    return library.complete();
+}
 
 CodecStatus DecodedBitmap::Allocate(int64_t width, int64_t height, int bits, uint64_t maxBlockBytes,
                                     uint64_t workingBytes) {

@@ -4,7 +4,6 @@
 //
 // Like libtiff, libjpeg is opened only when a JPEG file is met, and stays loaded:
 // linked, it and the other codec libraries cost every batch run's start-up.
-#include <dlfcn.h>
 
 #include <cstdio>
 // jpeglib.h needs FILE and size_t declared before it.
@@ -51,25 +50,17 @@ constexpr int kMaxScans = 1000;
     X(jpeg_finish_compress)
 
 struct JpegApi {
-#define TARVIL_JPEG_POINTER(name) decltype(&::name) name = nullptr;
-    TARVIL_JPEG_FUNCTIONS(TARVIL_JPEG_POINTER)
-#undef TARVIL_JPEG_POINTER
+    TARVIL_JPEG_FUNCTIONS(TARVIL_CODEC_POINTER)
 };
 
 // nullopt when the library or one of its functions is missing. The library is
 // never unloaded, so a second JPEG file finds it at once.
 std::optional<JpegApi> OpenLibjpeg() {
-    void* library = dlopen(TARVIL_LIBJPEG_SONAME, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    if (library == nullptr) return std::nullopt;
     JpegApi api;
-    bool complete = true;
-#define TARVIL_JPEG_LOOKUP(name)                                           \
-    api.name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name)); \
-    complete = complete && api.name != nullptr;
-    TARVIL_JPEG_FUNCTIONS(TARVIL_JPEG_LOOKUP)
-#undef TARVIL_JPEG_LOOKUP
-    dlclose(library);  // RTLD_NODELETE keeps it loaded
-    if (!complete) return std::nullopt;
+    const auto lookUp = [&api](CodecLibrary& library) {
+        TARVIL_JPEG_FUNCTIONS(TARVIL_CODEC_LOOKUP)
+    };
+    if (!OpenCodecLibrary(TARVIL_LIBJPEG_SONAME, lookUp)) return std::nullopt;
     return api;
 }
 

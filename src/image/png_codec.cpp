@@ -47,25 +47,15 @@ namespace {
     X(png_write_end)
 
 struct PngApi {
-#define TARVIL_PNG_POINTER(name) decltype(&::name) name = nullptr;
-    TARVIL_PNG_FUNCTIONS(TARVIL_PNG_POINTER)
-#undef TARVIL_PNG_POINTER
+    TARVIL_PNG_FUNCTIONS(TARVIL_CODEC_POINTER)
 };
 
 // nullopt when the library or one of its functions is missing. The library is
 // never unloaded, so a second PNG file finds it at once.
 std::optional<PngApi> OpenLibpng() {
-    void* library = dlopen(TARVIL_LIBPNG_SONAME, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    if (library == nullptr) return std::nullopt;
     PngApi api;
-    bool complete = true;
-#define TARVIL_PNG_LOOKUP(name)                                            \
-    api.name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name)); \
-    complete = complete && api.name != nullptr;
-    TARVIL_PNG_FUNCTIONS(TARVIL_PNG_LOOKUP)
-#undef TARVIL_PNG_LOOKUP
-    dlclose(library);  // RTLD_NODELETE keeps it loaded
-    if (!complete) return std::nullopt;
+    const auto lookUp = [&api](CodecLibrary& library) { TARVIL_PNG_FUNCTIONS(TARVIL_CODEC_LOOKUP) };
+    if (!OpenCodecLibrary(TARVIL_LIBPNG_SONAME, lookUp)) return std::nullopt;
     return api;
 }
 

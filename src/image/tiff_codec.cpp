@@ -5,7 +5,6 @@
 //
 // libtiff and the libraries it brings cost a batch run milliseconds of start-up
 // when linked, so it is opened only when a TIFF file is met, and stays loaded.
-#include <dlfcn.h>
 #include <tiffio.h>
 
 #include <algorithm>
@@ -42,25 +41,17 @@ namespace {
     X(TIFFFlush)
 
 struct TiffApi {
-#define TARVIL_TIFF_POINTER(name) decltype(&::name) name = nullptr;
-    TARVIL_TIFF_FUNCTIONS(TARVIL_TIFF_POINTER)
-#undef TARVIL_TIFF_POINTER
+    TARVIL_TIFF_FUNCTIONS(TARVIL_CODEC_POINTER)
 };
 
 // nullopt when the library or one of its functions is missing. The library is
 // never unloaded, so a second TIFF file finds it at once.
 std::optional<TiffApi> OpenLibtiff() {
-    void* library = dlopen(TARVIL_LIBTIFF_SONAME, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    if (library == nullptr) return std::nullopt;
     TiffApi api;
-    bool complete = true;
-#define TARVIL_TIFF_LOOKUP(name)                                           \
-    api.name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name)); \
-    complete = complete && api.name != nullptr;
-    TARVIL_TIFF_FUNCTIONS(TARVIL_TIFF_LOOKUP)
-#undef TARVIL_TIFF_LOOKUP
-    dlclose(library);  // RTLD_NODELETE keeps it loaded
-    if (!complete) return std::nullopt;
+    const auto lookUp = [&api](CodecLibrary& library) {
+        TARVIL_TIFF_FUNCTIONS(TARVIL_CODEC_LOOKUP)
+    };
+    if (!OpenCodecLibrary(TARVIL_LIBTIFF_SONAME, lookUp)) return std::nullopt;
     return api;
 }
 

@@ -4,7 +4,6 @@
 // Like libtiff, libwebp is opened only when a WebP file is met, and stays
 // loaded: linked, it and the other codec libraries cost every batch run's
 // start-up.
-#include <dlfcn.h>
 #include <webp/decode.h>
 #include <webp/encode.h>
 
@@ -32,25 +31,17 @@ constexpr int32_t kMaxWebPDimension = 16383;
     X(WebPFree)
 
 struct WebPApi {
-#define TARVIL_WEBP_POINTER(name) decltype(&::name) name = nullptr;
-    TARVIL_WEBP_FUNCTIONS(TARVIL_WEBP_POINTER)
-#undef TARVIL_WEBP_POINTER
+    TARVIL_WEBP_FUNCTIONS(TARVIL_CODEC_POINTER)
 };
 
 // nullopt when the library or one of its functions is missing. The library is
 // never unloaded, so a second WebP file finds it at once.
 std::optional<WebPApi> OpenLibwebp() {
-    void* library = dlopen(TARVIL_LIBWEBP_SONAME, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    if (library == nullptr) return std::nullopt;
     WebPApi api;
-    bool complete = true;
-#define TARVIL_WEBP_LOOKUP(name)                                           \
-    api.name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name)); \
-    complete = complete && api.name != nullptr;
-    TARVIL_WEBP_FUNCTIONS(TARVIL_WEBP_LOOKUP)
-#undef TARVIL_WEBP_LOOKUP
-    dlclose(library);  // RTLD_NODELETE keeps it loaded
-    if (!complete) return std::nullopt;
+    const auto lookUp = [&api](CodecLibrary& library) {
+        TARVIL_WEBP_FUNCTIONS(TARVIL_CODEC_LOOKUP)
+    };
+    if (!OpenCodecLibrary(TARVIL_LIBWEBP_SONAME, lookUp)) return std::nullopt;
     return api;
 }
 
