@@ -53,8 +53,11 @@ depends_on() { tr ',' '\n' <<< "$depends" | sed 's/^ *//; s/ .*//' | grep -qx "$
 depends_on qt6-qpa-plugins || fail "no dependency on Qt's platform plugins: $depends"
 # The codec libraries are opened by name when a file of their format is met,
 # so no link shows them.
+# (awk reads the whole cache: stopping at the first match would kill ldconfig
+# with SIGPIPE now and then, and pipefail would end the test without a word.)
+cache="$(ldconfig -p)"
 for soname in libpng16.so.16 libjpeg.so.62 libtiff.so.6 libwebp.so.7 libgif.so.7; do
-    library="$(ldconfig -p | awk -v lib="$soname" '$1 == lib {print $NF; exit}')"
+    library="$(awk -v lib="$soname" '$1 == lib && !found {print $NF; found = 1}' <<< "$cache")"
     [ -n "$library" ] || fail "$soname is not installed here"
     owner="$(dpkg -S "$(realpath "$library")" | cut -d: -f1)"
     depends_on "$owner" || fail "no dependency on $owner, which holds $soname: $depends"
@@ -91,7 +94,7 @@ for binary in usr/bin/tarvil "usr/lib/$multiarch/tarvil/libtarvil_desktop.so"; d
         [ -n "$path" ] || fail "$binary: $soname is not found"
         owner=""
         for candidate in "$path" "${path#/usr}" "/usr$path" "$(realpath "$path")"; do
-            owner="$(dpkg -S "$candidate" 2>/dev/null | head -1 | cut -d: -f1)" && [ -n "$owner" ] && break
+            owner="$(dpkg -S "$candidate" 2>/dev/null | awk -F: 'NR == 1 {print $1}')" && [ -n "$owner" ] && break
         done
         [ -n "$owner" ] || fail "$binary: no package holds $path"
         depends_on "$owner" || fail "$binary links $soname of $owner, which Depends lacks: $depends"
