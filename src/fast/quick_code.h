@@ -64,10 +64,11 @@ enum Load : uint8_t {
 
 // The operations. Binary ones come in forms by their operands' loads: both
 // floats (FF), float and byte (FB), byte and float (BF), two bytes (BB), a
-// float array element and a float (EF), a float and an element (FE), or any
-// loads (Any: `loadA` and `loadB` say which).
+// float array element and a float (EF), a float and an element (FE), a
+// colour's Lum and a float (LF), or any loads (Any: `loadA` and `loadB` say
+// which).
 #define TARVIL_QUICK_BINARY(X, name) \
-    X(name##FF) X(name##FB) X(name##BF) X(name##BB) X(name##EF) X(name##FE) X(name##Any)
+    X(name##FF) X(name##FB) X(name##BF) X(name##BB) X(name##EF) X(name##FE) X(name##LF) X(name##Any)
 
 // clang-format off
 #define TARVIL_QUICK_OPS(X)                                                            \
@@ -117,8 +118,8 @@ enum Load : uint8_t {
     X(Jump)                                                                           \
     X(JumpIfBytes)     /* the condition's word at a */                                \
     X(JumpIfSlot)      /* the condition's word in the Item in slot a */               \
-    X(CompareJumpFF)   /* a comparison (`kind`) and its jump */                       \
-    X(CompareJumpAny)                                                                 \
+    /* a comparison (`kind`) and its jump, in the forms of the binary ones */       \
+    TARVIL_QUICK_BINARY(X, CompareJump)                                               \
     X(ForNext)         /* b := a + b; jump while b <= c */                            \
     X(Exit)            /* the next instruction is the plain handlers' */
 // clang-format on

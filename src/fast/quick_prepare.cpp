@@ -358,6 +358,7 @@ private:
         const auto simple = [](uint8_t load) { return load == kLoadFloat || load == kLoadByte; };
         if (loadA == kLoadElement && loadB == kLoadFloat) return ff + (kAddEF - kAddFF);
         if (loadA == kLoadFloat && loadB == kLoadElement) return ff + (kAddFE - kAddFF);
+        if (loadA == kLoadLum && loadB == kLoadFloat) return ff + (kAddLF - kAddFF);
         if (!simple(loadA) || !simple(loadB)) return ff + (kAddAny - kAddFF);
         return static_cast<uint16_t>(ff + (loadA == kLoadByte ? 2 : 0) +
                                      (loadB == kLoadByte ? 1 : 0));
@@ -494,7 +495,7 @@ private:
         const Handler next = pc + 1 < m_.EmitCount ? m_.CodeTable[pc + 1].handler : nullptr;
         if (ff >= kEqFF && at == 0 && !targets_[pc + 1] &&
             (next == JumpIfTrue || next == JumpIfFalse)) {
-            Op& jump = Emit(form == ff ? kCompareJumpFF : kCompareJumpAny, pc);
+            Op& jump = Emit(kCompareJumpFF + (form - ff), pc);
             picture_.clear();
             CopyOperands(op, jump);
             jump.kind = ComparisonOf(ff);
@@ -849,7 +850,7 @@ std::string ListQuickCode(const QuickCode& q) {
     };
     const auto ends = [](uint16_t code) {
         return code == kExit || code == kJump || code == kJumpIfBytes || code == kJumpIfSlot ||
-               code == kCompareJumpFF || code == kCompareJumpAny || code == kForNext;
+               (code >= kCompareJumpFF && code <= kCompareJumpAny) || code == kForNext;
     };
     std::string text;
     for (const Unit& unit : q.units) {

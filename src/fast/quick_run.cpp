@@ -24,7 +24,7 @@ namespace tarvil::quick {
 
 namespace {
 
-enum Form { kF, kB, kE };
+enum Form { kF, kB, kE, kL };
 
 // Looks at the image `holder` holds: its 1-, 8- or 24-bit rows when they can
 // be used directly, every one of them inside the block.
@@ -59,13 +59,24 @@ enum Form { kF, kB, kE };
     return LoadFloatBytes(o.bytes);
 }
 
-// A float, a colour component or a float element: every one a float exactly.
+// The mean of a colour's first three bytes, a whole number.
+[[gnu::always_inline]] inline uint32_t LumOf(const std::byte* bytes) {
+    const auto byte = [bytes](int k) {
+        return static_cast<uint32_t>(static_cast<uint8_t>(bytes[k]));
+    };
+    return (byte(0) + byte(1) + byte(2)) / 3;
+}
+
+// A float, a colour component, a float element or a colour's Lum: every one
+// a float exactly.
 template <Form form>
 [[gnu::always_inline]] inline float Read(const Operand& o) {
     if constexpr (form == kF) {
         return LoadFloatBytes(o.bytes);
     } else if constexpr (form == kE) {
         return LoadFloatBytes((*o.slot)->value);
+    } else if constexpr (form == kL) {
+        return static_cast<float>(LumOf(o.bytes));
     } else {
         return static_cast<uint8_t>(*o.bytes);
     }
@@ -79,12 +90,8 @@ template <Form form>
             return LoadFloatBytes(o.bytes);
         case kLoadByte:
             return static_cast<uint8_t>(*o.bytes);
-        case kLoadLum: {
-            const auto byte = [&o](int k) {
-                return static_cast<uint32_t>(static_cast<uint8_t>(o.bytes[k]));
-            };
-            return (byte(0) + byte(1) + byte(2)) / 3;
-        }
+        case kLoadLum:
+            return LumOf(o.bytes);
         case kLoadElement:
             return LoadFloatBytes((*o.slot)->value);
         case kLoadMember:
@@ -130,18 +137,15 @@ int32_t Coordinate(Machine& m, const Operand& o, uint8_t load) {
     return view;
 }
 
-// The byte of pixel (x, y) of the view when its depth is `bits`, or null
-// where the pixel access functions decide (other depths, coordinates outside
-// the image).
-[[gnu::always_inline]] inline uint8_t* PixelIn(const PixelView& view, uint32_t bits, int32_t x,
-                                               int32_t y, uint32_t& storedRow) {
-    if (view.bitCount != bits || static_cast<uint32_t>(x) >= view.width ||
-        static_cast<uint32_t>(y) >= view.height)
+// The stored row of pixel (x, y) and where it starts, or null where the pixel
+// access functions decide (no rows known, coordinates outside the image).
+// A view with rows has a depth of 1, 8 or 24 bits; one without has no width.
+[[gnu::always_inline]] inline uint8_t* RowOf(const PixelView& view, int32_t x, int32_t y,
+                                             uint32_t& storedRow) {
+    if (static_cast<uint32_t>(x) >= view.width || static_cast<uint32_t>(y) >= view.height)
         return nullptr;
     storedRow = view.height - 1 - static_cast<uint32_t>(y);
-    const size_t column = static_cast<uint32_t>(x);
-    const size_t inRow = bits == 24 ? 3 * column : bits == 8 ? column : column / 8;
-    return view.bottomRow + storedRow * size_t{view.stride} + inRow;
+    return view.bottomRow + storedRow * size_t{view.stride};
 }
 
 // Whether bit 0 of a 1-bit image is black (colour-table entry 0 all zero).
@@ -157,17 +161,16 @@ int32_t Coordinate(Machine& m, const Operand& o, uint8_t load) {
                                             int32_t x, int32_t y) {
     uint32_t storedRow = 0;
     const PixelView& rows = ViewOf(view, image->image);
-    if (const uint8_t* p = PixelIn(rows, 24, x, y, storedRow))
-        return StoreRgbResult(*out, ReadBgr(p));
-    if (const uint8_t* p = PixelIn(rows, 8, x, y, storedRow)) {
-        const uint32_t entry = *p;
+    const uint8_t* row = RowOf(rows, x, y, storedRow);
+    if (row == nullptr) return StoreRgbResult(*out, PixelColourAt(image->image.get(), x, y));
+    const auto column = static_cast<uint32_t>(x);
+    if (rows.bitCount == 24) return StoreRgbResult(*out, ReadBgr(row + 3 * size_t{column}));
+    if (rows.bitCount == 8) {
+        const uint32_t entry = row[column];
         return StoreRgbResult(
             *out, entry < rows.paletteEntries ? ReadBgr(rows.palette + 4 * entry) : RgbBytes{});
     }
-    if (const uint8_t* p = PixelIn(rows, 1, x, y, storedRow))
-        return StoreRgbResult(
-            *out, ColourOfBit(ReadBit(p, static_cast<uint32_t>(x)), ZeroBitIsBlackIn(rows)));
-    StoreRgbResult(*out, PixelColourAt(image->image.get(), x, y));
+    StoreRgbResult(*out, ColourOfBit(ReadBit(row + column / 8, column), ZeroBitIsBlackIn(rows)));
 }
 
 // SetPixel: a 24-bit pixel takes the colour, an 8-bit one its nearest entry,
@@ -176,18 +179,16 @@ int32_t Coordinate(Machine& m, const Operand& o, uint8_t load) {
                                             int32_t y, RgbBytes colour) {
     uint32_t storedRow = 0;
     const PixelView& rows = ViewOf(view, image->image);
-    if (uint8_t* p = PixelIn(rows, 24, x, y, storedRow)) {
-        image->image->MarkRowChanged(storedRow);
-        WriteBgr(p, colour);
-    } else if (uint8_t* p = PixelIn(rows, 8, x, y, storedRow)) {
-        const auto entry = static_cast<uint8_t>(NearestEntryFor(*image->image, colour));
-        image->image->MarkRowChanged(storedRow);
-        *p = entry;
-    } else if (uint8_t* p = PixelIn(rows, 1, x, y, storedRow)) {
-        image->image->MarkRowChanged(storedRow);
-        WriteBit(p, static_cast<uint32_t>(x), BitOfColour(colour, ZeroBitIsBlackIn(rows)));
+    uint8_t* row = RowOf(rows, x, y, storedRow);
+    if (row == nullptr) return PutPixelColourAt(image->image.get(), x, y, colour);
+    const auto column = static_cast<uint32_t>(x);
+    image->image->MarkRowChanged(storedRow);
+    if (rows.bitCount == 24) {
+        WriteBgr(row + 3 * size_t{column}, colour);
+    } else if (rows.bitCount == 8) {
+        row[column] = static_cast<uint8_t>(NearestEntryFor(*image->image, colour));
     } else {
-        PutPixelColourAt(image->image.get(), x, y, colour);
+        WriteBit(row + column / 8, column, BitOfColour(colour, ZeroBitIsBlackIn(rows)));
     }
 }
 
@@ -197,28 +198,28 @@ int32_t Coordinate(Machine& m, const Operand& o, uint8_t load) {
                                                      int32_t y) {
     uint32_t storedRow = 0;
     const PixelView& rows = ViewOf(view, image->image);
-    if (const uint8_t* p = PixelIn(rows, 8, x, y, storedRow)) return *p;
-    if (const uint8_t* p = PixelIn(rows, 24, x, y, storedRow)) return PackedColour(ReadBgr(p));
-    if (const uint8_t* p = PixelIn(rows, 1, x, y, storedRow))
-        return ReadBit(p, static_cast<uint32_t>(x));
-    return PixelValueAt(image->image.get(), x, y);
+    const uint8_t* row = RowOf(rows, x, y, storedRow);
+    if (row == nullptr) return PixelValueAt(image->image.get(), x, y);
+    const auto column = static_cast<uint32_t>(x);
+    if (rows.bitCount == 8) return row[column];
+    if (rows.bitCount == 24) return PackedColour(ReadBgr(row + 3 * size_t{column}));
+    return ReadBit(row + column / 8, column);
 }
 
 [[gnu::always_inline]] inline void SetPixelValue(PixelView& view, const Item* image, int32_t x,
                                                  int32_t y, uint32_t value) {
     uint32_t storedRow = 0;
     const PixelView& rows = ViewOf(view, image->image);
-    if (uint8_t* p = PixelIn(rows, 8, x, y, storedRow)) {
-        image->image->MarkRowChanged(storedRow);
-        *p = static_cast<uint8_t>(value);
-    } else if (uint8_t* p = PixelIn(rows, 24, x, y, storedRow)) {
-        image->image->MarkRowChanged(storedRow);
-        WriteBgr(p, ColourOfPacked(value));
-    } else if (uint8_t* p = PixelIn(rows, 1, x, y, storedRow)) {
-        image->image->MarkRowChanged(storedRow);
-        WriteBit(p, static_cast<uint32_t>(x), value);
+    uint8_t* row = RowOf(rows, x, y, storedRow);
+    if (row == nullptr) return PutPixelValueAt(image->image.get(), x, y, value);
+    const auto column = static_cast<uint32_t>(x);
+    image->image->MarkRowChanged(storedRow);
+    if (rows.bitCount == 8) {
+        row[column] = static_cast<uint8_t>(value);
+    } else if (rows.bitCount == 24) {
+        WriteBgr(row + 3 * size_t{column}, ColourOfPacked(value));
     } else {
-        PutPixelValueAt(image->image.get(), x, y, value);
+        WriteBit(row + column / 8, column, value);
     }
 }
 
@@ -382,31 +383,24 @@ uint32_t Run(Machine* machine, uint32_t budget, const void* const** labelsOut) {
 
     DISPATCH();
 
+// Every binary operation has one form for each pair of loads that are
+// floats exactly (TARVIL_QUICK_BINARY) and an Any form.
+#define TARVIL_FORMS(FORM, name, how) \
+    FORM(name, how, F, F)             \
+    FORM(name, how, F, B)             \
+    FORM(name, how, B, F)             \
+    FORM(name, how, B, B)             \
+    FORM(name, how, E, F)             \
+    FORM(name, how, F, E)             \
+    FORM(name, how, L, F)
+
+#define TARVIL_ARITHMETIC_FORM(name, arithmetic, A, B)                                          \
+    Do##name##A##B                                                                              \
+        : StoreFloat(op->result, SingleArithmeticValue(arithmetic, Read<k##A>(op->a),           \
+                                                       static_cast<float>(Read<k##B>(op->b)))); \
+    NEXT();
 #define TARVIL_ARITHMETIC(name, arithmetic)                                                        \
-    Do##name##FF                                                                                   \
-        : StoreFloat(op->result, SingleArithmeticValue(arithmetic, Read<kF>(op->a),                \
-                                                       static_cast<float>(Read<kF>(op->b))));      \
-    NEXT();                                                                                        \
-    Do##name##FB                                                                                   \
-        : StoreFloat(op->result, SingleArithmeticValue(arithmetic, Read<kF>(op->a),                \
-                                                       static_cast<float>(Read<kB>(op->b))));      \
-    NEXT();                                                                                        \
-    Do##name##BF                                                                                   \
-        : StoreFloat(op->result, SingleArithmeticValue(arithmetic, Read<kB>(op->a),                \
-                                                       static_cast<float>(Read<kF>(op->b))));      \
-    NEXT();                                                                                        \
-    Do##name##BB                                                                                   \
-        : StoreFloat(op->result, SingleArithmeticValue(arithmetic, Read<kB>(op->a),                \
-                                                       static_cast<float>(Read<kB>(op->b))));      \
-    NEXT();                                                                                        \
-    Do##name##EF                                                                                   \
-        : StoreFloat(op->result, SingleArithmeticValue(arithmetic, Read<kE>(op->a),                \
-                                                       static_cast<float>(Read<kF>(op->b))));      \
-    NEXT();                                                                                        \
-    Do##name##FE                                                                                   \
-        : StoreFloat(op->result, SingleArithmeticValue(arithmetic, Read<kF>(op->a),                \
-                                                       static_cast<float>(Read<kE>(op->b))));      \
-    NEXT();                                                                                        \
+    TARVIL_FORMS(TARVIL_ARITHMETIC_FORM, name, arithmetic)                                         \
     Do##name##Any : StoreFloat(op->result,                                                         \
                                ArithmeticValue(arithmetic, ReadAny(m, op->a, op->loadA),           \
                                                static_cast<float>(ReadAny(m, op->b, op->loadB)))); \
@@ -417,38 +411,16 @@ uint32_t Run(Machine* machine, uint32_t budget, const void* const** labelsOut) {
     TARVIL_ARITHMETIC(Mul, Arithmetic::kMul)
     TARVIL_ARITHMETIC(Div, Arithmetic::kDiv)
 #undef TARVIL_ARITHMETIC
+#undef TARVIL_ARITHMETIC_FORM
 
+#define TARVIL_COMPARISON_FORM(name, comparison, A, B)                                     \
+    Do##name##A##B : StoreFloat(op->result, Compare(comparison, Read<k##A>(op->a),         \
+                                                    static_cast<float>(Read<k##B>(op->b))) \
+                                                ? 1.0                                      \
+                                                : 0.0);                                    \
+    NEXT();
 #define TARVIL_COMPARISON(name, comparison)                                                \
-    Do##name##FF : StoreFloat(op->result, Compare(comparison, Read<kF>(op->a),             \
-                                                  static_cast<float>(Read<kF>(op->b)))     \
-                                              ? 1.0                                        \
-                                              : 0.0);                                      \
-    NEXT();                                                                                \
-    Do##name##FB : StoreFloat(op->result, Compare(comparison, Read<kF>(op->a),             \
-                                                  static_cast<float>(Read<kB>(op->b)))     \
-                                              ? 1.0                                        \
-                                              : 0.0);                                      \
-    NEXT();                                                                                \
-    Do##name##BF : StoreFloat(op->result, Compare(comparison, Read<kB>(op->a),             \
-                                                  static_cast<float>(Read<kF>(op->b)))     \
-                                              ? 1.0                                        \
-                                              : 0.0);                                      \
-    NEXT();                                                                                \
-    Do##name##BB : StoreFloat(op->result, Compare(comparison, Read<kB>(op->a),             \
-                                                  static_cast<float>(Read<kB>(op->b)))     \
-                                              ? 1.0                                        \
-                                              : 0.0);                                      \
-    NEXT();                                                                                \
-    Do##name##EF : StoreFloat(op->result, Compare(comparison, Read<kE>(op->a),             \
-                                                  static_cast<float>(Read<kF>(op->b)))     \
-                                              ? 1.0                                        \
-                                              : 0.0);                                      \
-    NEXT();                                                                                \
-    Do##name##FE : StoreFloat(op->result, Compare(comparison, Read<kF>(op->a),             \
-                                                  static_cast<float>(Read<kE>(op->b)))     \
-                                              ? 1.0                                        \
-                                              : 0.0);                                      \
-    NEXT();                                                                                \
+    TARVIL_FORMS(TARVIL_COMPARISON_FORM, name, comparison)                                 \
     Do##name##Any                                                                          \
         : StoreFloat(op->result, Compare(comparison, ReadAny(m, op->a, op->loadA),         \
                                          static_cast<float>(ReadAny(m, op->b, op->loadB))) \
@@ -463,6 +435,7 @@ uint32_t Run(Machine* machine, uint32_t budget, const void* const** labelsOut) {
     TARVIL_COMPARISON(Gt, kGt)
     TARVIL_COMPARISON(Ge, kGe)
 #undef TARVIL_COMPARISON
+#undef TARVIL_COMPARISON_FORM
 
 DoModAny : {
     const uint32_t right = ToUint32(ReadAny(m, op->b, op->loadB));
@@ -679,12 +652,16 @@ DoJumpIfBytes:
 DoJumpIfSlot:
     if (IsTrueWord((*op->a.slot)->value) == (op->sense != 0)) ENTER(op->taken);
     ENTER(op->onward);
-DoCompareJumpFF : {
-    const bool truth = Compare(static_cast<Comparison>(op->kind), Read<kF>(op->a),
-                               static_cast<float>(Read<kF>(op->b)));
-    if (truth == (op->sense != 0)) ENTER(op->taken);
-    ENTER(op->onward);
-}
+#define TARVIL_COMPARE_JUMP_FORM(name, unused, A, B)                                     \
+    Do##name##A##B : {                                                                   \
+        const bool truth = Compare(static_cast<Comparison>(op->kind), Read<k##A>(op->a), \
+                                   static_cast<float>(Read<k##B>(op->b)));               \
+        if (truth == (op->sense != 0)) ENTER(op->taken);                                 \
+        ENTER(op->onward);                                                               \
+    }
+    TARVIL_FORMS(TARVIL_COMPARE_JUMP_FORM, CompareJump, )
+#undef TARVIL_COMPARE_JUMP_FORM
+#undef TARVIL_FORMS
 DoCompareJumpAny : {
     const bool truth = Compare(static_cast<Comparison>(op->kind), ReadAny(m, op->a, op->loadA),
                                static_cast<float>(ReadAny(m, op->b, op->loadB)));

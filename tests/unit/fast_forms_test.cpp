@@ -107,6 +107,11 @@ TEST(FastFormsTest, PixelCopyOfEveryDepthGivesTheSameImages) {
                                           "SetPixel(b,x,y,pix)",
                                           "h=GetPixel(b,x,y)",
                                           "h.Hue=h.Sat",
+                                          "k=pix.Lum-x/3",
+                                          "if(pix.Lum>=k+0.5)",
+                                          "pix.Green=pix.Lum*1.5",
+                                          "SetPixel(a,x,y,pix)",
+                                          "endif",
                                           "Next x",
                                           "Next y"});
         ExpectSameRun(script);

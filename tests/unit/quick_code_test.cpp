@@ -231,6 +231,13 @@ TEST(QuickCodeTest, UnitsAndOperationsAsListed) {
          "[6,14) ModFF CompareJumpFF\n"
          "[14,22) IndexPackedF AddEF IndexPackedF AssignToElement Jump\n"  // on to ENDIF
          "[22,28) ForNext\n"},
+        {"comparisons and their jumps take the forms of their operands' loads, a Lum too",
+         Lines({"RGB c", "float a", "a=c.Lum*2", "if(c.Lum>127)", "a=1", "endif", "if(c.Red<a)",
+                "a=2", "endif"}),
+         "[0,8) MulLF CompareJumpLF\n"  // the product straight into a
+         "[8,10) AssignFloatF Jump\n"
+         "[10,14) CompareJumpBF\n"
+         "[14,16) AssignFloatF Jump\n"},
         {"an array of strings: its elements are Items of their own",
          Lines({"string t[3],s", "float i", "For i=0 to 2", "s=t[i]", "Next i"}),
          "[0,6) AssignFloatF AssignFloatF AssignFloatF Jump\n"
