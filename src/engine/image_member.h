@@ -15,7 +15,7 @@ inline bool IsNumberImageMember(TypeCode code) {
 }
 
 // A member of a variable without an image reads 0.
-inline double ImageMemberNumber(const Item& member) {
+[[gnu::always_inline]] inline double ImageMemberNumber(const Item& member) {
     const Image* image = member.parent != nullptr ? member.parent->image.get() : nullptr;
     if (image == nullptr) return 0.0;
     switch (member.typeCode) {

@@ -65,10 +65,12 @@ enum Load : uint8_t {
 // The operations. Binary ones come in forms by their operands' loads: both
 // floats (FF), float and byte (FB), byte and float (BF), two bytes (BB), a
 // float array element and a float (EF), a float and an element (FE), a
-// colour's Lum and a float (LF), or any loads (Any: `loadA` and `loadB` say
-// which).
-#define TARVIL_QUICK_BINARY(X, name) \
-    X(name##FF) X(name##FB) X(name##BF) X(name##BB) X(name##EF) X(name##FE) X(name##LF) X(name##Any)
+// colour's Lum and a float (LF), an image member and a float (MF), or any
+// loads (Any: `loadA` and `loadB` say which).
+#define TARVIL_QUICK_BINARY(X, name)                                                    \
+    X(name##FF)                                                                         \
+    X(name##FB) X(name##BF) X(name##BB) X(name##EF) X(name##FE) X(name##LF) X(name##MF) \
+        X(name##Any)
 
 // clang-format off
 #define TARVIL_QUICK_OPS(X)                                                            \

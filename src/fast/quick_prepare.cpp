@@ -359,6 +359,7 @@ private:
         if (loadA == kLoadElement && loadB == kLoadFloat) return ff + (kAddEF - kAddFF);
         if (loadA == kLoadFloat && loadB == kLoadElement) return ff + (kAddFE - kAddFF);
         if (loadA == kLoadLum && loadB == kLoadFloat) return ff + (kAddLF - kAddFF);
+        if (loadA == kLoadMember && loadB == kLoadFloat) return ff + (kAddMF - kAddFF);
         if (!simple(loadA) || !simple(loadB)) return ff + (kAddAny - kAddFF);
         return static_cast<uint16_t>(ff + (loadA == kLoadByte ? 2 : 0) +
                                      (loadB == kLoadByte ? 1 : 0));

@@ -24,7 +24,7 @@ namespace tarvil::quick {
 
 namespace {
 
-enum Form { kF, kB, kE, kL };
+enum Form { kF, kB, kE, kL, kM };
 
 // Looks at the image `holder` holds: its 1-, 8- or 24-bit rows when they can
 // be used directly, every one of them inside the block.
@@ -68,17 +68,20 @@ enum Form { kF, kB, kE, kL };
 }
 
 // A float, a colour component, a float element or a colour's Lum: every one
-// a float exactly.
+// a float exactly; an image member in double precision (a resolution can be
+// past the whole numbers a float holds).
 template <Form form>
-[[gnu::always_inline]] inline float Read(const Operand& o) {
-    if constexpr (form == kF) {
+[[gnu::always_inline]] inline auto Read(const Operand& o) {
+    if constexpr (form == kM) {
+        return ImageMemberNumber(*o.item);
+    } else if constexpr (form == kF) {
         return LoadFloatBytes(o.bytes);
     } else if constexpr (form == kE) {
         return LoadFloatBytes((*o.slot)->value);
     } else if constexpr (form == kL) {
         return static_cast<float>(LumOf(o.bytes));
     } else {
-        return static_cast<uint8_t>(*o.bytes);
+        return static_cast<float>(static_cast<uint8_t>(*o.bytes));
     }
 }
 
@@ -99,6 +102,16 @@ template <Form form>
         default:
             return ItemNumber(m, **o.slot);
     }
+}
+
+// The arithmetic of a form: in single precision when both operands are
+// floats exactly, which gives the bits of the double rule; else in double.
+[[gnu::always_inline]] inline float FormArithmetic(Arithmetic arithmetic, float left, float right) {
+    return SingleArithmeticValue(arithmetic, left, right);
+}
+[[gnu::always_inline]] inline double FormArithmetic(Arithmetic arithmetic, double left,
+                                                    float right) {
+    return ArithmeticValue(arithmetic, left, right);
 }
 
 // A float result into its Item, already a float.
@@ -392,12 +405,13 @@ uint32_t Run(Machine* machine, uint32_t budget, const void* const** labelsOut) {
     FORM(name, how, B, B)             \
     FORM(name, how, E, F)             \
     FORM(name, how, F, E)             \
-    FORM(name, how, L, F)
+    FORM(name, how, L, F)             \
+    FORM(name, how, M, F)
 
-#define TARVIL_ARITHMETIC_FORM(name, arithmetic, A, B)                                          \
-    Do##name##A##B                                                                              \
-        : StoreFloat(op->result, SingleArithmeticValue(arithmetic, Read<k##A>(op->a),           \
-                                                       static_cast<float>(Read<k##B>(op->b)))); \
+#define TARVIL_ARITHMETIC_FORM(name, arithmetic, A, B)                                   \
+    Do##name##A##B                                                                       \
+        : StoreFloat(op->result, FormArithmetic(arithmetic, Read<k##A>(op->a),           \
+                                                static_cast<float>(Read<k##B>(op->b)))); \
     NEXT();
 #define TARVIL_ARITHMETIC(name, arithmetic)                                                        \
     TARVIL_FORMS(TARVIL_ARITHMETIC_FORM, name, arithmetic)                                         \

@@ -232,12 +232,14 @@ TEST(QuickCodeTest, UnitsAndOperationsAsListed) {
          "[14,22) IndexPackedF AddEF IndexPackedF AssignToElement Jump\n"  // on to ENDIF
          "[22,28) ForNext\n"},
         {"comparisons and their jumps take the forms of their operands' loads, a Lum too",
-         Lines({"RGB c", "float a", "a=c.Lum*2", "if(c.Lum>127)", "a=1", "endif", "if(c.Red<a)",
-                "a=2", "endif"}),
+         Lines({"RGB c", "DevCon i", "float a", "a=c.Lum*2", "if(c.Lum>127)", "a=1", "endif",
+                "if(c.Red<a)", "a=i.Width-1", "endif", "if(i.Height>a)", "a=2", "endif"}),
          "[0,8) MulLF CompareJumpLF\n"  // the product straight into a
          "[8,10) AssignFloatF Jump\n"
          "[10,14) CompareJumpBF\n"
-         "[14,16) AssignFloatF Jump\n"},
+         "[14,18) SubMF Jump\n"
+         "[18,22) CompareJumpMF\n"
+         "[22,24) AssignFloatF Jump\n"},
         {"an array of strings: its elements are Items of their own",
          Lines({"string t[3],s", "float i", "For i=0 to 2", "s=t[i]", "Next i"}),
          "[0,6) AssignFloatF AssignFloatF AssignFloatF Jump\n"
