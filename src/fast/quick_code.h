@@ -67,10 +67,9 @@ enum Load : uint8_t {
 // float array element and a float (EF), a float and an element (FE), a
 // colour's Lum and a float (LF), an image member and a float (MF), or any
 // loads (Any: `loadA` and `loadB` say which).
-#define TARVIL_QUICK_BINARY(X, name)                                                    \
-    X(name##FF)                                                                         \
-    X(name##FB) X(name##BF) X(name##BB) X(name##EF) X(name##FE) X(name##LF) X(name##MF) \
-        X(name##Any)
+#define TARVIL_QUICK_BINARY(X, name) \
+    X(name##FF)                      \
+    X(name##FB) X(name##BF) X(name##BB) X(name##EF) X(name##FE) X(name##LF) X(name##MF) X(name##Any)
 
 // clang-format off
 #define TARVIL_QUICK_OPS(X)                                                            \
