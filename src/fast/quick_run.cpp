@@ -396,17 +396,9 @@ uint32_t Run(Machine* machine, uint32_t budget, const void* const** labelsOut) {
 
     DISPATCH();
 
-// Every binary operation has one form for each pair of loads that are
-// floats exactly (TARVIL_QUICK_BINARY) and an Any form.
-#define TARVIL_FORMS(FORM, name, how) \
-    FORM(name, how, F, F)             \
-    FORM(name, how, F, B)             \
-    FORM(name, how, B, F)             \
-    FORM(name, how, B, B)             \
-    FORM(name, how, E, F)             \
-    FORM(name, how, F, E)             \
-    FORM(name, how, L, F)             \
-    FORM(name, how, M, F)
+// Every binary operation has one form for each pair of loads in
+// TARVIL_QUICK_LOAD_PAIRS and an Any form.
+#define TARVIL_FORMS(FORM, name, how) TARVIL_QUICK_LOAD_PAIRS(FORM, name, how)
 
 #define TARVIL_ARITHMETIC_FORM(name, arithmetic, A, B)                                   \
     Do##name##A##B                                                                       \
