@@ -60,20 +60,25 @@ enum Load : uint8_t {
     kLoadElement,  // slot: a float array element
     kLoadMember,   // item: an image variable's Height, Width, Res, BitCount or ClrImp
     kLoadItem,     // slot: whatever the Item's TypeCode gives (ItemNumber)
+    kLoadHeld,     // bytes: a float the operation just before stored there, read
+                   // from the register that still holds it (see HoldsItsResult)
 };
 
 // The operations. Binary ones come in forms by their operands' loads: both
 // floats (FF), float and byte (FB), byte and float (BF), two bytes (BB), a
 // float array element and a float (EF), a float and an element (FE), a
-// colour's Lum and a float (LF), an image member and a float (MF), or any
-// loads (Any: `loadA` and `loadB` say which). The pairs are listed once, as
+// colour's Lum and a float (LF), an image member and a float (MF), the held
+// result of the operation just before and a float (RF) or the other way
+// round (FR), or any loads (Any: `loadA` and `loadB` say which). The pairs
+// are listed once, as
 // P(first, second, A, B): the names here and each form's code in
 // RunQuickCode are made from that one list.
 // clang-format off
 #define TARVIL_QUICK_LOAD_PAIRS(P, first, second)                            \
     P(first, second, F, F) P(first, second, F, B) P(first, second, B, F)   \
     P(first, second, B, B) P(first, second, E, F) P(first, second, F, E)   \
-    P(first, second, L, F) P(first, second, M, F)
+    P(first, second, L, F) P(first, second, M, F) P(first, second, R, F)   \
+    P(first, second, F, R)
 // clang-format on
 #define TARVIL_QUICK_FORM_NAME(X, name, A, B) X(name##A##B)
 #define TARVIL_QUICK_BINARY(X, name) \
@@ -92,6 +97,7 @@ enum Load : uint8_t {
     X(UnaryAny)        /* SIN ... INT of a: `kind` is the UnaryFunction */            \
     X(BinaryFnAny)     /* POW, MIN, MAX of a and b: `kind` is the BinaryFunction */   \
     X(MinFF) X(MaxFF)  /* MIN, MAX of two floats */                                   \
+    X(MinRF) X(MaxRF)  /* the same, a the held result */                              \
     /* the same for the functions that take their time, their last results */       \
     /* remembered in `memory` */                                                     \
     X(UnaryRemembered) X(BinaryFnRemembered)                                          \
@@ -99,10 +105,12 @@ enum Load : uint8_t {
     /* assignments: a is the source, b the target */                                 \
     X(AssignFloatF)    /* float from a float */                                       \
     X(AssignFloatB)    /* float from a colour component */                            \
-    /* a colour component at b, the fourth byte to clear at c, from a float or */   \
-    /* a component (an HBS member's c is QuickCode::scratch) */                      \
-    X(AssignComponentF) X(AssignComponentB)                                           \
-    X(AssignLumF) X(AssignLumB) /* the same for Lum's three bytes from b on */        \
+    X(AssignFloatR)    /* float from the held result */                               \
+    /* a colour component at b, the fourth byte to clear at c, from a float, a */   \
+    /* component or the held result (an HBS member's c is QuickCode::scratch) */     \
+    X(AssignComponentF) X(AssignComponentB) X(AssignComponentR)                       \
+    /* the same for Lum's three bytes from b on */                                   \
+    X(AssignLumF) X(AssignLumB) X(AssignLumR)                                         \
     X(AssignColour)    /* RGB from RGB, HBS from HBS: the four bytes */               \
     X(AssignRgbFromHbs) X(AssignHbsFromRgb)                                           \
     X(AssignToElement)   /* a float array element (slot b) from a float */            \
@@ -139,6 +147,16 @@ enum Code : uint16_t {
 #undef TARVIL_QUICK_ENUM
         kCodeCount
 };
+
+// The operations that store a float into their `result` and keep it in a
+// register for the operation after them, which reads it from there where it
+// is a load of those bytes (kLoadHeld, the R forms): a value handed from one
+// operation to the next then does not wait for the store to reach memory.
+// The bytes are written all the same, for every later reader.
+inline bool HoldsItsResult(uint16_t code) {
+    return (code >= kAddFF && code <= kGeAny) || (code >= kModAny && code <= kRandAny) ||
+           code == kGetPixelValFF || code == kGetPixelValAny || code == kGetPixelValSum;
+}
 
 // The comparisons, in the order of their forms.
 enum Comparison : uint8_t { kEq, kNe, kLt, kLe, kGt, kGe };
@@ -228,6 +246,9 @@ struct Op {
         const CoordinateSums* sums;  // the Sum forms of the pixel operations
     };
     const struct Unit* onward = nullptr;
+    // Where an operation that reads the held result finds it when a run
+    // starts at it (nothing before it in the run holds it then).
+    const std::byte* heldFrom = nullptr;
 };
 
 // A unit: its instructions are [startPc, endPc); `firstOp` (and `first`, once

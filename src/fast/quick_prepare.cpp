@@ -127,6 +127,11 @@ Comparison ComparisonOf(uint16_t form) {
     return static_cast<Comparison>((form - kEqFF) / (kNeFF - kEqFF));
 }
 
+// The operations that store a pixel's value read as `kind` says.
+bool IsPixelValueStore(uint16_t code) {
+    return code == kSetPixelValFF || code == kSetPixelValAny || code == kSetPixelValSum;
+}
+
 class Translator {
 public:
     explicit Translator(Machine& m, QuickCode& q) : m_(m), q_(q) {}
@@ -303,10 +308,90 @@ private:
             op.taken = &q_.units[op.target];
             if (op.code != kJump) op.onward = &q_.units[op.next];
         }
-        const void* const* labels = QuickCodeLabels();
-        for (Op& op : q_.ops) {
-            op.label = labels[op.code];
+        for (Op& op : q_.ops)
             if (op.out != nullptr) op.result = op.out->value;
+        HandOnResults();
+        const void* const* labels = QuickCodeLabels();
+        for (Op& op : q_.ops) op.label = labels[op.code];
+    }
+
+    // An operation that reads the float the one before it just stored reads
+    // it from the register holding it instead. Not the first operation of a
+    // unit, which a jump reaches from elsewhere; one where a run can start
+    // finds it in the bytes when the run starts there.
+    void HandOnResults() {
+        std::vector<bool> first(q_.ops.size(), false);
+        for (const Unit& unit : q_.units)
+            if (unit.firstOp != kNoOp) first[unit.firstOp] = true;
+        for (size_t k = 1; k < q_.ops.size(); ++k) {
+            const Op& before = q_.ops[k - 1];
+            if (first[k] || !HoldsItsResult(before.code) || before.result == nullptr) continue;
+            HandOn(q_.ops[k], before.result);
+        }
+    }
+
+    static void HandOn(Op& op, const std::byte* held) {
+        const auto isHeld = [held](const Operand& o, uint8_t load) {
+            return load == kLoadFloat && o.bytes == held;
+        };
+        const bool a = isHeld(op.a, op.loadA);
+        const bool b = isHeld(op.b, op.loadB);
+        if (const uint16_t ff = FloatFamilyOf(op.code); op.code == ff && (a || b)) {
+            op.code = static_cast<uint16_t>(ff + (a ? kAddRF - kAddFF : kAddFR - kAddFF));
+        } else if ((op.code == kMinFF || op.code == kMaxFF) && a) {
+            op.code = op.code == kMinFF ? kMinRF : kMaxRF;
+        } else if (op.code == kAssignFloatF || op.code == kAssignComponentF ||
+                   op.code == kAssignLumF) {
+            if (op.a.bytes != held) return;
+            op.code = op.code == kAssignFloatF       ? kAssignFloatR
+                      : op.code == kAssignComponentF ? kAssignComponentR
+                                                     : kAssignLumR;
+        } else if (ReadsAnyLoad(op.code)) {
+            if (a) op.loadA = kLoadHeld;
+            if (b) op.loadB = kLoadHeld;
+            const bool d = IsPixelValueStore(op.code) && isHeld(op.d, op.kind);
+            if (d) op.kind = kLoadHeld;
+            if (!a && !b && !d) return;
+        } else {
+            return;
+        }
+        op.heldFrom = held;
+    }
+
+    // The FF form of the binary family `code` is in, or kCodeCount.
+    static uint16_t FloatFamilyOf(uint16_t code) {
+        for (const Arithmetic& form : kBinaryForms)
+            if (code >= form.form && code <= form.form + (kAddAny - kAddFF)) return form.form;
+        if (code >= kCompareJumpFF && code <= kCompareJumpAny) return kCompareJumpFF;
+        return kCodeCount;
+    }
+
+    // The operations that read their operands as `loadA`, `loadB` (and a
+    // stored pixel value as `kind`) say.
+    static bool ReadsAnyLoad(uint16_t code) {
+        if (const uint16_t ff = FloatFamilyOf(code); ff != kCodeCount)
+            return code == ff + (kAddAny - kAddFF);
+        switch (code) {
+            case kModAny:
+            case kAndAny:
+            case kOrAny:
+            case kXorAny:
+            case kNotAny:
+            case kUnaryAny:
+            case kBinaryFnAny:
+            case kUnaryRemembered:
+            case kBinaryFnRemembered:
+            case kRandAny:
+            case kIndexAny:
+            case kIndexPackedAny:
+            case kGetPixelAny:
+            case kSetPixelAny:
+            case kGetPixelValAny:
+            case kGetPaletteAny:
+            case kSetPaletteAny:
+                return true;
+            default:
+                return IsPixelValueStore(code);
         }
     }
 
@@ -863,7 +948,12 @@ std::string ListQuickCode(const QuickCode& q) {
         text += ')';
         for (uint32_t k = unit.firstOp; k < q.ops.size(); ++k) {
             text += ' ';
-            text += kNames[q.ops[k].code];
+            const Op& op = q.ops[k];
+            text += kNames[op.code];
+            // An operation of any loads reading the held result.
+            if (op.loadA == kLoadHeld || op.loadB == kLoadHeld ||
+                (op.kind == kLoadHeld && IsPixelValueStore(op.code)))
+                text += "(R)";
             if (ends(q.ops[k].code)) break;
         }
         text += "\n";

@@ -24,7 +24,7 @@ namespace tarvil::quick {
 
 namespace {
 
-enum Form { kF, kB, kE, kL, kM };
+enum Form { kF, kB, kE, kL, kM, kR };
 
 // Looks at the image `holder` holds: its 1-, 8- or 24-bit rows when they can
 // be used directly, every one of them inside the block.
@@ -67,12 +67,14 @@ enum Form { kF, kB, kE, kL, kM };
     return (byte(0) + byte(1) + byte(2)) / 3;
 }
 
-// A float, a colour component, a float element or a colour's Lum: every one
-// a float exactly; an image member in double precision (a resolution can be
-// past the whole numbers a float holds).
+// A float, a colour component, a float element, a colour's Lum or the held
+// result: every one a float exactly; an image member in double precision (a
+// resolution can be past the whole numbers a float holds).
 template <Form form>
-[[gnu::always_inline]] inline auto Read(const Operand& o) {
-    if constexpr (form == kM) {
+[[gnu::always_inline]] inline auto Read(const Operand& o, float held) {
+    if constexpr (form == kR) {
+        return held;
+    } else if constexpr (form == kM) {
         return ImageMemberNumber(*o.item);
     } else if constexpr (form == kF) {
         return LoadFloatBytes(o.bytes);
@@ -87,8 +89,11 @@ template <Form form>
 
 // A numeric operand read the way its load says; the TypeCodes were checked
 // when the code was prepared, so ItemNumber never reports an error here.
-[[gnu::always_inline]] inline double ReadAny(Machine& m, const Operand& o, uint8_t load) {
+[[gnu::always_inline]] inline double ReadAny(Machine& m, const Operand& o, uint8_t load,
+                                             float held) {
     switch (load) {
+        case kLoadHeld:
+            return held;
         case kLoadFloat:
             return LoadFloatBytes(o.bytes);
         case kLoadByte:
@@ -139,8 +144,8 @@ template <typename Left>
     }
 }
 
-int32_t Coordinate(Machine& m, const Operand& o, uint8_t load) {
-    return ToInt32(ReadAny(m, o, load));
+int32_t Coordinate(Machine& m, const Operand& o, uint8_t load, float held) {
+    return ToInt32(ReadAny(m, o, load, held));
 }
 
 // The view of the image `holder` holds, made again when it holds another.
@@ -344,6 +349,9 @@ uint32_t Run(Machine* machine, uint32_t budget, const void* const** labelsOut) {
     const uint32_t entry = q.entries[startPc];
     if (entry == 0) return 0;
     const Op* op = &q.ops[entry - 1];
+    // The float the operation just done stored in its result, which the
+    // next one may read from here.
+    float held = op->heldFrom != nullptr ? LoadFloatBytes(op->heldFrom) : 0.0f;
     const uint32_t base = m.StackTop;
     const uint32_t first = q.exits[op->exit].unitEnd - startPc;
     if (first > budget || base + q.deepest > Machine::kOperandStackSize) return 0;
@@ -356,6 +364,11 @@ uint32_t Run(Machine* machine, uint32_t budget, const void* const** labelsOut) {
     do {            \
         ++op;       \
         DISPATCH(); \
+    } while (0)
+#define STORE_RESULT(...)                       \
+    do {                                        \
+        held = static_cast<float>(__VA_ARGS__); \
+        StoreFloatBytes(op->result, held);      \
     } while (0)
 
     // Where a unit that did not fit stops: the operation whose label was
@@ -400,16 +413,15 @@ uint32_t Run(Machine* machine, uint32_t budget, const void* const** labelsOut) {
 // TARVIL_QUICK_LOAD_PAIRS and an Any form.
 #define TARVIL_FORMS(FORM, name, how) TARVIL_QUICK_LOAD_PAIRS(FORM, name, how)
 
-#define TARVIL_ARITHMETIC_FORM(name, arithmetic, A, B)                                   \
-    Do##name##A##B                                                                       \
-        : StoreFloat(op->result, FormArithmetic(arithmetic, Read<k##A>(op->a),           \
-                                                static_cast<float>(Read<k##B>(op->b)))); \
+#define TARVIL_ARITHMETIC_FORM(name, arithmetic, A, B)                                          \
+    Do##name##A##B : STORE_RESULT(FormArithmetic(arithmetic, Read<k##A>(op->a, held),           \
+                                                 static_cast<float>(Read<k##B>(op->b, held)))); \
     NEXT();
-#define TARVIL_ARITHMETIC(name, arithmetic)                                                        \
-    TARVIL_FORMS(TARVIL_ARITHMETIC_FORM, name, arithmetic)                                         \
-    Do##name##Any : StoreFloat(op->result,                                                         \
-                               ArithmeticValue(arithmetic, ReadAny(m, op->a, op->loadA),           \
-                                               static_cast<float>(ReadAny(m, op->b, op->loadB)))); \
+#define TARVIL_ARITHMETIC(name, arithmetic)                                                      \
+    TARVIL_FORMS(TARVIL_ARITHMETIC_FORM, name, arithmetic)                                       \
+    Do##name##Any                                                                                \
+        : STORE_RESULT(ArithmeticValue(arithmetic, ReadAny(m, op->a, op->loadA, held),           \
+                                       static_cast<float>(ReadAny(m, op->b, op->loadB, held)))); \
     NEXT();
 
     TARVIL_ARITHMETIC(Add, Arithmetic::kAdd)
@@ -419,19 +431,18 @@ uint32_t Run(Machine* machine, uint32_t budget, const void* const** labelsOut) {
 #undef TARVIL_ARITHMETIC
 #undef TARVIL_ARITHMETIC_FORM
 
-#define TARVIL_COMPARISON_FORM(name, comparison, A, B)                                     \
-    Do##name##A##B : StoreFloat(op->result, Compare(comparison, Read<k##A>(op->a),         \
-                                                    static_cast<float>(Read<k##B>(op->b))) \
-                                                ? 1.0                                      \
-                                                : 0.0);                                    \
+#define TARVIL_COMPARISON_FORM(name, comparison, A, B)                                 \
+    Do##name##A##B : STORE_RESULT(Compare(comparison, Read<k##A>(op->a, held),         \
+                                          static_cast<float>(Read<k##B>(op->b, held))) \
+                                      ? 1.0                                            \
+                                      : 0.0);                                          \
     NEXT();
-#define TARVIL_COMPARISON(name, comparison)                                                \
-    TARVIL_FORMS(TARVIL_COMPARISON_FORM, name, comparison)                                 \
-    Do##name##Any                                                                          \
-        : StoreFloat(op->result, Compare(comparison, ReadAny(m, op->a, op->loadA),         \
-                                         static_cast<float>(ReadAny(m, op->b, op->loadB))) \
-                                     ? 1.0                                                 \
-                                     : 0.0);                                               \
+#define TARVIL_COMPARISON(name, comparison)                                                      \
+    TARVIL_FORMS(TARVIL_COMPARISON_FORM, name, comparison)                                       \
+    Do##name##Any : STORE_RESULT(Compare(comparison, ReadAny(m, op->a, op->loadA, held),         \
+                                         static_cast<float>(ReadAny(m, op->b, op->loadB, held))) \
+                                     ? 1.0                                                       \
+                                     : 0.0);                                                     \
     NEXT();
 
     TARVIL_COMPARISON(Eq, kEq)
@@ -444,76 +455,85 @@ uint32_t Run(Machine* machine, uint32_t budget, const void* const** labelsOut) {
 #undef TARVIL_COMPARISON_FORM
 
 DoModAny : {
-    const uint32_t right = ToUint32(ReadAny(m, op->b, op->loadB));
+    const uint32_t right = ToUint32(ReadAny(m, op->b, op->loadB, held));
     // A zero divisor stops the run: the plain handler says so.
     if (right == 0) goto Deoptimise;
-    StoreFloat(op->result, ToUint32(ReadAny(m, op->a, op->loadA)) % right);
+    STORE_RESULT(ToUint32(ReadAny(m, op->a, op->loadA, held)) % right);
     NEXT();
 }
 DoModFF : {
-    const uint32_t right = ToUint32(Read<kF>(op->b));
+    const uint32_t right = ToUint32(Read<kF>(op->b, held));
     if (right == 0) goto Deoptimise;
-    StoreFloat(op->result, ToUint32(Read<kF>(op->a)) % right);
+    STORE_RESULT(ToUint32(Read<kF>(op->a, held)) % right);
     NEXT();
 }
 DoAndAny:
-    StoreFloat(op->result,
-               ToUint32(ReadAny(m, op->a, op->loadA)) & ToUint32(ReadAny(m, op->b, op->loadB)));
+    STORE_RESULT(ToUint32(ReadAny(m, op->a, op->loadA, held)) &
+                 ToUint32(ReadAny(m, op->b, op->loadB, held)));
     NEXT();
 DoOrAny:
-    StoreFloat(op->result,
-               ToUint32(ReadAny(m, op->a, op->loadA)) | ToUint32(ReadAny(m, op->b, op->loadB)));
+    STORE_RESULT(ToUint32(ReadAny(m, op->a, op->loadA, held)) |
+                 ToUint32(ReadAny(m, op->b, op->loadB, held)));
     NEXT();
 DoXorAny:
-    StoreFloat(op->result,
-               ToUint32(ReadAny(m, op->a, op->loadA)) ^ ToUint32(ReadAny(m, op->b, op->loadB)));
+    STORE_RESULT(ToUint32(ReadAny(m, op->a, op->loadA, held)) ^
+                 ToUint32(ReadAny(m, op->b, op->loadB, held)));
     NEXT();
 DoNotAny:
-    StoreFloat(op->result, ReadAny(m, op->a, op->loadA) == 0.0 ? 1.0 : 0.0);
+    STORE_RESULT(ReadAny(m, op->a, op->loadA, held) == 0.0 ? 1.0 : 0.0);
     NEXT();
 DoUnaryAny:
-    StoreFloat(op->result, UnaryFunctionValue(static_cast<UnaryFunction>(op->kind),
-                                              ReadAny(m, op->a, op->loadA)));
+    STORE_RESULT(UnaryFunctionValue(static_cast<UnaryFunction>(op->kind),
+                                    ReadAny(m, op->a, op->loadA, held)));
     NEXT();
 DoBinaryFnAny:
-    StoreFloat(op->result,
-               BinaryFunctionValue(static_cast<BinaryFunction>(op->kind),
-                                   ReadAny(m, op->a, op->loadA), ReadAny(m, op->b, op->loadB)));
+    STORE_RESULT(BinaryFunctionValue(static_cast<BinaryFunction>(op->kind),
+                                     ReadAny(m, op->a, op->loadA, held),
+                                     ReadAny(m, op->b, op->loadB, held)));
     NEXT();
 DoMinFF:
-    StoreFloat(op->result,
-               BinaryFunctionValue(BinaryFunction::kMin, Read<kF>(op->a), Read<kF>(op->b)));
+    STORE_RESULT(
+        BinaryFunctionValue(BinaryFunction::kMin, Read<kF>(op->a, held), Read<kF>(op->b, held)));
     NEXT();
 DoMaxFF:
-    StoreFloat(op->result,
-               BinaryFunctionValue(BinaryFunction::kMax, Read<kF>(op->a), Read<kF>(op->b)));
+    STORE_RESULT(
+        BinaryFunctionValue(BinaryFunction::kMax, Read<kF>(op->a, held), Read<kF>(op->b, held)));
+    NEXT();
+DoMinRF:
+    STORE_RESULT(BinaryFunctionValue(BinaryFunction::kMin, held, Read<kF>(op->b, held)));
+    NEXT();
+DoMaxRF:
+    STORE_RESULT(BinaryFunctionValue(BinaryFunction::kMax, held, Read<kF>(op->b, held)));
     NEXT();
 DoUnaryRemembered : {
-    const double x = ReadAny(m, op->a, op->loadA);
-    StoreFloat(op->result, Remember(*op->memory, x, 0.0, [op, x] {
-                   return UnaryFunctionValue(static_cast<UnaryFunction>(op->kind), x);
-               }));
+    const double x = ReadAny(m, op->a, op->loadA, held);
+    STORE_RESULT(Remember(*op->memory, x, 0.0, [op, x] {
+        return UnaryFunctionValue(static_cast<UnaryFunction>(op->kind), x);
+    }));
     NEXT();
 }
 DoBinaryFnRemembered : {
-    const double a = ReadAny(m, op->a, op->loadA);
-    const double b = ReadAny(m, op->b, op->loadB);
-    StoreFloat(op->result, Remember(*op->memory, a, b, [op, a, b] {
-                   return BinaryFunctionValue(static_cast<BinaryFunction>(op->kind), a, b);
-               }));
+    const double a = ReadAny(m, op->a, op->loadA, held);
+    const double b = ReadAny(m, op->b, op->loadB, held);
+    STORE_RESULT(Remember(*op->memory, a, b, [op, a, b] {
+        return BinaryFunctionValue(static_cast<BinaryFunction>(op->kind), a, b);
+    }));
     NEXT();
 }
 DoRandAny : {
-    const double x = ReadAny(m, op->a, op->loadA);
-    StoreFloat(op->result, RandValue(x, NextRandSample(m.RandState)));
+    const double x = ReadAny(m, op->a, op->loadA, held);
+    STORE_RESULT(RandValue(x, NextRandSample(m.RandState)));
     NEXT();
 }
 
 DoAssignFloatF:
-    StoreFloatBytes(op->b.bytes, static_cast<float>(static_cast<double>(Read<kF>(op->a))));
+    StoreFloatBytes(op->b.bytes, static_cast<float>(static_cast<double>(Read<kF>(op->a, held))));
     NEXT();
 DoAssignFloatB:
-    StoreFloatBytes(op->b.bytes, static_cast<float>(Read<kB>(op->a)));
+    StoreFloatBytes(op->b.bytes, static_cast<float>(Read<kB>(op->a, held)));
+    NEXT();
+DoAssignFloatR:
+    StoreFloatBytes(op->b.bytes, held);
     NEXT();
 DoAssignComponentF:
     *op->b.bytes = std::byte{ComponentFromNumber(ReadFloat(op->a))};
@@ -523,8 +543,18 @@ DoAssignComponentB:
     *op->b.bytes = *op->a.bytes;
     *op->c.bytes = std::byte{0};
     NEXT();
+DoAssignComponentR:
+    *op->b.bytes = std::byte{ComponentFromNumber(held)};
+    *op->c.bytes = std::byte{0};
+    NEXT();
 DoAssignLumF : {
     const auto value = std::byte{ComponentFromNumber(ReadFloat(op->a))};
+    op->b.bytes[0] = op->b.bytes[1] = op->b.bytes[2] = value;
+    *op->c.bytes = std::byte{0};
+    NEXT();
+}
+DoAssignLumR : {
+    const auto value = std::byte{ComponentFromNumber(held)};
     op->b.bytes[0] = op->b.bytes[1] = op->b.bytes[2] = value;
     *op->c.bytes = std::byte{0};
     NEXT();
@@ -560,7 +590,7 @@ DoIndexF:
     index = ToInt32(ReadFloat(op->a));
     goto Index;
 DoIndexAny:
-    index = ToInt32(ReadAny(m, op->a, op->loadA));
+    index = ToInt32(ReadAny(m, op->a, op->loadA, held));
 Index : {
     // Elements in the array's table; an index past it walks on from the
     // last element, which the plain handler does.
@@ -574,7 +604,7 @@ DoIndexPackedF:
     index = ToInt32(ReadFloat(op->a));
     goto IndexPacked;
 DoIndexPackedAny:
-    index = ToInt32(ReadAny(m, op->a, op->loadA));
+    index = ToInt32(ReadAny(m, op->a, op->loadA, held));
 IndexPacked : {
     // An index past the array walks on, which the plain handler does.
     const auto steps = static_cast<uint32_t>(index);
@@ -590,33 +620,33 @@ DoGetPixelFF:
     GetPixel(op->out, *op->view, op->c.item, ToInt32(ReadFloat(op->a)), ToInt32(ReadFloat(op->b)));
     NEXT();
 DoGetPixelAny:
-    GetPixel(op->out, *op->view, op->c.item, Coordinate(m, op->a, op->loadA),
-             Coordinate(m, op->b, op->loadB));
+    GetPixel(op->out, *op->view, op->c.item, Coordinate(m, op->a, op->loadA, held),
+             Coordinate(m, op->b, op->loadB, held));
     NEXT();
 DoSetPixelFF:
     SetPixel(*op->view, op->c.item, ToInt32(ReadFloat(op->a)), ToInt32(ReadFloat(op->b)),
              ColourBytes(op->d.bytes));
     NEXT();
 DoSetPixelAny:
-    SetPixel(*op->view, op->c.item, Coordinate(m, op->a, op->loadA),
-             Coordinate(m, op->b, op->loadB), ColourOperandBytes(*op->d.slot));
+    SetPixel(*op->view, op->c.item, Coordinate(m, op->a, op->loadA, held),
+             Coordinate(m, op->b, op->loadB, held), ColourOperandBytes(*op->d.slot));
     NEXT();
 DoGetPixelValFF:
-    StoreFloat(op->result, GetPixelValue(*op->view, op->c.item, ToInt32(ReadFloat(op->a)),
-                                         ToInt32(ReadFloat(op->b))));
+    STORE_RESULT(
+        GetPixelValue(*op->view, op->c.item, ToInt32(ReadFloat(op->a)), ToInt32(ReadFloat(op->b))));
     NEXT();
 DoGetPixelValAny:
-    StoreFloat(op->result, GetPixelValue(*op->view, op->c.item, Coordinate(m, op->a, op->loadA),
-                                         Coordinate(m, op->b, op->loadB)));
+    STORE_RESULT(GetPixelValue(*op->view, op->c.item, Coordinate(m, op->a, op->loadA, held),
+                               Coordinate(m, op->b, op->loadB, held)));
     NEXT();
 DoSetPixelValFF:
     SetPixelValue(*op->view, op->c.item, ToInt32(ReadFloat(op->a)), ToInt32(ReadFloat(op->b)),
-                  static_cast<uint32_t>(ToInt32(ReadAny(m, op->d, op->kind))));
+                  static_cast<uint32_t>(ToInt32(ReadAny(m, op->d, op->kind, held))));
     NEXT();
 DoSetPixelValAny : {
-    const auto value = static_cast<uint32_t>(ToInt32(ReadAny(m, op->d, op->kind)));
-    SetPixelValue(*op->view, op->c.item, Coordinate(m, op->a, op->loadA),
-                  Coordinate(m, op->b, op->loadB), value);
+    const auto value = static_cast<uint32_t>(ToInt32(ReadAny(m, op->d, op->kind, held)));
+    SetPixelValue(*op->view, op->c.item, Coordinate(m, op->a, op->loadA, held),
+                  Coordinate(m, op->b, op->loadB, held), value);
     NEXT();
 }
 DoGetPixelSum:
@@ -628,24 +658,24 @@ DoSetPixelSum:
              ColourBytes(op->d.bytes));
     NEXT();
 DoGetPixelValSum:
-    StoreFloat(op->result, GetPixelValue(*op->view, op->c.item, SumCoordinate(op->sums->x),
-                                         SumCoordinate(op->sums->y)));
+    STORE_RESULT(GetPixelValue(*op->view, op->c.item, SumCoordinate(op->sums->x),
+                               SumCoordinate(op->sums->y)));
     NEXT();
 DoSetPixelValSum : {
-    const auto value = static_cast<uint32_t>(ToInt32(ReadAny(m, op->d, op->kind)));
+    const auto value = static_cast<uint32_t>(ToInt32(ReadAny(m, op->d, op->kind, held)));
     SetPixelValue(*op->view, op->c.item, SumCoordinate(op->sums->x), SumCoordinate(op->sums->y),
                   value);
     NEXT();
 }
 DoGetPaletteAny : {
     const Image* image = ImageOf(op->c.item);
-    const int32_t index = Coordinate(m, op->a, op->loadA);
+    const int32_t index = Coordinate(m, op->a, op->loadA, held);
     StoreRgbResult(*op->out, image != nullptr ? PaletteColourAt(*image, index) : RgbBytes{});
     NEXT();
 }
 DoSetPaletteAny : {
     Image* image = ImageOf(op->c.item);
-    const int32_t index = Coordinate(m, op->a, op->loadA);
+    const int32_t index = Coordinate(m, op->a, op->loadA, held);
     if (image != nullptr) PutPaletteColourAt(*image, index, ColourOperandBytes(*op->d.slot));
     NEXT();
 }
@@ -658,28 +688,29 @@ DoJumpIfBytes:
 DoJumpIfSlot:
     if (IsTrueWord((*op->a.slot)->value) == (op->sense != 0)) ENTER(op->taken);
     ENTER(op->onward);
-#define TARVIL_COMPARE_JUMP_FORM(name, unused, A, B)                                     \
-    Do##name##A##B : {                                                                   \
-        const bool truth = Compare(static_cast<Comparison>(op->kind), Read<k##A>(op->a), \
-                                   static_cast<float>(Read<k##B>(op->b)));               \
-        if (truth == (op->sense != 0)) ENTER(op->taken);                                 \
-        ENTER(op->onward);                                                               \
+#define TARVIL_COMPARE_JUMP_FORM(name, unused, A, B)                                           \
+    Do##name##A##B : {                                                                         \
+        const bool truth = Compare(static_cast<Comparison>(op->kind), Read<k##A>(op->a, held), \
+                                   static_cast<float>(Read<k##B>(op->b, held)));               \
+        if (truth == (op->sense != 0)) ENTER(op->taken);                                       \
+        ENTER(op->onward);                                                                     \
     }
     TARVIL_FORMS(TARVIL_COMPARE_JUMP_FORM, CompareJump, )
 #undef TARVIL_COMPARE_JUMP_FORM
 #undef TARVIL_FORMS
 DoCompareJumpAny : {
-    const bool truth = Compare(static_cast<Comparison>(op->kind), ReadAny(m, op->a, op->loadA),
-                               static_cast<float>(ReadAny(m, op->b, op->loadB)));
+    const bool truth =
+        Compare(static_cast<Comparison>(op->kind), ReadAny(m, op->a, op->loadA, held),
+                static_cast<float>(ReadAny(m, op->b, op->loadB, held)));
     if (truth == (op->sense != 0)) ENTER(op->taken);
     ENTER(op->onward);
 }
 DoForNext : {
     // The variable is rounded to single precision first, as OpAdd pops it.
-    const float variable = Read<kF>(op->b);
+    const float variable = Read<kF>(op->b, held);
     StoreFloatBytes(op->b.bytes,
-                    SingleArithmeticValue(Arithmetic::kAdd, Read<kF>(op->a), variable));
-    const bool again = Read<kF>(op->b) <= static_cast<float>(Read<kF>(op->c));
+                    SingleArithmeticValue(Arithmetic::kAdd, Read<kF>(op->a, held), variable));
+    const bool again = Read<kF>(op->b, held) <= static_cast<float>(Read<kF>(op->c, held));
     if (again) ENTER(op->taken);
     ENTER(op->onward);
 }
@@ -706,6 +737,7 @@ DoExit : {
 Leave:
     if (stopOp != nullptr) stopOp->label = stopLabel;
 #undef ENTER
+#undef STORE_RESULT
 #undef NEXT
 #undef DISPATCH
     const uint32_t done = budget - left;

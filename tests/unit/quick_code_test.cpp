@@ -202,12 +202,12 @@ TEST(QuickCodeTest, UnitsAndOperationsAsListed) {
     } cases[] = {
         {"assignments end at one without a rule (t=a), which the plain handler stops with",
          Lines({"float a,b", "string t", "RGB c", "a=1", "b=a+2", "c.Red=b*3", "t=a", "b=9"}),
-         "[0,11) AssignFloatF AddFF MulFF AssignComponentF Exit\n"
+         "[0,11) AssignFloatF AddFF MulRF AssignComponentR Exit\n"
          "[12,14) AssignFloatF Exit\n"},
         {"numeric functions are operations (SIN and POW remember their last results); one given a "
          "string is left plain",
          Lines({"float a,b,c", "string t", "a=Sin(b)+Pow(b,2)*Rand(a)", "c=Sin(t)"}),
-         "[0,11) UnaryRemembered BinaryFnRemembered AddFF RandAny MulFF Exit\n"},
+         "[0,11) UnaryRemembered BinaryFnRemembered AddFR RandAny MulFR Exit\n"},
         {"a pixel loop: its body and NEXT x one unit, NEXT y another",
          Lines({"DevCon i,o", "RGB pix", "float x,y", "i=CreateImage(4,4,24)",
                 "o=CreateImage(4,4,24)", "For y=0 to 3", "For x=0 to 3", "pix=GetPixel(i,x,y)",
@@ -216,21 +216,28 @@ TEST(QuickCodeTest, UnitsAndOperationsAsListed) {
          "[5,8) Exit\n"
          "[10,16) AssignFloatF AssignFloatF AssignFloatF Jump\n"  // FOR y: into its body
          "[16,22) AssignFloatF AssignFloatF AssignFloatF Jump\n"
-         "[22,42) GetPixelFF SubFB AssignComponentF SetPixelFF ForNext\n"
+         "[22,42) GetPixelFF SubFB AssignComponentR SetPixelFF ForNext\n"
          "[42,48) ForNext\n"},
         {"coordinates that are sums: the + or - goes into the pixel operation, unless it is a "
          "statement of its own or not the last operation before it",
          Lines({"DevCon i", "float x,y,t,v", "v=GetPixelVal(i,x-1,y+t)", "SetPixelVal(i,x,9-y,v)",
                 "t=x-1", "v=GetPixelVal(i,t,y)", "v=GetPixelVal(i,x+1,y*2)"}),
-         "[0,34) GetPixelValSum SetPixelValSum SubFF GetPixelValFF AddFF MulFF GetPixelValFF "
+         "[0,34) GetPixelValSum SetPixelValSum(R) SubFF GetPixelValFF AddFF MulFF GetPixelValFF "
          "Exit\n"},
         {"an IF and arrays: the comparison is the jump; elements through their slots",
          Lines({"float h[4]", "float i,v", "For i=0 to 3", "v=i%4", "if(v>1)", "h[v]=h[v]+1",
                 "endif", "Next i"}),
          "[0,6) AssignFloatF AssignFloatF AssignFloatF Jump\n"
-         "[6,14) ModFF CompareJumpFF\n"
+         "[6,14) ModFF CompareJumpRF\n"
          "[14,22) IndexPackedF AddEF IndexPackedF AssignToElement Jump\n"  // on to ENDIF
          "[22,28) ForNext\n"},
+        {"a float stored by one operation is read by the next from the register holding it, "
+         "as either operand; not after an operation that stores none (c.Lum=v, v=a), nor in a "
+         "form there is none of (a component and the held result)",
+         Lines({"RGB c", "float a,b,v", "v=Min(Max(a*2,0),255)", "c.Lum=v", "b=Sqr(v)+1",
+                "a=2-(b*3)", "v=a", "b=Sqr(a)", "v=c.Red+b"}),
+         "[0,30) MulFF MaxRF MinRF AssignLumR UnaryAny AddRF MulRF SubFR AssignFloatR UnaryAny "
+         "AddBF Exit\n"},
         {"comparisons and their jumps take the forms of their operands' loads, a Lum too",
          Lines({"RGB c", "DevCon i", "float a", "a=c.Lum*2", "if(c.Lum>127)", "a=1", "endif",
                 "if(c.Red<a)", "a=i.Width-1", "endif", "if(i.Height>a)", "a=2", "endif"}),
