@@ -117,8 +117,10 @@ enum Load : uint8_t {
     X(AssignFromElement) /* a float from a float array element (slot a) */            \
     X(AssignAny)       /* any pair that has a rule: a and b are slots */              \
     /* IndexArray of array `out`: `target` is the instruction it redirects, */       \
-    /* c its elements (Index) or the window onto its packed elements */              \
-    X(IndexF) X(IndexAny) X(IndexPackedF) X(IndexPackedAny)                           \
+    /* c its elements (Index) or the window onto its packed elements (R: the */    \
+    /* index is the held result) */                                                  \
+    X(IndexF) X(IndexAny) X(IndexR)                                                   \
+    X(IndexPackedF) X(IndexPackedAny) X(IndexPackedR)                                 \
     /* pixels: c is the image Item, a and b the coordinates (FF: floats), */         \
     /* `view` what is known of its rows */                                           \
     X(GetPixelFF) X(GetPixelAny)       /* colour into `out` */                        \

@@ -346,6 +346,8 @@ private:
             op.code = op.code == kAssignFloatF       ? kAssignFloatR
                       : op.code == kAssignComponentF ? kAssignComponentR
                                                      : kAssignLumR;
+        } else if ((op.code == kIndexF || op.code == kIndexPackedF) && a) {
+            op.code = op.code == kIndexF ? kIndexR : kIndexPackedR;
         } else if (ReadsAnyLoad(op.code)) {
             if (a) op.loadA = kLoadHeld;
             if (b) op.loadB = kLoadHeld;

@@ -589,6 +589,9 @@ DoAssignAny:
 DoIndexF:
     index = ToInt32(ReadFloat(op->a));
     goto Index;
+DoIndexR:
+    index = ToInt32(held);
+    goto Index;
 DoIndexAny:
     index = ToInt32(ReadAny(m, op->a, op->loadA, held));
 Index : {
@@ -602,6 +605,9 @@ Index : {
 }
 DoIndexPackedF:
     index = ToInt32(ReadFloat(op->a));
+    goto IndexPacked;
+DoIndexPackedR:
+    index = ToInt32(held);
     goto IndexPacked;
 DoIndexPackedAny:
     index = ToInt32(ReadAny(m, op->a, op->loadA, held));

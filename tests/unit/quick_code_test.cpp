@@ -238,6 +238,10 @@ TEST(QuickCodeTest, UnitsAndOperationsAsListed) {
                 "a=2-(b*3)", "v=a", "b=Sqr(a)", "v=c.Red+b"}),
          "[0,30) MulFF MaxRF MinRF AssignLumR UnaryAny AddRF MulRF SubFR AssignFloatR UnaryAny "
          "AddBF Exit\n"},
+        {"an index worked out just before is read from the held result",
+         Lines({"float h[8]", "float i,v", "v=h[i%8]", "h[i*2]=v+1"}),
+         "[0,14) ModFF IndexPackedR AssignFromElement AddFF MulFF IndexPackedR AssignToElement "
+         "Exit\n"},
         {"comparisons and their jumps take the forms of their operands' loads, a Lum too",
          Lines({"RGB c", "DevCon i", "float a", "a=c.Lum*2", "if(c.Lum>127)", "a=1", "endif",
                 "if(c.Red<a)", "a=i.Width-1", "endif", "if(i.Height>a)", "a=2", "endif"}),
