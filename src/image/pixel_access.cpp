@@ -182,13 +182,10 @@ int NearestPaletteIndex(uint8_t red, uint8_t green, uint8_t blue, std::span<cons
 
 namespace {
 
-constexpr size_t kNearestCacheSlots = 4096;
 // Slots come in buckets of four, so that a few colours of a table falling on
 // one bucket do not keep pushing each other out.
-constexpr size_t kNearestCacheWays = 4;
-constexpr uint32_t kNearestCacheBucketBits = 10;
-static_assert(kNearestCacheSlots == kNearestCacheWays << kNearestCacheBucketBits);
-constexpr uint64_t kNearestCacheValid = uint64_t{1} << 32;
+constexpr size_t kNearestCacheSlots = kNearestCacheWays << kNearestCacheBucketBits;
+static_assert(kNearestCacheSlots == 4096);
 
 // The search of the first `count` entries; what it finds is remembered in
 // `slot` when there is one. Out of line: the remembered colours are the
@@ -209,18 +206,13 @@ constexpr uint64_t kNearestCacheValid = uint64_t{1} << 32;
 }  // namespace
 
 // The search is remembered by colour while the table lies wholly before the
-// pixel rows, where only SETPALETTE changes it (and empties the cache); the
-// index is the search's own.
-int NearestEntryFor(Image& image, RgbBytes colour) {
+// pixel rows; the index is the search's own.
+int NearestEntryLookedUp(Image& image, RgbBytes colour) {
     const int count = image.BitCount() == 4 ? 16 : 256;
-    if (image.pixelsOffset < Image::kPaletteOffset + 4 * static_cast<size_t>(count))
-        return SearchNearest(image, colour, count, nullptr);
+    if (!TableBeforeRows(image)) return SearchNearest(image, colour, count, nullptr);
     const uint32_t key = PackedColour(colour);
-    // Fibonacci hashing: the top bits of the product mix all three components.
-    const size_t bucket =
-        static_cast<uint32_t>(key * 2654435761u) >> (32 - kNearestCacheBucketBits);
     if (image.nearestCache.empty()) MakeNearestCache(image);
-    uint64_t* slots = image.nearestCache.data() + bucket * kNearestCacheWays;
+    uint64_t* slots = image.nearestCache.data() + NearestCacheBucket(key) * kNearestCacheWays;
     size_t way = 0;
     for (; way < kNearestCacheWays; ++way) {
         const uint64_t entry = slots[way];

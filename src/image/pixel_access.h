@@ -6,6 +6,7 @@
 #include <cstring>
 #include <span>
 
+#include "engine/image_record.h"
 #include "engine/item_list.h"
 #include "engine/value_bytes.h"
 
@@ -104,7 +105,41 @@ RgbBytes PaletteColourAt(const Image& image, int32_t index);
 // What SETPALETTE does to entry `index`.
 void PutPaletteColourAt(Image& image, int32_t index, RgbBytes colour);
 
-// The colour-table entry SETPIXEL stores for `colour` in a 4- or 8-bit image.
-int NearestEntryFor(Image& image, RgbBytes colour);
+// The entries SETPIXEL found for colours are remembered (Image::nearestCache)
+// in buckets of kNearestCacheWays slots, the bucket picked by a
+// multiplicative hash of the colour; a slot holds kNearestCacheValid, the
+// colour shifted by 8 and the entry. Only while the colour table lies wholly
+// before the pixel rows, where only SETPALETTE changes it (and empties them).
+inline constexpr size_t kNearestCacheWays = 4;
+inline constexpr uint32_t kNearestCacheBucketBits = 10;
+inline constexpr uint64_t kNearestCacheValid = uint64_t{1} << 32;
+
+// Fibonacci hashing: the top bits of the product mix all three components.
+inline size_t NearestCacheBucket(uint32_t packedColour) {
+    return static_cast<uint32_t>(packedColour * 2654435761u) >> (32 - kNearestCacheBucketBits);
+}
+
+// Whether the colour table of a 4- or 8-bit image lies wholly before its pixel rows.
+inline bool TableBeforeRows(const Image& image) {
+    const size_t count = image.BitCount() == 4 ? 16 : 256;
+    return image.pixelsOffset >= Image::kPaletteOffset + 4 * count;
+}
+
+// The colour-table entry SETPIXEL stores for `colour` in a 4- or 8-bit image,
+// as NearestEntryFor finds it.
+int NearestEntryLookedUp(Image& image, RgbBytes colour);
+
+// The same; a colour remembered in the first slot of its bucket, the common
+// case, is found here without a call.
+inline int NearestEntryFor(Image& image, RgbBytes colour) {
+    if (!image.nearestCache.empty() && TableBeforeRows(image)) {
+        const uint32_t key = PackedColour(colour);
+        const uint64_t first = image.nearestCache[NearestCacheBucket(key) * kNearestCacheWays];
+        if ((first & (kNearestCacheValid | 0xFFFFFF00u)) ==
+            (kNearestCacheValid | uint64_t{key} << 8))
+            return static_cast<int>(first & 0xFF);
+    }
+    return NearestEntryLookedUp(image, colour);
+}
 
 }  // namespace tarvil
