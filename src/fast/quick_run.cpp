@@ -119,11 +119,6 @@ template <Form form>
     return ArithmeticValue(arithmetic, left, right);
 }
 
-// A float result into its Item, already a float.
-[[gnu::always_inline]] inline void StoreFloat(std::byte* result, double value) {
-    StoreFloatBytes(result, static_cast<float>(value));
-}
-
 // The right operand is rounded to single precision, as the operators pop it.
 // (A float left operand compares as it would in double precision.)
 template <typename Left>
@@ -365,6 +360,7 @@ uint32_t Run(Machine* machine, uint32_t budget, const void* const** labelsOut) {
         ++op;       \
         DISPATCH(); \
     } while (0)
+// A float result into its Item, already a float, and into `held`.
 #define STORE_RESULT(...)                       \
     do {                                        \
         held = static_cast<float>(__VA_ARGS__); \
